@@ -1,0 +1,24 @@
+#pragma once
+// The machine seam: clock, computer and user names, environment. Tests install a
+// scripted Sistema (set fixed values) through InstalarSistema.
+#include <optional>
+#include <string>
+
+#include "platform/basic/variant.h"
+
+namespace os {
+
+class Sistema {
+ public:
+  virtual ~Sistema() = default;
+  virtual basic::Fecha Ahora() const;                 // local date and time
+  virtual std::string NombreEquipo() const;           // host name
+  virtual std::string UsuarioSistema() const;         // operating-system user
+  // Environment lookup without regard to the case of the name.
+  virtual std::optional<std::string> Entorno(const std::string& nombre) const;
+};
+
+Sistema& sistema();
+void InstalarSistema(Sistema* s);  // not owned; nullptr restores the real one
+
+}  // namespace os
