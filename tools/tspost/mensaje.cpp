@@ -1,0 +1,164 @@
+// The MIME message: text body from the job's message lines, the order file attached.
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#include "tspost.h"
+
+namespace fs = std::filesystem;
+
+namespace tspost {
+namespace {
+
+std::string Hex(uint64_t v, int digitos) {
+  static const char* kHex = "0123456789abcdef";
+  std::string s(digitos, '0');
+  for (int i = digitos - 1; i >= 0; --i, v >>= 4) s[i] = kHex[v & 15];
+  return s;
+}
+
+uint64_t Azar() {
+  static std::mt19937_64 gen{std::random_device{}() ^
+                             static_cast<uint64_t>(std::chrono::steady_clock::now()
+                                                       .time_since_epoch().count())};
+  return gen();
+}
+
+std::string NombreEquipo() {
+  char h[256] = {};
+  if (gethostname(h, sizeof h - 1) != 0 || !h[0]) return "localhost";
+  return h;
+}
+
+std::string FechaRfc5322() {
+  std::time_t ahora = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&ahora, &local);
+  static const char* kDias[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* kMeses[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char zona[8] = {};
+  std::strftime(zona, sizeof zona, "%z", &local);
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %s", kDias[local.tm_wday],
+                local.tm_mday, kMeses[local.tm_mon], local.tm_year + 1900, local.tm_hour,
+                local.tm_min, local.tm_sec, zona);
+  return buf;
+}
+
+std::string LeerArchivo(const std::string& ruta) {
+  std::ifstream f(ruta, std::ios::binary);
+  if (!f || fs::is_directory(ruta)) throw std::runtime_error("no se puede leer el adjunto " + ruta);
+  std::ostringstream ss;
+  ss << f.rdbuf();
+  if (f.bad()) throw std::runtime_error("no se puede leer el adjunto " + ruta);
+  return ss.str();
+}
+
+std::string TipoContenido(const std::string& nombre) {
+  std::string ext = Mayusculas(fs::path(nombre).extension().string());
+  if (ext == ".HTML" || ext == ".HTM") return "text/html";
+  if (ext == ".PDF") return "application/pdf";
+  if (ext == ".TXT") return "text/plain";
+  return "application/octet-stream";
+}
+
+bool EsTokenSeguro(const std::string& s) {
+  if (s.empty() || !EsAscii(s)) return false;
+  for (unsigned char c : s)
+    if (c < 32 || c == 127 || c == '"' || c == '\\') return false;
+  return true;
+}
+
+// RFC 2231 value: UTF-8''percent-encoded.
+std::string ValorExtendido(const std::string& s) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string r = "UTF-8''";
+  for (unsigned char c : s) {
+    if (std::isalnum(c) || c == '.' || c == '-' || c == '_') r += static_cast<char>(c);
+    else r += std::string{'%', kHex[c >> 4], kHex[c & 15]};
+  }
+  return r;
+}
+
+std::string Buzon(const std::string& nombre, const std::string& direccion) {
+  if (nombre.empty()) return direccion;
+  if (EsTokenSeguro(nombre)) return "\"" + nombre + "\" <" + direccion + ">";
+  return CodificarEncabezado(nombre, 6) + " <" + direccion + ">";
+}
+
+}  // namespace
+
+bool DireccionValida(const std::string& d) {
+  size_t arroba = d.rfind('@');
+  if (arroba == std::string::npos || arroba == 0 || arroba + 1 == d.size()) return false;
+  for (unsigned char c : d)
+    if (c <= 32 || c == 127 || c == '<' || c == '>' || c == '"' || c == ',' || c == ';' ||
+        c == '(' || c == ')' || c == '\\')
+      return false;
+  return true;
+}
+
+Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c) {
+  Mensaje m;
+  m.destinatarios = t.destinatarios;
+  m.remitenteSobre = c.remitente;
+  if (m.remitenteSobre.empty() && DireccionValida(c.usuario)) m.remitenteSobre = c.usuario;
+  if (m.remitenteSobre.empty()) m.remitenteSobre = "tspost@" + NombreEquipo();
+  std::string dominio = m.remitenteSobre.substr(m.remitenteSobre.rfind('@') + 1);
+
+  std::time_t ahora = std::time(nullptr);
+  m.messageId = "<" + std::to_string(ahora) + "." + std::to_string(getpid()) + "." +
+                Hex(Azar(), 16) + "@" + dominio + ">";
+  const std::string limite = "=_tspost_" + Hex(Azar(), 16) + Hex(Azar(), 8);
+
+  std::string para;
+  for (const auto& d : t.destinatarios) para += (para.empty() ? "" : ",\r\n ") + d;
+
+  std::string e;
+  e += "Date: " + FechaRfc5322() + "\r\n";
+  e += "From: " + Buzon(c.nombreRemitente, m.remitenteSobre) + "\r\n";
+  e += "To: " + para + "\r\n";
+  e += "Subject: " + CodificarEncabezado(t.asunto, 9) + "\r\n";
+  e += "Message-ID: " + m.messageId + "\r\n";
+  e += "MIME-Version: 1.0\r\n";
+  e += "X-Mailer: tspost\r\n";
+  e += "Content-Type: multipart/mixed; boundary=\"" + limite + "\"\r\n";
+  e += "\r\n";
+  e += "This is a multi-part message in MIME format.\r\n";
+
+  std::string cuerpo;
+  for (const auto& l : t.lineasMensaje) cuerpo += l + "\r\n";
+  e += "--" + limite + "\r\n";
+  e += "Content-Type: text/plain; charset=UTF-8\r\n";
+  e += "Content-Transfer-Encoding: quoted-printable\r\n\r\n";
+  e += QuotedPrintable(cuerpo);
+  if (!cuerpo.empty() && e.substr(e.size() - 2) != "\r\n") e += "\r\n";
+
+  for (const auto& ruta : t.archivos) {
+    std::string datos = LeerArchivo(ruta);
+    std::string nombre = fs::path(ruta).filename().string();
+    e += "--" + limite + "\r\n";
+    if (EsTokenSeguro(nombre)) {
+      e += "Content-Type: " + TipoContenido(nombre) + "; name=\"" + nombre + "\"\r\n";
+      e += "Content-Disposition: attachment; filename=\"" + nombre + "\"\r\n";
+    } else {
+      e += "Content-Type: " + TipoContenido(nombre) + ";\r\n name=\"" +
+           CodificarEncabezado(nombre, 7) + "\"\r\n";
+      e += "Content-Disposition: attachment;\r\n filename*=" + ValorExtendido(nombre) + "\r\n";
+    }
+    e += "Content-Transfer-Encoding: base64\r\n\r\n";
+    e += Base64(datos);
+  }
+  e += "--" + limite + "--\r\n";
+  m.eml = std::move(e);
+  return m;
+}
+
+}  // namespace tspost

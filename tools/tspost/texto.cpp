@@ -1,0 +1,212 @@
+// Text encodings used by tspost: Windows-1252 at the boundary of the suite's files,
+// base64, quoted-printable and RFC 2047 words in the message.
+#include <cstdint>
+
+#include "tspost.h"
+
+namespace tspost {
+namespace {
+
+// Code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is undefined).
+constexpr char32_t kAlto[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AgregarUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Next code point of UTF-8 text; a broken sequence yields one U+FFFD per byte.
+char32_t SiguienteUtf8(const std::string& s, size_t& i) {
+  auto b = static_cast<unsigned char>(s[i]);
+  if (b < 0x80) {
+    ++i;
+    return b;
+  }
+  int n = (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+  if (n < 0 || i + n >= s.size()) {
+    ++i;
+    return 0xFFFD;
+  }
+  char32_t cp = b & (0x3F >> n);
+  for (int k = 1; k <= n; ++k) {
+    auto c = static_cast<unsigned char>(s[i + k]);
+    if ((c & 0xC0) != 0x80) {
+      ++i;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  i += n + 1;
+  return cp;
+}
+
+// Length in bytes of the UTF-8 sequence starting at s[i] (1 for broken bytes).
+size_t LargoUtf8(const std::string& s, size_t i) {
+  size_t j = i;
+  SiguienteUtf8(s, j);
+  return j - i;
+}
+
+}  // namespace
+
+std::string DeCp1252(const std::string& bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (unsigned char b : bytes) {
+    if (b < 0x80) out += static_cast<char>(b);
+    else if (b < 0xA0) AgregarUtf8(out, kAlto[b - 0x80] ? kAlto[b - 0x80] : b);
+    else AgregarUtf8(out, b);
+  }
+  return out;
+}
+
+std::string ACp1252(const std::string& utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t cp = SiguienteUtf8(utf8, i);
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out += static_cast<char>(cp);
+      continue;
+    }
+    char c = '?';
+    for (int k = 0; k < 32; ++k)
+      if (kAlto[k] == cp) c = static_cast<char>(0x80 + k);
+    out += c;
+  }
+  return out;
+}
+
+std::string Base64(const std::string& bytes, size_t anchoLinea) {
+  static const char* kAlfabeto =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  size_t enLinea = 0;
+  auto poner = [&](char c) {
+    if (anchoLinea && enLinea == anchoLinea) {
+      out += "\r\n";
+      enLinea = 0;
+    }
+    out += c;
+    ++enLinea;
+  };
+  size_t i = 0;
+  for (; i + 2 < bytes.size(); i += 3) {
+    uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+    poner(kAlfabeto[v >> 18]);
+    poner(kAlfabeto[(v >> 12) & 63]);
+    poner(kAlfabeto[(v >> 6) & 63]);
+    poner(kAlfabeto[v & 63]);
+  }
+  if (i < bytes.size()) {
+    uint32_t v = uint8_t(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) v |= uint8_t(bytes[i + 1]) << 8;
+    poner(kAlfabeto[v >> 18]);
+    poner(kAlfabeto[(v >> 12) & 63]);
+    poner(i + 1 < bytes.size() ? kAlfabeto[(v >> 6) & 63] : '=');
+    poner('=');
+  }
+  if (anchoLinea && !out.empty()) out += "\r\n";
+  return out;
+}
+
+std::string QuotedPrintable(const std::string& texto) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  size_t enLinea = 0;
+  auto trozo = [&](const std::string& t) {
+    if (enLinea + t.size() > 75) {  // soft break keeps lines within 76
+      out += "=\r\n";
+      enLinea = 0;
+    }
+    out += t;
+    enLinea += t.size();
+  };
+  for (size_t i = 0; i < texto.size(); ++i) {
+    unsigned char c = texto[i];
+    if (c == '\r' && i + 1 < texto.size() && texto[i + 1] == '\n') {
+      out += "\r\n";
+      enLinea = 0;
+      ++i;
+      continue;
+    }
+    bool finDeLinea = i + 1 == texto.size() || texto[i + 1] == '\r';
+    bool literal = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && !finDeLinea);
+    // A line starting with "." or "From " is left alone by QP readers but not by every
+    // mail relay; encoding the dot keeps it intact.
+    if (c == '.' && enLinea == 0) literal = false;
+    if (literal) trozo(std::string(1, static_cast<char>(c)));
+    else trozo(std::string{'=', kHex[c >> 4], kHex[c & 15]});
+  }
+  return out;
+}
+
+bool EsAscii(const std::string& s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+std::string CodificarEncabezado(const std::string& utf8, size_t usado) {
+  bool plano = EsAscii(utf8);
+  for (unsigned char c : utf8)
+    if (c < 32 || c == 127) plano = false;
+  // "=?" in plain text would be read as an encoded word.
+  if (plano && utf8.find("=?") == std::string::npos && usado + utf8.size() <= 900) return utf8;
+
+  // Encoded words of at most 75 characters, never splitting a UTF-8 sequence; the
+  // words go on folded lines.
+  const std::string inicio = "=?UTF-8?B?", fin = "?=";
+  const size_t maxDatos = 75 - inicio.size() - fin.size();  // base64 characters per word
+  const size_t maxBytes = maxDatos / 4 * 3;
+  std::string out;
+  size_t i = 0;
+  bool primera = true;
+  while (i < utf8.size() || primera) {
+    size_t j = i;
+    while (j < utf8.size()) {
+      size_t n = LargoUtf8(utf8, j);
+      if (j + n - i > maxBytes) break;
+      j += n;
+    }
+    if (!primera) out += "\r\n ";
+    out += inicio + Base64(utf8.substr(i, j - i), 0) + fin;
+    primera = false;
+    i = j;
+  }
+  (void)usado;
+  return out;
+}
+
+std::string Recortar(const std::string& s) {
+  size_t a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return "";
+  size_t b = s.find_last_not_of(" \t");
+  return s.substr(a, b - a + 1);
+}
+
+std::string Mayusculas(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return r;
+}
+
+}  // namespace tspost

@@ -1,0 +1,141 @@
+// The mail job file and the command line that names it.
+#include <filesystem>
+
+#include "tspost.h"
+
+namespace fs = std::filesystem;
+
+namespace tspost {
+namespace {
+
+std::vector<std::string> Dividir(const std::string& texto, const std::string& sep) {
+  std::vector<std::string> partes;
+  size_t i = 0;
+  for (size_t j; (j = texto.find(sep, i)) != std::string::npos; i = j + sep.size())
+    partes.push_back(texto.substr(i, j - i));
+  partes.push_back(texto.substr(i));
+  return partes;
+}
+
+// "KEY=" prefix of a job line, upper-cased; "" when the line holds no known key.
+std::string Clave(const std::string& linea) {
+  size_t igual = linea.find('=');
+  if (igual == std::string::npos) return "";
+  std::string k = Mayusculas(Recortar(linea.substr(0, igual)));
+  if (k == "DESTINATARIO" || k == "ASUNTO" || k == "MENSAJE" || k == "ARCHIVO") return k;
+  return "";
+}
+
+std::string SinComillas(std::string t) {
+  t = Recortar(t);
+  if (t.size() >= 2 && t.front() == '"' && t.back() == '"') t = t.substr(1, t.size() - 2);
+  return t;
+}
+
+// Upper case with every run of blanks as one blank.
+std::string Normalizar(const std::string& s) {
+  std::string r;
+  for (char c : s) {
+    if (c == ' ' || c == '\t') {
+      if (r.empty() || r.back() != ' ') r += ' ';
+    } else {
+      r += c;
+    }
+  }
+  return Mayusculas(r);
+}
+
+}  // namespace
+
+Trabajo ParsearTrabajo(const std::string& bytes) {
+  std::string texto = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : DeCp1252(bytes);
+  // A job written with CR LF keeps lone LFs as part of the message; one copied with
+  // LF only has lost that difference and is read line by line.
+  bool crlf = texto.find("\r\n") != std::string::npos;
+  std::vector<std::string> lineas = Dividir(texto, crlf ? "\r\n" : "\n");
+  if (!lineas.empty() && lineas.back().empty()) lineas.pop_back();
+
+  Trabajo t;
+  std::string ultima;
+  auto agregarCuerpo = [&](const std::string& v) {
+    for (std::string l : Dividir(v, "\n")) {
+      if (!l.empty() && l.back() == '\r') l.pop_back();
+      t.lineasMensaje.push_back(l);
+    }
+  };
+  for (size_t i = 0; i < lineas.size(); ++i) {
+    std::string linea = lineas[i];
+    if (!crlf && !linea.empty() && linea.back() == '\r') linea.pop_back();
+    std::string k = Clave(linea);
+    std::string v = k.empty() ? linea : linea.substr(linea.find('=') + 1);
+    if (k.empty()) {
+      // Text without a key continues the message (a line feed inside it).
+      if (ultima == "MENSAJE") agregarCuerpo(v);
+      continue;
+    }
+    ultima = k;
+    if (k == "DESTINATARIO") {
+      if (!t.destinatarioTexto.empty()) t.destinatarioTexto += "; ";
+      t.destinatarioTexto += Recortar(v);
+      std::string lista = v;
+      for (char& c : lista)
+        if (c == ',') c = ';';
+      for (const auto& d : Dividir(lista, ";"))
+        if (!Recortar(d).empty()) t.destinatarios.push_back(Recortar(d));
+    } else if (k == "ASUNTO") {
+      t.asunto = Recortar(v);
+    } else if (k == "MENSAJE") {
+      // Each further message line comes as "MENSAJE=" + LF + text: the LF belongs to
+      // the line break already made.
+      if (!v.empty() && v.front() == '\n') v.erase(0, 1);
+      else if (!crlf && v.empty() && i + 1 < lineas.size() && Clave(lineas[i + 1]).empty())
+        v = lineas[++i];
+      agregarCuerpo(v);
+    } else if (k == "ARCHIVO") {
+      std::string ruta = SinComillas(v);
+      if (!ruta.empty()) t.archivos.push_back(ruta);
+    }
+  }
+  return t;
+}
+
+std::string RutaDeArgumentos(const std::vector<std::string>& args) {
+  std::string t;
+  for (const auto& a : args) t += (t.empty() ? "" : " ") + a;
+  t = Recortar(t);
+  // The launch token: " ;vxqr@" as its own word, or glued to the path.
+  size_t blanco = t.find_last_of(" \t");
+  if (blanco != std::string::npos && t[blanco + 1] == ';') t = Recortar(t.substr(0, blanco));
+  else if (!t.empty() && t.front() == ';') t.clear();
+  const std::string token = ";VXQR@";
+  if (t.size() >= token.size() && Mayusculas(t.substr(t.size() - token.size())) == token)
+    t = Recortar(t.substr(0, t.size() - token.size()));
+  return SinComillas(t);
+}
+
+std::string ResolverRuta(const std::string& ruta) {
+  std::error_code ec;
+  if (ruta.empty() || fs::exists(ruta, ec)) return ruta;
+  fs::path p(ruta);
+  fs::path actual = p.has_root_path() ? p.root_path() : fs::path(".");
+  for (const auto& parte : p.relative_path()) {
+    fs::path exacto = actual / parte;
+    if (fs::exists(exacto, ec)) {
+      actual = exacto;
+      continue;
+    }
+    std::string buscado = Normalizar(parte.string());
+    fs::path hallado;
+    for (fs::directory_iterator it(actual, ec), end; !ec && it != end; it.increment(ec)) {
+      if (Normalizar(it->path().filename().string()) == buscado) {
+        hallado = it->path();
+        break;
+      }
+    }
+    if (hallado.empty()) return ruta;
+    actual = hallado;
+  }
+  return p.has_root_path() ? actual.string() : actual.lexically_normal().string();
+}
+
+}  // namespace tspost

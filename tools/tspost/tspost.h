@@ -1,0 +1,108 @@
+#pragma once
+// tspost: the suite's mail program. Reads a mail job (cfgMail.txt), takes it, and delivers
+// the message over SMTP, to the outbox folder when no server is set, or keeps it in the
+// spool folder until `tspost --reintentar` can deliver it. Settings and file formats are
+// described in docs/tspost.md.
+#include <string>
+#include <vector>
+
+namespace tspost {
+
+// ---- text helpers (texto.cpp) ----
+std::string DeCp1252(const std::string& bytes);   // Windows-1252 bytes -> UTF-8
+std::string ACp1252(const std::string& utf8);     // UTF-8 -> Windows-1252, "?" when missing
+std::string Base64(const std::string& bytes, size_t anchoLinea = 76);  // lines ended CR LF
+std::string QuotedPrintable(const std::string& texto);  // text with CR LF line ends
+// A header value as RFC 2047 encoded words when it is not plain ASCII; `usado` is the
+// length of the header name already on the line (for folding).
+std::string CodificarEncabezado(const std::string& utf8, size_t usado);
+bool EsAscii(const std::string& s);
+std::string Recortar(const std::string& s);
+std::string Mayusculas(const std::string& s);  // ASCII upper case
+
+// ---- settings (configuracion.cpp) ----
+enum class Seguridad { Ninguna, StartTls, Tls };
+
+struct Configuracion {
+  std::string carpetaAplicacion;  // folder of TM440kv.INI; relative paths hang from it
+  std::string archivoIni;         // the INI file read ("" when none was found)
+  std::string servidor;           // empty: no server, messages go to the outbox
+  int puerto = 0;                 // 0: 25, 587 or 465 after the security
+  Seguridad seguridad = Seguridad::Ninguna;
+  std::string usuario, clave;
+  std::string remitente, nombreRemitente;
+  std::string carpetaSalida, carpetaPendientes, archivoLog;
+  long tiempoEspera = 60;           // seconds for one SMTP delivery
+  bool verificarCertificado = true;
+  int PuertoEfectivo() const;
+  std::string Url() const;          // smtp://host:port or smtps://host:port
+};
+
+// Reads section [CORREO] of the INI file (Windows-1252) and fills the defaults.
+// `carpetaAplicacion` is where TM440kv.INI is looked for (whatever its case) unless
+// `archivoIni` names the file itself.
+Configuracion LeerConfiguracion(const std::string& carpetaAplicacion,
+                                const std::string& archivoIni = "");
+
+// ---- the job file (trabajo.cpp) ----
+struct Trabajo {
+  std::vector<std::string> destinatarios;  // DESTINATARIO, split at ";" and ","
+  std::string destinatarioTexto;           // DESTINATARIO as written
+  std::string asunto;                      // ASUNTO
+  std::vector<std::string> lineasMensaje;  // one per body line, UTF-8
+  std::vector<std::string> archivos;       // ARCHIVO: full paths of the attachments
+};
+
+// Parses the job text (Windows-1252, CR LF or LF line ends).
+Trabajo ParsearTrabajo(const std::string& bytes);
+
+// The job file path out of the command-line arguments (after the program name): they are
+// joined with blanks, the launch token (" ;vxqr@" or any trailing ";..." argument) is
+// dropped and surrounding double quotes removed. Empty when no path was given.
+std::string RutaDeArgumentos(const std::vector<std::string>& args);
+// The existing file that a path names, matching each level without regard to case and to
+// runs of blanks (a command line split at blanks loses them). The path itself when nothing
+// matches.
+std::string ResolverRuta(const std::string& ruta);
+
+// ---- the MIME message (mensaje.cpp) ----
+struct Mensaje {
+  std::string eml;                  // complete message, CR LF line ends
+  std::string remitenteSobre;       // envelope sender
+  std::vector<std::string> destinatarios;
+  std::string messageId;
+};
+
+// Builds the message; raises std::runtime_error when the attachment cannot be read.
+Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c);
+bool DireccionValida(const std::string& direccion);
+
+// ---- SMTP delivery (envio.cpp) ----
+struct ResultadoEnvio {
+  bool ok = false;
+  std::string error;
+};
+ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c);
+
+// ---- the program (programa.cpp) ----
+enum CodigoSalida : int {
+  kEntregado = 0,     // sent, or left in the outbox; with --reintentar: spool emptied
+  kPendiente = 1,     // kept in the spool folder, to be sent by --reintentar
+  kSinTrabajo = 2,    // no job taken: missing or unreadable job file, wrong arguments
+  kErrorGrave = 3,    // the job could not be made safe (spool not writable): left in place
+};
+
+// Appends one line to the log: date time | outcome | recipient | subject | detail.
+void Registrar(const Configuracion& c, const std::string& resultado,
+               const std::string& destinatario, const std::string& asunto,
+               const std::string& detalle);
+
+// Takes and processes one job file.
+int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& c);
+// Sends everything in the spool folder again.
+int Reintentar(const Configuracion& c);
+// The whole program: arguments without the program name; `carpetaPrograma` is the folder
+// of the executable.
+int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPrograma);
+
+}  // namespace tspost
