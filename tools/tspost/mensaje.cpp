@@ -139,7 +139,7 @@ Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c) {
   e += "Content-Type: text/plain; charset=UTF-8\r\n";
   e += "Content-Transfer-Encoding: quoted-printable\r\n\r\n";
   e += QuotedPrintable(cuerpo);
-  if (!cuerpo.empty() && e.substr(e.size() - 2) != "\r\n") e += "\r\n";
+  e += "\r\n";  // the line break before a boundary belongs to the boundary
 
   for (const auto& ruta : t.archivos) {
     std::string datos = LeerArchivo(ruta);

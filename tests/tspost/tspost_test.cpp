@@ -1,0 +1,389 @@
+// tspost: the job file, its command line, and delivery against a real loopback SMTP
+// server (tests/fixtures/tspost/smtp_sink.py, on aiosmtpd).
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+#include "tspost.h"
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+// ---------------------------------------------------------------- job file
+
+struct CasoTrabajo {
+  const char* nombre;
+  std::string bytes;
+  std::vector<std::string> destinatarios;
+  std::string asunto;
+  std::vector<std::string> lineas;
+  std::vector<std::string> archivos;
+};
+
+TEST(TspostTrabajo, LeeCadaFormaDelArchivoDeTrabajo) {
+  const std::vector<CasoTrabajo> casos = {
+      {"mensaje de una linea",
+       "DESTINATARIO=prov@example.com\r\nASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\n"
+       "ARCHIVO=/app/E-MAILS/P001-A1.html\r\n",
+       {"prov@example.com"}, "Orden de compra", {"Adjunto OC"}, {"/app/E-MAILS/P001-A1.html"}},
+      {"mensaje de dos lineas: el LF queda tras el nuevo MENSAJE=, acentos en 1252",
+       "DESTINATARIO=prov@example.com\r\nASUNTO=Orden \x80 \xf1\r\nMENSAJE=Adjunto OC\r\n"
+       "MENSAJE=\nSaludos, se\xf1or\r\nARCHIVO=/app/P.html\r\n",
+       {"prov@example.com"}, "Orden \u20ac \u00f1", {"Adjunto OC", "Saludos, se\u00f1or"},
+       {"/app/P.html"}},
+      {"asunto y mensaje vacios, sin CR LF final",
+       "DESTINATARIO=a@b.com\r\nASUNTO=\r\nMENSAJE=\r\nARCHIVO=/x/y z.html",
+       {"a@b.com"}, "", {""}, {"/x/y z.html"}},
+      {"linea vacia dentro del mensaje",
+       "DESTINATARIO=a@b.com\r\nASUNTO=x\r\nMENSAJE=A\r\nMENSAJE=\n\r\nMENSAJE=\nB\r\n"
+       "ARCHIVO=/f.html\r\n",
+       {"a@b.com"}, "x", {"A", "", "B"}, {"/f.html"}},
+      {"el mismo trabajo copiado con LF solo",
+       "DESTINATARIO=a@b.com\nASUNTO=x\nMENSAJE=A\nMENSAJE=\n\nMENSAJE=\nB\nARCHIVO=/f.html\n",
+       {"a@b.com"}, "x", {"A", "", "B"}, {"/f.html"}},
+      {"varios destinatarios, claves sin distinguir mayusculas",
+       "destinatario=a@b.com; c@d.com,e@f.com\r\nAsunto=  x  \r\nmensaje=m\r\narchivo=/f\r\n",
+       {"a@b.com", "c@d.com", "e@f.com"}, "x", {"m"}, {"/f"}},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    tspost::Trabajo t = tspost::ParsearTrabajo(c.bytes);
+    EXPECT_EQ(t.destinatarios, c.destinatarios);
+    EXPECT_EQ(t.asunto, c.asunto);
+    EXPECT_EQ(t.lineasMensaje, c.lineas);
+    EXPECT_EQ(t.archivos, c.archivos);
+  }
+}
+
+TEST(TspostArgumentos, RecomponeLaRutaDelTrabajo) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> casos = {
+      {{"/app/cfgMail.txt", ";vxqr@"}, "/app/cfgMail.txt"},
+      // split at blanks by a launcher that does not quote
+      {{"/mi", "app/cfgMail.txt", ";vxqr@"}, "/mi app/cfgMail.txt"},
+      {{"\"/mi app/cfgMail.txt\"", ";vxqr@"}, "/mi app/cfgMail.txt"},
+      {{"/mi app/cfgMail.txt ;vxqr@"}, "/mi app/cfgMail.txt"},
+      {{"/app/cfgMail.txt;vxqr@"}, "/app/cfgMail.txt"},
+      {{"/app/cfgMail.txt"}, "/app/cfgMail.txt"},
+      {{";vxqr@"}, ""},
+      {{}, ""},
+  };
+  for (const auto& [args, esperado] : casos) EXPECT_EQ(tspost::RutaDeArgumentos(args), esperado);
+}
+
+TEST(TspostArgumentos, HallaElArchivoPeseAMayusculasYBlancosPerdidos) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "Mi   App");
+  WriteBytes(dir / "Mi   App/CFGMAIL.TXT", "x");
+  EXPECT_EQ(tspost::ResolverRuta(dir.str() + "/Mi App/cfgMail.txt"), dir / "Mi   App/CFGMAIL.TXT");
+  EXPECT_EQ(tspost::ResolverRuta(dir.str() + "/Otra/cfgMail.txt"), dir.str() + "/Otra/cfgMail.txt");
+}
+
+// ---------------------------------------------------------------- processes
+
+std::string Python() {
+  if (const char* p = std::getenv("OCMAIL_PYTHON"); p && *p) return p;
+  return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+}
+
+const std::string kSink = std::string(OCMAIL_FIXTURES) + "/tspost/smtp_sink.py";
+
+pid_t Lanzar(const std::vector<std::string>& args,
+             const std::map<std::string, std::string>& entorno = {}) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    for (const auto& [k, v] : entorno) setenv(k.c_str(), v.c_str(), 1);
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+int Esperar(pid_t pid) {
+  int estado = 0;
+  waitpid(pid, &estado, 0);
+  return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
+}
+
+int PuertoLibre() {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t n = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+bool Escucha(int puerto) {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(puerto));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  close(s);
+  return ok;
+}
+
+// The loopback SMTP server as a child process, stopped when the object goes.
+class ServidorSmtp {
+ public:
+  ServidorSmtp(int puerto, std::string carpeta) : carpeta_(std::move(carpeta)) {
+    pid_ = Lanzar({Python(), kSink, "serve", std::to_string(puerto), carpeta_});
+    for (int i = 0; i < 200 && !Escucha(puerto); ++i) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    listo_ = pid_ > 0 && Escucha(puerto);
+  }
+  ~ServidorSmtp() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      Esperar(pid_);
+    }
+  }
+  bool Listo() const { return listo_; }
+  // Decoded messages received so far, in order of arrival.
+  std::vector<QJsonObject> Mensajes() const {
+    std::vector<std::string> nombres;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(carpeta_, ec))
+      if (e.path().extension() == ".json") nombres.push_back(e.path().string());
+    std::sort(nombres.begin(), nombres.end());
+    std::vector<QJsonObject> r;
+    for (const auto& n : nombres)
+      r.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(ReadBytes(n))).object());
+    return r;
+  }
+
+ private:
+  std::string carpeta_;
+  pid_t pid_ = -1;
+  bool listo_ = false;
+};
+
+std::string Texto(const QJsonObject& o, const char* clave) {
+  return o.value(clave).toString().toStdString();
+}
+
+std::vector<std::string> Archivos(const std::string& carpeta, const std::string& ext = "") {
+  std::vector<std::string> r;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(carpeta, ec))
+    if (ext.empty() || e.path().extension() == ext) r.push_back(e.path().string());
+  std::sort(r.begin(), r.end());
+  return r;
+}
+
+// ---------------------------------------------------------------- delivery
+
+// An application folder with a blank in its name, the order's HTML file, the job file
+// written as the mailing tool writes it (Windows-1252, CR LF) and TM440kv.INI.
+class TspostEnvio : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app_ = dir_.path() / "Mi App";
+    fs::create_directories(app_ / "E-MAILS");
+    adjunto_ = (app_ / "E-MAILS" / "P001-A1.html").string();
+    html_ = "<html><head><meta charset=\"utf-8\"></head>\r\n<body>\r\n.\r\n"
+            "<p>Orden de compra \xc3\xb1" "and\xc3\xba \xe2\x82\xac</p></body></html>\r\n";
+    WriteBytes(adjunto_, html_);
+    trabajo_ = (app_ / "cfgMail.txt").string();
+  }
+
+  void EscribirIni(const std::string& correo) {
+    WriteBytes((app_ / "TM440kv.INI").string(),
+               "[General]\r\nServidor=otro\r\n\r\n[CORREO]\r\n" + correo);
+  }
+  void EscribirIniServidor(int puerto) {
+    EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) +
+                "\r\nSeguridad=NINGUNA\r\nRemitente=compras@empresa.com\r\n"
+                "NombreRemitente=Compras \xd1" "and\xfa S.A.\r\nTiempoEspera=20\r\n");
+  }
+
+  // The job of an order: a long accented subject and a message of three lines.
+  void EscribirTrabajo() {
+    WriteBytes(trabajo_,
+               "DESTINATARIO=prov@example.com\r\n"
+               "ASUNTO=Orden de compra N\xba 0001-00000123 de Compa\xf1\xed" "a \xd1" "and\xfa"
+               " \x80 para el se\xf1or Mu\xf1oz, con atenci\xf3n a su pedido\r\n"
+               "MENSAJE=Adjunto OC\r\n"
+               "MENSAJE=\n\r\n"
+               "MENSAJE=\nSaludos, se\xf1or Mu\xf1oz \x80\r\n"
+               "ARCHIVO=" + adjunto_ + "\r\n");
+  }
+  const std::string asunto_ =
+      "Orden de compra N\u00ba 0001-00000123 de Compa\u00f1\u00eda \u00d1and\u00fa \u20ac para "
+      "el se\u00f1or Mu\u00f1oz, con atenci\u00f3n a su pedido";
+  const std::string cuerpo_ = "Adjunto OC\n\nSaludos, se\u00f1or Mu\u00f1oz \u20ac\n";
+
+  // Started as the mailing tool starts it: the command line split at blanks.
+  int CorrerTrabajo() {
+    std::vector<std::string> args = {TSPOST_EXE};
+    std::string linea = trabajo_ + " ;vxqr@";
+    for (size_t i = 0, j; i <= linea.size(); i = j + 1) {
+      j = linea.find(' ', i);
+      if (j == std::string::npos) j = linea.size();
+      if (j > i) args.push_back(linea.substr(i, j - i));
+    }
+    return Esperar(Lanzar(args, {{"TSPOST_INI", (app_ / "TM440kv.INI").string()}}));
+  }
+  int Reintentar() {
+    return Esperar(Lanzar({TSPOST_EXE, "--reintentar", "--ini=" + (app_ / "TM440kv.INI").string()}));
+  }
+
+  void ComprobarMensaje(const QJsonObject& m) {
+    EXPECT_EQ(Texto(m, "subject"), asunto_);
+    std::string cuerpo = Texto(m, "body");
+    for (size_t p; (p = cuerpo.find("\r\n")) != std::string::npos;) cuerpo.erase(p, 1);
+    EXPECT_EQ(cuerpo, cuerpo_);
+    QJsonArray adjuntos = m.value("attachments").toArray();
+    ASSERT_EQ(adjuntos.size(), 1);
+    QJsonObject a = adjuntos.at(0).toObject();
+    EXPECT_EQ(Texto(a, "filename"), "P001-A1.html");
+    EXPECT_EQ(Texto(a, "content_type"), "text/html");
+    EXPECT_EQ(QByteArray::fromBase64(a.value("data").toString().toLatin1()).toStdString(), html_);
+    EXPECT_TRUE(m.value("defects").toArray().isEmpty()) << Texto(m, "defects");
+    EXPECT_THAT(Texto(m, "message_id"), ::testing::MatchesRegex("<.+@.+>"));
+    EXPECT_FALSE(Texto(m, "date").empty());
+  }
+
+  std::string Log() { return tspost::DeCp1252(ReadBytes((app_ / "TSPOST.LOG").string())); }
+  std::string Spool() { return (app_ / "CORREO" / "PENDIENTES").string(); }
+  std::string Salida() { return (app_ / "CORREO" / "SALIDA").string(); }
+
+  TempDir dir_;
+  fs::path app_;
+  std::string adjunto_, html_, trabajo_;
+};
+
+TEST_F(TspostEnvio, EnviaAsuntoCuerpoYAdjuntoIntactosYTomaElTrabajo) {
+  int puerto = PuertoLibre();
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo()) << "no arranca " << Python() << " " << kSink << " (python3-aiosmtpd)";
+  EscribirIniServidor(puerto);
+  EscribirTrabajo();
+
+  ASSERT_EQ(CorrerTrabajo(), 0);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  auto mensajes = smtp.Mensajes();
+  ASSERT_EQ(mensajes.size(), 1u);
+  ComprobarMensaje(mensajes[0]);
+  EXPECT_EQ(Texto(mensajes[0], "from"), "\"Compras \u00d1and\u00fa S.A.\" <compras@empresa.com>");
+  EXPECT_EQ(Texto(mensajes[0], "mail_from"), "compras@empresa.com");
+  EXPECT_EQ(mensajes[0].value("rcpt_tos").toArray().at(0).toString().toStdString(),
+            "prov@example.com");
+  EXPECT_TRUE(Archivos(Spool()).empty());
+
+  // One line per outcome, Windows-1252 with CR LF.
+  std::string bytes = ReadBytes((app_ / "TSPOST.LOG").string());
+  EXPECT_THAT(bytes, HasSubstr("Compa\xf1\xed" "a"));
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+  EXPECT_THAT(Log(), HasSubstr(" | ENVIADO | prov@example.com | " + asunto_ + " | "));
+}
+
+TEST_F(TspostEnvio, ConElServidorCaidoEsperaEnPendientesYReintentarLoEntregaUnaVez) {
+  int puerto = PuertoLibre();
+  EscribirIniServidor(puerto);
+  EscribirTrabajo();
+
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
+  EXPECT_EQ(Archivos(Spool(), ".sobre").size(), 1u);
+  EXPECT_TRUE(Archivos(Spool(), ".trabajo").empty());
+  EXPECT_THAT(Log(), HasSubstr(" | PENDIENTE | prov@example.com | " + asunto_ + " | "));
+
+  EXPECT_EQ(Reintentar(), 1);  // still down: nothing lost, nothing sent
+  EXPECT_EQ(Archivos(Spool()).size(), 2u);
+
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+  EXPECT_EQ(Reintentar(), 0);
+  auto mensajes = smtp.Mensajes();
+  ASSERT_EQ(mensajes.size(), 1u);
+  ComprobarMensaje(mensajes[0]);
+  EXPECT_THAT(Log(), HasSubstr(" | ENVIADO | prov@example.com | " + asunto_ + " | "));
+}
+
+TEST_F(TspostEnvio, SinServidorDejaElMensajeComoEmlEnLaSalida) {
+  EscribirIni("Remitente=compras@empresa.com\r\n");
+  EscribirTrabajo();
+
+  ASSERT_EQ(CorrerTrabajo(), 0);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  auto eml = Archivos(Salida(), ".eml");
+  ASSERT_EQ(eml.size(), 1u);
+  std::string json = dir_ / "eml.json";
+  ASSERT_EQ(Esperar(Lanzar({Python(), kSink, "parse", eml[0], json})), 0);
+  ComprobarMensaje(QJsonDocument::fromJson(QByteArray::fromStdString(ReadBytes(json))).object());
+  EXPECT_THAT(Log(), HasSubstr(" | SALIDA | prov@example.com | "));
+  EXPECT_TRUE(Archivos(Spool()).empty());
+}
+
+TEST_F(TspostEnvio, SinAdjuntoRetieneElTrabajoHastaQueAparece) {
+  EscribirIni("");
+  EscribirTrabajo();
+  std::string original = ReadBytes(trabajo_);
+  fs::remove(adjunto_);
+
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  EXPECT_TRUE(Archivos(Salida()).empty());
+  auto retenidos = Archivos(Spool(), ".trabajo");
+  ASSERT_EQ(retenidos.size(), 1u);
+  EXPECT_EQ(ReadBytes(retenidos[0]), original);
+  EXPECT_THAT(Log(), HasSubstr(" | RETENIDO | prov@example.com | "));
+
+  WriteBytes(adjunto_, html_);
+  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_EQ(Archivos(Salida(), ".eml").size(), 1u);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+}
+
+TEST_F(TspostEnvio, SinTrabajoOSinDondeGuardarloNoTomaNada) {
+  EscribirIni("");
+  EXPECT_EQ(CorrerTrabajo(), 2);  // no job file
+  EXPECT_THAT(Log(), HasSubstr(" | ERROR | "));
+  EXPECT_EQ(Esperar(Lanzar({TSPOST_EXE, "--ini=" + (app_ / "TM440kv.INI").string()})), 2);
+
+  // A spool folder that cannot be made: the job stays where it is, untouched.
+  WriteBytes((app_ / "bloqueo").string(), "");
+  EscribirIni("CarpetaPendientes=bloqueo/PENDIENTES\r\n");
+  EscribirTrabajo();
+  std::string original = ReadBytes(trabajo_);
+  EXPECT_EQ(CorrerTrabajo(), 3);
+  EXPECT_EQ(ReadBytes(trabajo_), original);
+  EXPECT_TRUE(Archivos(Salida()).empty());
+}
+
+}  // namespace
