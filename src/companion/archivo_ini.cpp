@@ -1,5 +1,6 @@
 // INI files of the suite: Windows-1252 text with CR LF (a UTF-8 file with a byte-order
 // mark is read too). Sections and keys are compared without regard to case.
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -8,7 +9,7 @@
 #include "companion/companion.h"
 #include "platform/basic/regional.h"
 #include "platform/basic/texto.h"
-#include "platform/basic/windows1252.h"
+#include "platform/basic/archivos.h"
 #include "platform/os/rutas.h"
 
 namespace {
@@ -18,19 +19,7 @@ std::string gCarpeta;
 
 std::string DesdeAnsi(const std::string& bytes) {
   if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) return bytes.substr(3);
-  std::u32string c;
-  c.reserve(bytes.size());
-  for (unsigned char b : bytes) c += basic::CodigoDeByte1252(b);
-  return basic::DeCodigos(c);
-}
-
-std::string AAnsi(const std::string& texto) {
-  std::string r;
-  for (char32_t c : basic::ACodigos(texto)) {
-    const int b = basic::Byte1252DeCodigo(c);
-    r += static_cast<char>(b < 0 ? '?' : b);
-  }
-  return r;
+  return basic::DeWindows1252(bytes);
 }
 
 std::string Recortar(const std::string& s) {
@@ -57,10 +46,16 @@ std::vector<std::string> Lineas(const std::string& texto) {
 }
 
 bool LeerBytes(const std::string& ruta, std::string& bytes) {
-  std::ifstream f(ruta, std::ios::binary);
-  if (!f) return false;
-  bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return !f.bad();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(ruta, ec)) return false;
+  try {
+    std::ifstream f(ruta, std::ios::binary);
+    if (!f) return false;
+    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    return !f.bad();
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 // "[name]" gives true and the name.
@@ -172,7 +167,7 @@ bool ArchivoIni::GrabarIni(const std::string& archivo, const std::string& seccio
     }
   }
   std::string salida;
-  for (const auto& l : lineas) salida += AAnsi(l) + "\r\n";
+  for (const auto& l : lineas) salida += basic::AWindows1252(l) + "\r\n";
   std::ofstream f(ruta, std::ios::binary | std::ios::trunc);
   if (!f) return false;
   f << salida;
