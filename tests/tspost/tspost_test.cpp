@@ -152,8 +152,12 @@ bool Escucha(int puerto) {
 // The loopback SMTP server as a child process, stopped when the object goes.
 class ServidorSmtp {
  public:
-  ServidorSmtp(int puerto, std::string carpeta) : carpeta_(std::move(carpeta)) {
-    pid_ = Lanzar({Python(), kSink, "serve", std::to_string(puerto), carpeta_});
+  // `extra`: mode, user and password of a server that requires TLS and AUTH.
+  ServidorSmtp(int puerto, std::string carpeta, const std::vector<std::string>& extra = {})
+      : carpeta_(std::move(carpeta)) {
+    std::vector<std::string> args = {Python(), kSink, "serve", std::to_string(puerto), carpeta_};
+    args.insert(args.end(), extra.begin(), extra.end());
+    pid_ = Lanzar(args);
     for (int i = 0; i < 200 && !Escucha(puerto); ++i) {
       if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
         pid_ = -1;
@@ -307,6 +311,26 @@ TEST_F(TspostEnvio, EnviaAsuntoCuerpoYAdjuntoIntactosYTomaElTrabajo) {
   EXPECT_THAT(bytes, HasSubstr("Compa\xf1\xed" "a"));
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
   EXPECT_THAT(Log(), HasSubstr(" | ENVIADO | prov@example.com | " + asunto_ + " | "));
+}
+
+// STARTTLS and TLS from the first byte, with user and password; the test server's
+// certificate is self-signed, so it is not verified.
+TEST_F(TspostEnvio, EnviaConStartTlsYConTlsAutenticado) {
+  for (const std::string modo : {"starttls", "tls"}) {
+    SCOPED_TRACE(modo);
+    int puerto = PuertoLibre();
+    ServidorSmtp smtp(puerto, dir_ / ("recibidos-" + modo), {modo, "compras", "cl@ve;1 x"});
+    ASSERT_TRUE(smtp.Listo());
+    EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) + "\r\nSeguridad=" +
+                tspost::Mayusculas(modo) +
+                "\r\nUsuario=compras\r\nClave=cl@ve;1 x\r\nRemitente=compras@empresa.com\r\n"
+                "VerificarCertificado=NO\r\nTiempoEspera=20\r\n");
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 0);
+    auto mensajes = smtp.Mensajes();
+    ASSERT_EQ(mensajes.size(), 1u);
+    ComprobarMensaje(mensajes[0]);
+  }
 }
 
 TEST_F(TspostEnvio, ConElServidorCaidoEsperaEnPendientesYReintentarLoEntregaUnaVez) {
