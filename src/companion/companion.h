@@ -51,6 +51,9 @@ class Funciones {
   // (n <= 0) the text as it is.
   std::string FormatearTexto(const std::string& texto, int n = 0) const;
   std::string FormatearTexto(const basic::Variant& valor, int n = 0) const;
+  std::string FormatearTexto(const char* texto, int n = 0) const {
+    return FormatearTexto(std::string(texto ? texto : ""), n);
+  }
   // The operator prompt for a run-time error: "Ha ocurrido el Siguiente Error (n) desc",
   // critical icon with Abort/Retry/Ignore (18) unless buttons are given, title naming the
   // routine. Returns the answer (4 retry, 5 go on, else leave); 0 without asking for

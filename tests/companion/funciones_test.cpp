@@ -38,6 +38,7 @@ TEST(Funciones, FormatearTextoRightAlignsCodes) {
   for (const auto& c : casos)
     EXPECT_EQ(F().FormatearTexto(c.texto, c.n), c.esperado) << c.texto << "," << c.n;
   EXPECT_EQ(F().FormatearTexto(basic::Variant::Null()), "");
+  EXPECT_EQ(F().FormatearTexto("25", 4), "  25");
   EXPECT_EQ(F().FormatearTexto(basic::Variant(int32_t{7}), 4), "   7");
 }
 
