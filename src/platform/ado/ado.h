@@ -39,6 +39,39 @@ constexpr long errProveedor = -2147467259;             // 0x80004005
 constexpr long errIntegridad = -2147217873;            // 0x80040E2F
 constexpr long errTablaNoExiste = -2147217865;         // 0x80040E37
 constexpr long errComando = -2147217900;               // 0x80040E14
+constexpr long errProveedorNoEncontrado = 3706;
+constexpr long errNoActualizable = 3251;                // read-only recordset
+constexpr long errFilaNoEncontrada = -2147217864;      // optimistic update lost its row
+constexpr long errSoloAvance = -2147217884;            // moving back on a forward-only cursor
+constexpr long errTiempoAgotado = -2147217871;         // query timeout
+
+// Where the ODBC road takes its driver names. The program sets it at start-up from its
+// INI file; the defaults serve a stock Debian machine.
+struct ConfiguracionOdbc {
+  std::string driverSqlServer = "FreeTDS";
+  std::string driverOracle = "Oracle";
+  std::string extraSqlServer = "ClientCharset=UTF-8;";  // keywords appended to SQL Server strings
+  std::string extraOracle;
+  long segundosConexion = 15;  // login timeout
+};
+void FijarConfiguracionOdbc(const ConfiguracionOdbc& c);
+const ConfiguracionOdbc& ConfiguracionOdbcActual();
+
+// Folder in which embedded databases named without a path are found: the folder of the
+// running program unless set ("" restores it).
+void FijarCarpetaAplicacion(const std::string& carpeta);
+std::string CarpetaAplicacion();
+
+// What a connection string turns into (see conexion.cpp for the rules).
+struct DestinoConexion {
+  enum Via { Embebida, Odbc } via = Embebida;
+  std::string archivo;     // embedded: the database file
+  std::string catalogo;    // the database name as written in the string
+  std::string cadenaOdbc;  // ODBC: the string handed to SQLDriverConnect
+};
+// Raises ErrorEjecucion 3706 for a provider it cannot serve.
+DestinoConexion ResolverConexion(const std::string& connectionString, const std::string& userId = "",
+                                 const std::string& password = "");
 
 struct Error {
   long Number = 0;
@@ -79,6 +112,7 @@ class Field {
 
 class Recordset;
 class Backend;  // one road: SQLite or ODBC
+class Cursor;   // rows of one statement
 
 class Connection {
  public:
@@ -127,6 +161,9 @@ class Connection {
   std::string defaultDatabase_;
   ado::Errors errors_;
   std::unique_ptr<Backend> backend_;
+  // Recordsets open on this connection: Close closes them, as ADO does.
+  friend class Recordset;
+  std::vector<Recordset*> recordsets_;
 };
 
 class Recordset {
@@ -144,7 +181,7 @@ class Recordset {
   bool Eof() const;
   void MoveFirst();
   void MoveNext();
-  void MovePrevious();
+  void MovePrevious();  // -2147217884 on a forward-only cursor
   void MoveLast();
   long RecordCount() const;  // -1 when unknown (forward-only)
 
@@ -163,6 +200,11 @@ class Recordset {
   struct Impl;
  private:
   friend class Field;
+  friend class Connection;
+  // Opens over rows a connection already produced (Execute, OpenSchema).
+  static void AbrirSobre(Recordset& rs, Connection& c, std::unique_ptr<Cursor> cursor, long cursorType,
+                         long lockType, const std::string& fuente);
+  static void CerrarPorConexion(Recordset& rs);
   std::unique_ptr<Impl> impl_;
 };
 
