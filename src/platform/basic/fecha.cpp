@@ -17,7 +17,7 @@ namespace {
 }
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
-long DiasDesdeCivil(long y, unsigned m, unsigned d) {
+constexpr long DiasDesdeCivil(long y, unsigned m, unsigned d) {
   y -= m <= 2;
   const long era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -39,7 +39,7 @@ void CivilDesdeDias(long z, int& y, int& m, int& d) {
   y = static_cast<int>(yy + (m <= 2));
 }
 
-const long kEpoca = DiasDesdeCivil(1899, 12, 30);
+constexpr long kEpoca = DiasDesdeCivil(1899, 12, 30);  // constant: usable during static start-up
 
 // A date split into its calendar day (days since 30/12/1899) and seconds of the day.
 struct Partes {

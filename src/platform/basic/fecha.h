@@ -34,6 +34,8 @@ bool IsDate(const Variant& v);  // dates, and texts as above
 // Raises ErrorEjecucion 13 "No coinciden los tipos" when the text is not a date.
 Fecha CDate(const std::string& texto);
 Fecha CDate(const Variant& v);  // numbers as days; Null raises 94
+inline bool IsDate(const char* s) { return IsDate(std::string(s)); }
+inline Fecha CDate(const char* s) { return CDate(std::string(s)); }
 
 // Local broken-down time and back (seconds rounded).
 std::tm ATm(Fecha f);

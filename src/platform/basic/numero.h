@@ -26,6 +26,11 @@ int32_t CLng(const std::string& s);  // rounded half to even
 int32_t CLng(const Variant& v);
 int16_t CInt(const std::string& s);
 int16_t CInt(const Variant& v);
+// Literals choose the text overloads.
+inline bool IsNumeric(const char* s) { return IsNumeric(std::string(s)); }
+inline double CDbl(const char* s) { return CDbl(std::string(s)); }
+inline int32_t CLng(const char* s) { return CLng(std::string(s)); }
+inline int16_t CInt(const char* s) { return CInt(std::string(s)); }
 
 // Round half to even to the given decimals (the classic Round); Int = floor; Fix = toward 0.
 double Round(double v, int decimales = 0);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/basic/decimal.h"
 #include "platform/basic/error.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/formato.h"
@@ -12,9 +13,10 @@
 namespace basic {
 
 Moneda Moneda::DesdeDouble(double v) {
-  const double e = std::nearbyint(v * 10000.0);  // half to even, as the classic CCur
-  if (!(std::fabs(e) < 9.2e18)) throw ErrorEjecucion(6, "Desbordamiento", "CCur");
-  return Moneda{static_cast<int64_t>(e)};
+  // Half to even on the decimal value, as the classic CCur.
+  if (!(std::fabs(v) < 9.2e14)) throw ErrorEjecucion(6, "Desbordamiento", "CCur");
+  const int64_t e = std::stoll(DigitosRedondeados(v, 4, true));
+  return Moneda{v < 0 ? -e : e};
 }
 
 Variant Variant::Null() {
