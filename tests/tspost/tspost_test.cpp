@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
+#include "platform/basic/archivos.h"
 #include "tspost.h"
 
 namespace fs = std::filesystem;
@@ -279,7 +280,7 @@ class TspostEnvio : public ::testing::Test {
     EXPECT_FALSE(Texto(m, "date").empty());
   }
 
-  std::string Log() { return tspost::DeCp1252(ReadBytes((app_ / "TSPOST.LOG").string())); }
+  std::string Log() { return basic::DeWindows1252(ReadBytes((app_ / "TSPOST.LOG").string())); }
   std::string Spool() { return (app_ / "CORREO" / "PENDIENTES").string(); }
   std::string Salida() { return (app_ / "CORREO" / "SALIDA").string(); }
 

@@ -23,6 +23,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/basic/archivos.h"
 #include "tspost.h"
 
 namespace fs = std::filesystem;
@@ -237,7 +238,7 @@ void Registrar(const Configuracion& c, const std::string& resultado,
   std::error_code ec;
   fs::create_directories(fs::path(c.archivoLog).parent_path(), ec);
   // One write on an append-only descriptor keeps lines whole when several runs log at once.
-  std::string bytes = ACp1252(linea) + "\r\n";
+  std::string bytes = basic::AWindows1252(linea) + "\r\n";
   int fd = ::open(c.archivoLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
     std::cerr << "tspost: no se puede escribir el registro " << c.archivoLog << "\n";

@@ -1,36 +1,10 @@
-// Text encodings used by tspost: Windows-1252 at the boundary of the suite's files,
-// base64, quoted-printable and RFC 2047 words in the message.
+// Text encodings of the message: base64, quoted-printable and RFC 2047 words.
 #include <cstdint>
 
 #include "tspost.h"
 
 namespace tspost {
 namespace {
-
-// Code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is undefined).
-constexpr char32_t kAlto[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-void AgregarUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Next code point of UTF-8 text; a broken sequence yields one U+FFFD per byte.
 char32_t SiguienteUtf8(const std::string& s, size_t& i) {
@@ -65,34 +39,6 @@ size_t LargoUtf8(const std::string& s, size_t i) {
 }
 
 }  // namespace
-
-std::string DeCp1252(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size() + bytes.size() / 8);
-  for (unsigned char b : bytes) {
-    if (b < 0x80) out += static_cast<char>(b);
-    else if (b < 0xA0) AgregarUtf8(out, kAlto[b - 0x80] ? kAlto[b - 0x80] : b);
-    else AgregarUtf8(out, b);
-  }
-  return out;
-}
-
-std::string ACp1252(const std::string& utf8) {
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
-    char32_t cp = SiguienteUtf8(utf8, i);
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    char c = '?';
-    for (int k = 0; k < 32; ++k)
-      if (kAlto[k] == cp) c = static_cast<char>(0x80 + k);
-    out += c;
-  }
-  return out;
-}
 
 std::string Base64(const std::string& bytes, size_t anchoLinea) {
   static const char* kAlfabeto =

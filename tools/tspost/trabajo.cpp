@@ -1,6 +1,7 @@
 // The mail job file and the command line that names it.
 #include <filesystem>
 
+#include "platform/basic/archivos.h"
 #include "tspost.h"
 
 namespace fs = std::filesystem;
@@ -48,7 +49,7 @@ std::string Normalizar(const std::string& s) {
 }  // namespace
 
 Trabajo ParsearTrabajo(const std::string& bytes) {
-  std::string texto = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : DeCp1252(bytes);
+  std::string texto = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? bytes.substr(3) : basic::DeWindows1252(bytes);
   // A job written with CR LF keeps lone LFs as part of the message; one copied with
   // LF only has lost that difference and is read line by line.
   bool crlf = texto.find("\r\n") != std::string::npos;

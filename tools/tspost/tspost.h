@@ -9,8 +9,6 @@
 namespace tspost {
 
 // ---- text helpers (texto.cpp) ----
-std::string DeCp1252(const std::string& bytes);   // Windows-1252 bytes -> UTF-8
-std::string ACp1252(const std::string& utf8);     // UTF-8 -> Windows-1252, "?" when missing
 std::string Base64(const std::string& bytes, size_t anchoLinea = 76);  // lines ended CR LF
 std::string QuotedPrintable(const std::string& texto);  // text with CR LF line ends
 // A header value as RFC 2047 encoded words when it is not plain ASCII; `usado` is the
