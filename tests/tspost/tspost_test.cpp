@@ -375,6 +375,25 @@ TEST_F(TspostEnvio, SinServidorDejaElMensajeComoEmlEnLaSalida) {
   EXPECT_TRUE(Archivos(Spool()).empty());
 }
 
+// Attachment names outside ASCII, and several ARCHIVO lines, as a mail reader decodes them.
+TEST_F(TspostEnvio, AdjuntosConNombresAcentuados) {
+  const std::string largo = "Orden de compra de la Compa\u00f1\u00eda \u00d1and\u00fa "
+                            "para el se\u00f1or Mu\u00f1oz n\u00famero 0001-00000123.html";
+  WriteBytes((app_ / "E-MAILS" / largo).string(), "<p>b</p>");
+  tspost::Trabajo t;
+  t.destinatarios = {"prov@example.com"};
+  t.archivos = {adjunto_, (app_ / "E-MAILS" / largo).string()};
+  std::string eml = dir_ / "m.eml", json = dir_ / "m.json";
+  WriteBytes(eml, tspost::ArmarMensaje(t, tspost::Configuracion{}).eml);
+  ASSERT_EQ(Esperar(Lanzar({Python(), kSink, "parse", eml, json})), 0);
+  QJsonObject m = QJsonDocument::fromJson(QByteArray::fromStdString(ReadBytes(json))).object();
+  QJsonArray adjuntos = m.value("attachments").toArray();
+  ASSERT_EQ(adjuntos.size(), 2);
+  EXPECT_EQ(Texto(adjuntos.at(0).toObject(), "filename"), "P001-A1.html");
+  EXPECT_EQ(Texto(adjuntos.at(1).toObject(), "filename"), largo);
+  EXPECT_TRUE(m.value("defects").toArray().isEmpty());
+}
+
 TEST_F(TspostEnvio, SinAdjuntoRetieneElTrabajoHastaQueAparece) {
   EscribirIni("");
   EscribirTrabajo();

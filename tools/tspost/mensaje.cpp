@@ -149,8 +149,9 @@ Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c) {
       e += "Content-Type: " + TipoContenido(nombre) + "; name=\"" + nombre + "\"\r\n";
       e += "Content-Disposition: attachment; filename=\"" + nombre + "\"\r\n";
     } else {
-      e += "Content-Type: " + TipoContenido(nombre) + ";\r\n name=\"" +
-           CodificarEncabezado(nombre, 7) + "\"\r\n";
+      // name= for older readers: one encoded word, never folded inside the quotes.
+      e += "Content-Type: " + TipoContenido(nombre) + ";\r\n name=\"=?UTF-8?B?" +
+           Base64(nombre, 0) + "?=\"\r\n";
       e += "Content-Disposition: attachment;\r\n filename*=" + ValorExtendido(nombre) + "\r\n";
     }
     e += "Content-Transfer-Encoding: base64\r\n\r\n";
