@@ -124,6 +124,6 @@ std::string CrearAccesoDirecto() {
   // Desktops only start entries marked executable.
   fs::permissions(ruta,
                   fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                  fs::perms::add_perms, ec);
+                  fs::perm_options::add, ec);
   return ruta;
 }

@@ -59,6 +59,9 @@ std::vector<RegistroBases> LeerBases(const std::string& ruta) {
   std::vector<RegistroBases> r;
   std::error_code ec;
   if (ruta.empty() || !std::filesystem::exists(ruta, ec)) return r;
+  if (std::filesystem::is_directory(ruta, ec)) {
+    throw ErrorEjecucion(errAccesoArchivo, "Error de acceso a la ruta o al archivo: " + ruta);
+  }
   std::ifstream f(ruta, std::ios::binary);
   if (!f) throw ErrorEjecucion(errAccesoArchivo, "Error de acceso a la ruta o al archivo: " + ruta);
   const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
