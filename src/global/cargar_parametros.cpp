@@ -1,0 +1,134 @@
+#include "global/cargar_parametros.h"
+
+#include <exception>
+
+#include "companion/companion.h"
+#include "data/db_dll.h"
+#include "global/acceso.h"
+#include "global/configuracion.h"
+#include "global/contexto.h"
+#include "global/lanzamiento.h"
+#include "lookup/definiciones.h"
+#include "lookup/lib_clscons3.h"
+#include "platform/basic/numero.h"
+#include "platform/basic/pasos.h"
+#include "platform/basic/texto.h"
+#include "platform/os/rutas.h"
+#include "platform/ui/operador.h"
+
+using basic::P;
+using basic::Paso;
+using basic::Trim;
+
+namespace {
+
+constexpr int kArgumentoInvalido = 5;
+constexpr long kLecturaNoConfirmada = 256;  // isolation level: read uncommitted
+constexpr int kSinConexion = 1;             // exit code when no connection was made
+
+}  // namespace
+
+void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
+                      std::string& ConnString, long lCursor) {
+  Funciones& f = gFunciones();
+  const Equipo& equipo = gEquipo();
+  DB_Dll& db = gDB();
+  std::string carpeta;
+  std::string linea;
+  ValoresLanzamiento valores;
+  bool yaConectado = false;
+
+  const std::vector<basic::FuncionPaso> pasos = {
+      P([&] {
+        carpeta = f.AgregarBarra(os::CarpetaAplicacion());
+        gCarpetaAplicacion = carpeta;
+        gArchivoAyuda = carpeta + "htmlhelp/index.html";  // the HTML help beside the program
+      }),
+      P([] {
+        gColorLetra = 0;
+        gColorFondo = 0xFFFFFF;
+      }),
+      P([&] { linea = LineaDeLanzamiento(UsarValoresIni, LineaComando); }),
+      P([&] { gClaveEquipo = ClaveEquipo(equipo.NombreEquipo(), equipo.UsuarioWindows()); }),
+      P([&] {
+        gFlatToolbars =
+            basic::Val(gArchivoIni().LeerIni(kArchivoIniEquipo, gClaveEquipo, "FlatToolbars", "1"));
+      }),
+      P([&] { yaConectado = db.gOpenFlag != 0; }),
+      P([&] {
+        if (yaConectado) return;
+        ValoresLanzamiento previos;
+        previos.parametroAdicional = gParametroAdicional;
+        previos.menu = gMenu;
+        previos.usuarioLogeado = gUsuarioLogeado;
+        previos.caja = gCaja;
+        valores = LeerLineaLanzamiento(linea, previos);
+        gParametroAdicional = valores.parametroAdicional;
+        gMenu = valores.menu;
+        gUsuarioLogeado = valores.usuarioLogeado;
+        gCaja = valores.caja;
+      }),
+      P([&] {
+        if (yaConectado) return;
+        db.gUsuario = valores.usuario;
+        db.gDBName = valores.dbName;
+        db.gUserPassWord = valores.password;
+        db.gServidor = NombreServidor(valores.servidor);
+      }),
+      P([&] {
+        if (yaConectado) return;
+        const bool pedir = Trim(valores.servidor).empty() || Trim(valores.usuario).empty();
+        db.OpenServerADODB(pedir, lCursor, ConnString, true, true);
+      }),
+      [&] {
+        if (yaConectado) return Paso::Seguir;
+        if (!db.gOpenFlag) ui::operador().FinPrograma(kSinConexion);
+        return Paso::Seguir;
+      },
+      P([&] {
+        if (!yaConectado) AbrirEstadisticas();
+      }),
+      P([&] {
+        if (!yaConectado) gUsuarioLogeado = db.gUsuario;
+      }),
+      P([&] {
+        if (!yaConectado) db.gCnn->SetCommandTimeout(gTimeOut);
+      }),
+      P([&] {
+        if (!yaConectado) db.gCnn->SetIsolationLevel(kLecturaNoConfirmada);
+      }),
+      [&] {
+        if (db.gDBName.empty()) return Paso::Seguir;
+        gConnectDSN = "DSN=" + db.gDBName + "; UID=" + db.gUsuario + "; PWD=" + db.gUserPassWord;
+        return Paso::Seguir;
+      },
+      P([&] {
+        if (!db.gDBName.empty()) db.gCnn->SetDefaultDatabase(db.gDBName);
+      }),
+      P([&] {
+        if (db.gDBName.empty()) return;
+        Lib_ClsCons3& consultas = gClsCons3();
+        consultas.gConnString = db.gConnString;
+        consultas.gUsarMascarasConsultas = true;
+        consultas.gRutaMascaraConsultas = carpeta + "consultas.qzx";
+      }),
+      P([&] {
+        if (db.gDBName.empty()) return;
+        if (!os::ArchivoExisteSinCaso(gClsCons3().gRutaMascaraConsultas)) GenerarConsultas();
+      }),
+      P([&] {
+        if (!db.gDBName.empty()) db.gCnn->SetDefaultDatabase(db.gDBName);
+      }),
+      P([&] {
+        if (!db.gDBName.empty()) CargarConfiguracion(carpeta);
+      }),
+      P([] { RegistrarAcceso(""); }),
+  };
+  try {
+    // An invalid argument skips its step; any other failure ends the start-up quietly.
+    basic::EjecutarPasos(pasos, [](const ErrorEjecucion& e) {
+      return e.Number == kArgumentoInvalido ? 5 : 0;
+    });
+  } catch (const std::exception&) {
+  }
+}
