@@ -27,6 +27,20 @@ std::string Recortar(const std::string& s) {
   return s.substr(a, b - a + 1);
 }
 
+// CR LF and a lone CR (the suite's line break in messages) as plain line ends.
+std::string Renglones(const std::string& s) {
+  std::string r;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r') {
+      r += '\n';
+      if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+    } else {
+      r += s[i];
+    }
+  }
+  return r;
+}
+
 // Nobody sits at a console run: every question is answered with the way out (No, Abort,
 // Cancel), and what would have been shown goes to the error stream.
 class OperadorConsola : public ui::Operador {
@@ -34,7 +48,7 @@ class OperadorConsola : public ui::Operador {
   explicit OperadorConsola(std::ostream& errores) : errores_(errores) {}
 
   int MsgBox(const std::string& texto, int estilo, const std::string& titulo) override {
-    errores_ << "[" << Recortar(titulo) << "] " << Recortar(texto) << "\n";
+    errores_ << "[" << Recortar(titulo) << "] " << Renglones(Recortar(texto)) << "\n";
     switch (estilo & 0x0F) {
       case ui::vbOKOnly: return ui::vbOK;
       case ui::vbAbortRetryIgnore: return ui::vbAbort;
