@@ -1,11 +1,97 @@
-// ocmail: purchase-order mailing. The start-up and the main window come in later.
+// ocmail: purchase-order mailing. Starts with the launch line the suite's menu passes
+// (the arguments after the program name, joined by blanks).
+//
+//   ocmail "@Server=sqlite; @DbName=demo; @Usuario=admin; @Password=x;"
+//   ocmail --medir-arranque <launch line>   prints the seconds from process start to the
+//                                           end of the start-up routine and exits
 #include <QApplication>
+#include <QCloseEvent>
 #include <QWidget>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "connection/frm_acceso.h"
+#include "global/acceso.h"
+#include "global/apariencia.h"
+#include "global/cargar_parametros.h"
+#include "platform/ui/qt/operador_qt.h"
+
+namespace {
+
+constexpr const char* kTitulo = "Envio de mail a Proveedores por OC";
+constexpr const char* kMedirArranque = "--medir-arranque";
+
+// Stands for the main window until it exists: closing it runs the shut-down.
+class VentanaPrincipal : public QWidget {
+ protected:
+  void closeEvent(QCloseEvent* evento) override {
+    evento->accept();
+    CerrarSistema();
+  }
+};
+
+// Seconds since this process started (field 22 of /proc/self/stat, in clock ticks since
+// boot, against CLOCK_BOOTTIME).
+double SegundosDesdeInicioProceso() {
+  std::ifstream stat("/proc/self/stat");
+  std::string contenido((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const auto cierre = contenido.rfind(')');
+  if (cierre == std::string::npos) return -1;
+  std::string resto = contenido.substr(cierre + 2);
+  unsigned long long inicio = 0;
+  int campo = 3;  // resto starts at field 3 (state)
+  size_t pos = 0;
+  while (campo < 22 && pos != std::string::npos) {
+    pos = resto.find(' ', pos);
+    if (pos != std::string::npos) ++pos;
+    ++campo;
+  }
+  if (pos == std::string::npos) return -1;
+  inicio = std::stoull(resto.substr(pos));
+  timespec ahora{};
+  clock_gettime(CLOCK_BOOTTIME, &ahora);
+  const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK));
+  return static_cast<double>(ahora.tv_sec) + ahora.tv_nsec / 1e9 - inicio / ticks;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  QWidget w;
-  w.setWindowTitle(QString::fromUtf8("Envio de mail a Proveedores por OC"));
-  w.show();
+  ui::InstalarOperadorQt();
+  InstalarVentanaAccesoQt();
+
+  bool medir = false;
+  std::string linea;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == kMedirArranque && !medir) {
+      medir = true;
+      continue;
+    }
+    if (!linea.empty()) linea += ' ';
+    linea += arg;
+  }
+
+  std::string connString;
+  CargarParametros(false, linea, connString, 3);
+  if (medir) {
+    std::printf("%.6f\n", SegundosDesdeInicioProceso());
+    std::fflush(stdout);
+    CerrarSistemaSinSalir();
+    return 0;
+  }
+
+  VentanaPrincipal ventana;
+  ventana.setObjectName("frmOCMailing");
+  ventana.setWindowTitle(QString::fromUtf8(kTitulo));
+  ventana.resize(820, 560);
+  AsignarIcono(&ventana);
+  AplicarSkin(&ventana);
+  ventana.show();
   return app.exec();
 }

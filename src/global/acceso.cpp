@@ -2,6 +2,7 @@
 
 #include "banner/dll_display.h"
 #include "companion/companion.h"
+#include "companion/report/reporte.h"
 #include "data/db_dll.h"
 #include "global/contexto.h"
 #include "global/errores.h"
@@ -155,6 +156,7 @@ void CerrarSistemaSinSalir() {
   LiberarDisplay();
   LiberarGDB();
   LiberarCompanion();
+  LiberarReporte();
 }
 
 void CerrarSistema() {

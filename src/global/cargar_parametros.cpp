@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "companion/companion.h"
+#include "companion/report/reporte.h"
 #include "data/db_dll.h"
 #include "global/acceso.h"
 #include "global/configuracion.h"
@@ -102,6 +103,9 @@ void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
         gConnectDSN = "DSN=" + db.gDBName + "; UID=" + db.gUsuario + "; PWD=" + db.gUserPassWord;
         return Paso::Seguir;
       },
+      P([&] {
+        if (!db.gDBName.empty()) gReporte().CarpetaSistema(carpeta);
+      }),
       P([&] {
         if (!db.gDBName.empty()) db.gCnn->SetDefaultDatabase(db.gDBName);
       }),
