@@ -195,7 +195,7 @@ std::string FechaAIso(basic::Fecha f) {
   const unsigned d = doy - (153 * mp + 2) / 5 + 1;
   const unsigned m = mp < 10 ? mp + 3 : mp - 9;
   y += m <= 2;
-  char buf[40];
+  char buf[96];
   std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u %02ld:%02ld:%02ld", y, m, d, segundos / 3600,
                 (segundos / 60) % 60, segundos % 60);
   return buf;

@@ -177,9 +177,11 @@ std::vector<std::vector<Token>> Dividir(const std::vector<Token>& toks) {
           continue;
         }
       }
-      bool tras = anterior == "ON" || anterior == "OF" || anterior == "OR" || anterior == "," ||
-                  anterior == "(" || anterior == "FOR" || anterior == "INSTEAD";
-      if (!vacia && !tras) {
+      // ON DELETE / ON UPDATE of a reference, INSTEAD OF INSERT, FOR UPDATE...
+      bool tras = (anterior == "ON" && (primera == "CREATE" || primera == "ALTER")) || anterior == "OF" ||
+                  anterior == "OR" || anterior == "," || anterior == "(" || anterior == "FOR";
+      bool dmlTras = tras && (w == "INSERT" || w == "DELETE" || w == "UPDATE");
+      if (!vacia && !dmlTras) {
         if (w == "INSERT" || w == "DELETE" || w == "UPDATE" || w == "DROP" || w == "ALTER" ||
             w == "TRUNCATE" || w == "DECLARE" || w == "EXEC" || w == "EXECUTE" || w == "PRINT") {
           corta = primera != "CREATE";
@@ -375,6 +377,7 @@ void Top(std::vector<Token>& t) {
       size_t q = Sig(t, p + 1);
       if (q < t.size() && EsPalabra(t[q], "TIES")) tras = q + 1;
     }
+    while (tras < t.size() && t[tras].tipo == Tk::Blanco) ++tras;
     // End of this SELECT: the ")" that closes its level, a ";" or the end.
     size_t e = tras;
     int prof = 0;
@@ -393,15 +396,14 @@ void Top(std::vector<Token>& t) {
     if (!porcentaje) {
       limite = {{Tk::Blanco, " "}, {Tk::Palabra, "LIMIT"}, {Tk::Blanco, " "}, {Tk::Numero, n}};
     } else if (valor < 100) {
-      std::string cuerpo = "SELECT" + Unir(t, tras, e);
+      std::string cuerpo = "SELECT " + Unir(t, tras, e);
       limite = {{Tk::Blanco, " "},
                 {Tk::Palabra, "LIMIT (SELECT CAST(ceil(COUNT(*) * " + n +
                                   " / 100.0) AS INTEGER) FROM (" + cuerpo + "))"}};
     }
     t.insert(t.begin() + static_cast<long>(e), limite.begin(), limite.end());
-    // Drop "TOP n [PERCENT] [WITH TIES]", keeping one blank.
+    // Drop "TOP n [PERCENT] [WITH TIES]" and the blanks after it.
     t.erase(t.begin() + static_cast<long>(j), t.begin() + static_cast<long>(tras));
-    t.insert(t.begin() + static_cast<long>(j), Token{Tk::Blanco, ""});
   }
 }
 
@@ -460,7 +462,7 @@ bool FechaTSqlAIso(const std::string& texto, std::string& iso) {
   if (m < 1 || m > 12 || d < 1 || y < 1753 || hh > 23 || mi > 59 || ss > 59) return false;
   bool bisiesto = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
   if (d > dias[m - 1] + (m == 2 && bisiesto ? 1 : 0)) return false;
-  char buf[32];
+  char buf[64];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, m, d, hh, mi, ss);
   iso = buf;
   return true;

@@ -28,7 +28,8 @@ long NumeroDe(const std::string& estado, const std::string& msg) {
   std::string m = Mayus(msg);
   if (m.find("NO SUCH TABLE") != std::string::npos) return errTablaNoExiste;
   if (m.find("CONSTRAINT") != std::string::npos) return errIntegridad;
-  if (m.find("SYNTAX ERROR") != std::string::npos || m.find("NO SUCH COLUMN") != std::string::npos)
+  if (m.find("SYNTAX ERROR") != std::string::npos || m.find("NO SUCH COLUMN") != std::string::npos ||
+      m.find("INCOMPLETE INPUT") != std::string::npos || m.find("UNRECOGNIZED TOKEN") != std::string::npos)
     return errComando;
   return errProveedor;
 }
