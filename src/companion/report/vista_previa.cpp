@@ -1,0 +1,80 @@
+#include "companion/report/vista_previa.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace reporte {
+namespace {
+
+void Preparar(QPrinter& impresora) {
+  impresora.setPageSize(QPageSize(QPageSize::A4));
+  impresora.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+}
+
+}  // namespace
+
+bool VentanaVistaPrevia::GuardarPdf(const std::string& archivo) const {
+  QPrinter impresora(QPrinter::HighResolution);
+  Preparar(impresora);
+  impresora.setOutputFormat(QPrinter::PdfFormat);
+  impresora.setOutputFileName(QString::fromStdString(archivo));
+  impresora.setDocName(QString::fromStdString(titulo_));
+  QTextDocument documento;
+  documento.setHtml(QString::fromStdString(html_));
+  documento.print(&impresora);
+  QFileInfo info(QString::fromStdString(archivo));
+  return info.exists() && info.size() > 0;
+}
+
+void VentanaVistaPrevia::EjecutarModal() {
+  QDialog ventana;
+  ventana.setObjectName(QString::fromStdString(NombreVentana()));
+  ventana.setWindowTitle(QString::fromStdString(titulo_.empty() ? "Vista previa" : titulo_));
+  ventana.resize(900, 700);
+
+  auto* texto = new QTextBrowser(&ventana);
+  texto->setOpenExternalLinks(false);
+  texto->setHtml(QString::fromStdString(html_));
+
+  auto* imprimir = new QPushButton("Imprimir", &ventana);
+  auto* pdf = new QPushButton("Guardar PDF", &ventana);
+  auto* cerrar = new QPushButton("Cerrar", &ventana);
+  auto* botones = new QHBoxLayout;
+  botones->addStretch();
+  botones->addWidget(imprimir);
+  botones->addWidget(pdf);
+  botones->addWidget(cerrar);
+  auto* capa = new QVBoxLayout(&ventana);
+  capa->addWidget(texto);
+  capa->addLayout(botones);
+
+  QObject::connect(imprimir, &QPushButton::clicked, &ventana, [&] {
+    QPrinter impresora(QPrinter::HighResolution);
+    Preparar(impresora);
+    QPrintDialog dialogo(&impresora, &ventana);
+    if (dialogo.exec() == QDialog::Accepted) texto->document()->print(&impresora);
+  });
+  QObject::connect(pdf, &QPushButton::clicked, &ventana, [&] {
+    QString nombre = QFileDialog::getSaveFileName(&ventana, "Guardar PDF", QString(),
+                                                  "Documentos PDF (*.pdf)");
+    if (nombre.isEmpty()) return;
+    if (!nombre.endsWith(".pdf", Qt::CaseInsensitive)) nombre += ".pdf";
+    if (!GuardarPdf(nombre.toStdString())) {
+      QMessageBox::critical(&ventana, "Aviso al Operador", "No se pudo guardar el archivo " + nombre);
+    }
+  });
+  QObject::connect(cerrar, &QPushButton::clicked, &ventana, &QDialog::accept);
+  ventana.exec();
+}
+
+}  // namespace reporte
