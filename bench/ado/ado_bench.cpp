@@ -34,7 +34,7 @@ void CrearBase() {
                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
                "INSERT INTO ordenes SELECT i, printf('0001%08dA', i), 'Proveedor numero ' || i, "
                "datetime('2024-01-01', '+' || (i % 365) || ' days'), (i % 1000) * 1.25, i % 50, i / 7.0, i % 2, "
-               "CASE WHEN i % 3 = 0 THEN NULL ELSE 'Observacion de la orden ' || i END, 'usuario' || (i % 3);",
+               "CASE WHEN i % 3 = 0 THEN NULL ELSE 'Observacion de la orden ' || i END, 'usuario' || (i % 3) FROM n;",
                nullptr, nullptr, nullptr);
   sqlite3_close(db);
 }

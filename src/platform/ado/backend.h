@@ -63,7 +63,8 @@ class Backend {
   virtual void Abrir(const DestinoConexion& d, long tiempoEspera) = 0;
   virtual void Cerrar() = 0;
   // Runs a statement or a batch: the rows of the first statement that yields rows
-  // (nullptr when none), and the count of rows changed (-1 when none was).
+  // (nullptr when none), and the count of rows changed (-1 when none was). ODBC reads
+  // the rows whole, as drivers rarely allow a second statement while rows are pending.
   virtual std::unique_ptr<Cursor> Ejecutar(const std::string& sql, long& afectados) = 0;
   // One statement with "?" markers and their values (AddNew/Update); rows changed.
   virtual long EjecutarConValores(const std::string& sql,
@@ -80,8 +81,6 @@ class Backend {
                                           const std::vector<basic::Variant>& restricciones) = 0;
   virtual void FijarTiempoEspera(long segundos) = 0;
   virtual void FijarBaseDefecto(const std::string& base) = 0;
-  // ODBC drivers rarely allow a second statement while rows are pending: read them all.
-  virtual bool LeeTodoAlAbrir() const = 0;
 
  protected:
   // Replaces the Errors list by these records and raises the first one.

@@ -145,8 +145,9 @@ class BackendOdbc : public Backend {
       for (auto& e : lista) e.Number = errProveedor;
       Fallar(lista);
     }
+    // Informational records of a good login ("Changed database context"...) are not
+    // errors: callers read a non-empty list as a failure.
     errores_.Clear();
-    for (auto& e : Diagnosticos(SQL_HANDLE_DBC, dbc_)) errores_.Append(e);  // informational
     conectado_ = true;
   }
 
@@ -496,8 +497,6 @@ class BackendOdbc : public Backend {
         return;
     if (!l.empty()) Fallar(l);
   }
-
-  bool LeeTodoAlAbrir() const override { return true; }
 
  private:
   SQLHENV env_ = nullptr;

@@ -617,7 +617,6 @@ class BackendSqlite : public Backend {
     if (db_) sqlite3_busy_timeout(db_, segundos <= 0 ? 24 * 3600 * 1000 : static_cast<int>(segundos * 1000));
   }
   void FijarBaseDefecto(const std::string&) override {}
-  bool LeeTodoAlAbrir() const override { return false; }
 
  private:
   sqlite3* db_ = nullptr;
