@@ -51,11 +51,6 @@ void DB_Dll::AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs,
       }),
   };
 
-  const std::string avisoPerdida =
-      CRLF + CRLF + CRLF + "Se perdio la conexion con la base de datos " + gDB().gDBName + CRLF +
-      " Servidor " + gDB().gServidor + CRLF + CRLF + "Elija SI para reintentar conectarse" +
-      CRLF + "Elija NO para cerrar la aplicacion" + CRLF + CRLF + CRLF;
-
   basic::EjecutarPasos(pasos, [&](const ErrorEjecucion& e) -> int {
     const bool perdida = (e.Number == ado::errProveedor || e.Number == ado::errConexionNoUsable) &&
                          gCnn->Errors().Count() > 0;
@@ -69,8 +64,14 @@ void DB_Dll::AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs,
           if (reintentos < 3) return ui::vbRetry;
           break;
         }
+        const std::string aviso =
+            CRLF + CRLF + CRLF + "Se perdio la conexion con la base de datos " + gDB().gDBName +
+            CRLF + " Servidor " + gDB().gServidor + CRLF + CRLF +
+            "Elija SI para reintentar conectarse" + CRLF + "Elija NO para cerrar la aplicacion" +
+            CRLF + CRLF + CRLF;
         const int respuesta =
-            ui::operador().MsgBox(avisoPerdida, int{ui::vbCritical} + ui::vbYesNo, "AVISO AL OPERADOR");
+            ui::operador().MsgBox(aviso, int{ui::vbCritical} + ui::vbYesNo, "AVISO AL OPERADOR");
+        // Only Yes reconnects; any other answer ends the program (never an endless loop).
         if (respuesta != ui::vbYes) ui::operador().FinPrograma(0);
         ReintentaConectar();
       }

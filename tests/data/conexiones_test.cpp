@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "apoyo_datos.h"
 
 namespace {
@@ -209,6 +211,37 @@ TEST_F(Conexiones, ReintentaConectarReopensAClosedConnection) {
   db.ReintentaConectar();
   EXPECT_EQ(db.gOpenFlag, 0);
   EXPECT_EQ(env.op.pedidos.size(), 0u);
+  EXPECT_FALSE(std::filesystem::exists(env.archivo));  // never created by opening it
+}
+
+TEST_F(Conexiones, OpenLocalADODBAsksForTheFileWhenNoneIsNamed) {
+  db.gProveedor = db.pJETOLEDB40();
+  db.gUsuario = "Admin";
+  db.gUserPassWord = "k";
+  // Cancelled: nothing opened.
+  db.OpenLocalADODB("", "User ID", "Jet OLEDB:Database Password");
+  ASSERT_EQ(env.op.pedidos.size(), 1u);
+  EXPECT_EQ(env.op.pedidos[0].titulo, "Buscar Base de Datos");
+  EXPECT_EQ(env.op.pedidos[0].texto, "Base de Datos de Microsoft Access |*.MDB");
+  EXPECT_TRUE(canal.llamadas.empty());
+
+  env.op.textos = {env.archivo};
+  db.OpenLocalADODB("", "User ID", "Jet OLEDB:Database Password");
+  const std::string cadena = "PROVIDER=Microsoft.Jet.OLEDB.4.0;Data Source =" + env.archivo +
+                             ";User ID=Admin;Jet OLEDB:Database Password=k;";
+  EXPECT_EQ(canal.De("Open"), std::vector<std::string>{cadena});
+  EXPECT_EQ(db.gConnString, cadena);
+  EXPECT_EQ(db.gCnn->State(), ado::adStateOpen);
+
+  // Any other failure: number and description, and the operation ends.
+  db.gCnn->Close();
+  db.gDBName = env.dir / "falta.mdb";
+  env.op.pedidos.clear();
+  db.OpenLocalADODB("", "User ID", "Jet OLEDB:Database Password");
+  ASSERT_EQ(env.op.pedidos.size(), 1u);
+  EXPECT_EQ(env.op.pedidos[0].texto.rfind("-2147467259  ", 0), 0u) << env.op.pedidos[0].texto;
+  EXPECT_EQ(env.op.pedidos[0].estilo, 16);
+  EXPECT_EQ(db.gCnn->State(), ado::adStateClosed);
 }
 
 }  // namespace
