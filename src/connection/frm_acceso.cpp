@@ -80,7 +80,22 @@ void Abrir(const std::string& servidor, const std::string& usuario, const std::s
 
 }  // namespace principal
 
-constexpr int kAnchoCliente = 6900;
+}  // namespace
+
+std::string ServidorConPuerto(const std::string& servidor, const std::string& puerto,
+                              int plataforma) {
+  if (plataforma != 0) return servidor;  // Oracle names a data source, not a host
+  std::string s = servidor;
+  const size_t dos = s.find(':');
+  if (dos != std::string::npos) return s.replace(dos, 1, ",");
+  const std::string p = Trim(puerto);
+  if (Trim(s).empty() || p.empty() || p == "1433" || s.find(',') != std::string::npos) return s;
+  return s + "," + p;
+}
+
+namespace {
+
+constexpr int kAnchoCliente = 7500;
 constexpr int kAltoCliente = 3615;
 
 }  // namespace
@@ -93,7 +108,7 @@ frmAcceso::frmAcceso(QWidget* parent) : QDialog(parent) {
 
   lblDatos_ = new QLabel("Complete los datos de conexion", this);
   lblDatos_->setObjectName("Label1_0");
-  lblDatos_->setGeometry(Twips(120, 120, 3495, 255));
+  lblDatos_->setGeometry(Twips(120, 120, 3975, 255));
   QFont negrita = lblDatos_->font();
   negrita.setBold(true);
   lblDatos_->setFont(negrita);
@@ -101,24 +116,24 @@ frmAcceso::frmAcceso(QWidget* parent) : QDialog(parent) {
   cboPlataformaDB_ = new QComboBox(this);
   cboPlataformaDB_->setObjectName("CboPlataformaDB");
   cboPlataformaDB_->addItems({"SQL Server", "ORACLE"});
-  cboPlataformaDB_->setGeometry(Twips(120, 480, 3495, 315));
+  cboPlataformaDB_->setGeometry(Twips(120, 480, 3975, 315));
 
-  txtServidor_ = NuevaCaja("TxtServidor", "ingrese el nombre del servidor e instancia", 120, 900, 2655);
-  txtPuerto_ = NuevaCaja("TxtPuerto", "Ingrese el Puerto", 2835, 900, 780);
+  txtServidor_ = NuevaCaja("TxtServidor", "ingrese el nombre del servidor e instancia", 120, 900, 3075);
+  txtPuerto_ = NuevaCaja("TxtPuerto", "Ingrese el Puerto", 3255, 900, 840);
   txtPuerto_->setText(Q(puerto_));
-  txtDbName_ = NuevaCaja("TxtDbName", "ingrese el nombre de la base de datos", 120, 1320, 3495);
-  txtUserId_ = NuevaCaja("TxtUserId", "Ingrese el nombre de usuario", 120, 1740, 3495);
-  txtUserPassword_ = NuevaCaja("TxtUserPassword", "Ingrese la contraseña", 120, 2160, 3495);
+  txtDbName_ = NuevaCaja("TxtDbName", "ingrese el nombre de la base de datos", 120, 1320, 3975);
+  txtUserId_ = NuevaCaja("TxtUserId", "Ingrese el nombre de usuario", 120, 1740, 3975);
+  txtUserPassword_ = NuevaCaja("TxtUserPassword", "Ingrese la contraseña", 120, 2160, 3975);
   txtUserPassword_->setEchoMode(QLineEdit::Password);
 
   lblRegistradas_ = new QLabel("Conexiones registradas", this);
   lblRegistradas_->setObjectName("Label1_1");
-  lblRegistradas_->setGeometry(Twips(3840, 120, 2940, 255));
+  lblRegistradas_->setGeometry(Twips(4335, 120, 3045, 255));
   lblRegistradas_->setFont(negrita);
 
   lstBases_ = new QListWidget(this);
   lstBases_->setObjectName("lstBases");
-  lstBases_->setGeometry(Twips(3840, 480, 2940, 2475));
+  lstBases_->setGeometry(Twips(4335, 480, 3045, 2475));
 
   auto boton = [this](const char* nombre, const char* texto, int left, int top, int width) {
     auto* b = new QPushButton(texto, this);
@@ -126,10 +141,10 @@ frmAcceso::frmAcceso(QWidget* parent) : QDialog(parent) {
     b->setGeometry(Twips(left, top, width, 375));
     return b;
   };
-  cmdRegistrar_ = boton("CmdRegistrar", "Registrar", 120, 3120, 1695);
-  cmdLineaComando_ = boton("CmdLineaComando", "Crear Acceso Directo", 1920, 3120, 1695);
-  bcAceptar_ = boton("bcAceptar", "Aceptar", 3840, 3120, 1395);
-  bcCancelar_ = boton("bcCancelar", "Cancelar", 5385, 3120, 1395);
+  cmdRegistrar_ = boton("CmdRegistrar", "Registrar", 120, 3120, 1575);
+  cmdLineaComando_ = boton("CmdLineaComando", "Crear Acceso Directo", 1815, 3120, 2280);
+  bcAceptar_ = boton("bcAceptar", "Aceptar", 4335, 3120, 1455);
+  bcCancelar_ = boton("bcCancelar", "Cancelar", 5925, 3120, 1455);
   bcAceptar_->setDefault(true);
 
   setTabOrder(cboPlataformaDB_, txtServidor_);
@@ -179,7 +194,10 @@ QLineEdit* frmAcceso::NuevaCaja(const char* nombre, const char* ayuda, int left,
 
 // --- VentanaAcceso ---------------------------------------------------------------------
 
-std::string frmAcceso::TxtServidor() const { return S(txtServidor_->text()); }
+std::string frmAcceso::TxtServidor() const {
+  return ServidorConPuerto(TextoServidor(), TxtPuerto(), CboPlataformaDB());
+}
+std::string frmAcceso::TextoServidor() const { return S(txtServidor_->text()); }
 void frmAcceso::SetTxtServidor(const std::string& s) { txtServidor_->setText(Q(s)); }
 std::string frmAcceso::TxtDbName() const { return S(txtDbName_->text()); }
 void frmAcceso::SetTxtDbName(const std::string& s) { txtDbName_->setText(Q(s)); }
@@ -209,7 +227,8 @@ void frmAcceso::MensajeInicial(QLineEdit* ObjTxt) {
   if (texto.trimmed().isEmpty() || texto == ayuda) {
     escribiendoAyuda_ = true;
     if (texto != ayuda) ObjTxt->setText(ayuda);
-    ObjTxt->selectAll();
+    // Selected backwards so the start of the hint stays in view.
+    ObjTxt->setSelection(static_cast<int>(ayuda.size()), -static_cast<int>(ayuda.size()));
     escribiendoAyuda_ = false;
   }
 }
@@ -288,7 +307,7 @@ void frmAcceso::AsignarDatosBase() {
 // --- Buttons and list ------------------------------------------------------------------------
 
 void frmAcceso::bcAceptar_Click() {
-  DatosBase(ClaveBases(TxtDbName(), TxtServidor()));
+  DatosBase(ClaveBases(TxtDbName(), TextoServidor()));
   aceptar_ = true;
   done(QDialog::Accepted);
 }
@@ -336,8 +355,8 @@ void frmAcceso::Registrar() {
   };
   const std::vector<basic::FuncionPaso> pasos = {
       antes([&] {
-        servidorClave = ServidorClave(TxtServidor());
-        clave = ClaveBases(TxtDbName(), TxtServidor());
+        servidorClave = ServidorClave(TextoServidor());
+        clave = ClaveBases(TxtDbName(), TextoServidor());
         datos_.servidor.clear();
         DatosBase(clave);
         return Paso::Seguir;
@@ -349,7 +368,7 @@ void frmAcceso::Registrar() {
         return Paso::Salir;
       }),
       antes([&] {
-        SetTxtServidor(Trim(TxtServidor()));
+        SetTxtServidor(Trim(TextoServidor()));
         SetTxtUserId(Trim(TxtUserId()));
         SetTxtUserPassword(Trim(TxtUserPassword()));
         SetTxtDbName(Trim(TxtDbName()));
@@ -358,7 +377,7 @@ void frmAcceso::Registrar() {
       antes([&] {
         const std::string base = basic::UCase(TxtDbName());
         if (ExisteBaseDeDatos(TxtServidor(), base, base, base, "SQLOLEDB")) {
-          GrabarBases(clave, TxtDbName(), TxtDbName(), TxtDbName(), TxtServidor());
+          GrabarBases(clave, TxtDbName(), TxtDbName(), TxtDbName(), TextoServidor());
           alLanzador = true;
         }
         return Paso::Seguir;
@@ -374,14 +393,14 @@ void frmAcceso::Registrar() {
       }),
       antes([&] {
         if (principal::Abierta()) return Paso::Seguir;
-        ui::operador().MsgBox("NO SE PUDO CONECTAR AL SERVIDOR " + TxtServidor() +
+        ui::operador().MsgBox("NO SE PUDO CONECTAR AL SERVIDOR " + TextoServidor() +
                                   " VERIFIQUE EL NOMBRE DE USUARIO Y PASSWORD INGRESADO",
                               int{ui::vbInformation} + ui::vbOKOnly, "AVISO AL OPERADOR");
         return Paso::Salir;
       }),
       // The file keeps the standard login even when another one was typed.
       antes([&] {
-        GrabarBases(clave, TxtDbName(), TxtDbName(), TxtDbName(), TxtServidor());
+        GrabarBases(clave, TxtDbName(), TxtDbName(), TxtDbName(), TextoServidor());
         return Paso::Seguir;
       }),
       basic::P([&] {

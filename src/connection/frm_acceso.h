@@ -23,7 +23,8 @@ class frmAcceso : public QDialog, public VentanaAcceso {
   explicit frmAcceso(QWidget* parent = nullptr);
   ~frmAcceso() override;
 
-  // VentanaAcceso
+  // VentanaAcceso. TxtServidor is the server as a connection names it: the box's text with
+  // the port of TxtPuerto (see ServidorConPuerto); TextoServidor is the box's text.
   std::string TxtServidor() const override;
   void SetTxtServidor(const std::string&) override;
   std::string TxtDbName() const override;
@@ -39,6 +40,7 @@ class frmAcceso : public QDialog, public VentanaAcceso {
   void EjecutarModal() override { exec(); }
 
   std::string TxtPuerto() const;
+  std::string TextoServidor() const;
 
   // Window state: the BASES.TXT path kept by llenarlist and the fields of the last line
   // found by DatosBase (password decoded).
@@ -97,6 +99,12 @@ class frmAcceso : public QDialog, public VentanaAcceso {
   RegistroBases datos_;
   std::string puerto_ = "1433";
 };
+
+// The server text a connection string takes: "host:port" (as BASES.TXT keeps it) becomes
+// "host,port"; a port in the port box other than the default 1433 is added as ",port" to a
+// server without one. Oracle (plataforma 1) is left as it stands.
+std::string ServidorConPuerto(const std::string& servidor, const std::string& puerto,
+                              int plataforma);
 
 // Installs the factory through which OpenServerADODB loads frmAcceso. Called at start.
 void InstalarVentanaAccesoQt();

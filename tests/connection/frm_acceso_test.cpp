@@ -119,6 +119,52 @@ TEST_F(Acceso, RegistrarAppendsTheStandardLoginLineOnce) {
   EXPECT_EQ(Bases(), linea);
 }
 
+// Stands in for a SQL Server: every open works and is recorded.
+struct CanalAceptaTodo : CanalADO {
+  std::vector<std::string> abiertas;
+  void Open(ado::Connection&, const std::string& cadena, const std::string&, const std::string&,
+            long) override {
+    abiertas.push_back(cadena);
+  }
+  void Close(ado::Connection&) override {}
+};
+
+TEST_F(Acceso, RegistrarOnAServerWithAPort) {
+  CanalAceptaTodo canal;
+  InstalarCanalADO(&canal);
+  frmAcceso f;
+  f.SetTxtServidor("srv1:1450");
+  f.SetTxtDbName("empresa");
+  f.CmdRegistrar_Click();
+  InstalarCanalADO(nullptr);
+  ASSERT_EQ(canal.abiertas.size(), 1u);
+  EXPECT_EQ(canal.abiertas[0],
+            "PROVIDER=SQLOLEDB;Server=srv1,1450;Database =EMPRESA;UId=EMPRESA;Pwd=EMPRESA;");
+  EXPECT_EQ(Bases(), "EMPRESA / SRV1,empresa,empresa," + gFunciones().Codificar("empresa") +
+                         ",srv1:1450\r\n");
+  EXPECT_TRUE(Mensajes().empty());
+}
+
+TEST(ServidorConPuerto, PortOfTheBoxOrOfTheText) {
+  struct Caso {
+    std::string servidor, puerto;
+    int plataforma;
+    std::string esperado;
+  };
+  for (const Caso& c : std::vector<Caso>{
+           {"srv1", "1433", 0, "srv1"},
+           {"srv1", "", 0, "srv1"},
+           {"srv1", "1450", 0, "srv1,1450"},
+           {"srv1:1450", "1433", 0, "srv1,1450"},
+           {"srv1,1500", "1450", 0, "srv1,1500"},
+           {"srv1\\inst", "1450", 0, "srv1\\inst,1450"},
+           {"", "1450", 0, ""},
+           {"#ORA", "1450", 1, "#ORA"},
+       }) {
+    EXPECT_EQ(ServidorConPuerto(c.servidor, c.puerto, c.plataforma), c.esperado) << c.servidor;
+  }
+}
+
 TEST_F(Acceso, RegistrarStartsAltadsnWhenItIsBesideTheProgram) {
   CrearBase("empresa");
   WriteBytes(dir / "altadsn.EXE", "");  // found whatever its case
@@ -178,8 +224,9 @@ TEST_F(Acceso, RegisteredListToleratesIncompleteLines) {
   f.SetTxtUserPassword("x");
   Lst(f)->setCurrentRow(0);
   f.lstBases_Click();
-  EXPECT_EQ(f.TxtServidor(), "srv1");
+  EXPECT_EQ(f.TextoServidor(), "srv1");
   EXPECT_EQ(f.TxtPuerto(), "1450");
+  EXPECT_EQ(f.TxtServidor(), "srv1,1450");  // what the connection is opened with
   EXPECT_EQ(f.TxtDbName(), "empresa");
   EXPECT_EQ(f.TxtUserId(), "");
   EXPECT_EQ(f.TxtUserPassword(), "");
