@@ -50,7 +50,10 @@ std::string SentenciaDada(const std::string& SQL, std::string& Where) {
 bool SentenciaDefinicion(const DefConsulta& def, long n, std::string& CampoBusqueda,
                          const std::string& Where, std::string& sentencia) {
   std::string tabla = LimpiarCampoDefinicion(def.TablaConsulta);
-  const std::string columnas = ColumnasDefinicion(def);
+  // Columns cleaned like the other fields, so NUL padding of a short record is no column.
+  DefConsulta limpia = def;
+  limpia.CamposConsulta = LimpiarCampoDefinicion(def.CamposConsulta);
+  const std::string columnas = ColumnasDefinicion(limpia);
   if (basic::Trim(CampoBusqueda).empty()) {
     const int coma = basic::InStr(columnas, ",");
     if (coma == 0) return false;
