@@ -82,6 +82,10 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
   std::string usar;
   bool hayReporte = false, hayPlantilla = false, otraSeccion = false;
   std::string* ultimo = nullptr;  // value a continuation line extends
+  // List values, parsed once the file is read (continuation lines may extend them).
+  std::string tablas, totales;
+  std::vector<std::string> vinculos, totalesSub;
+  std::vector<int> lineaVinculo;
 
   size_t pos = 0;
   int numero = 0;
@@ -113,6 +117,9 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
         if (d.BuscarSubreporte(sub)) Roto(archivo, numero, "el subreporte " + sub + " aparece dos veces");
         d.subreportes.push_back({});
         d.subreportes.back().nombre = sub;
+        vinculos.emplace_back();
+        totalesSub.emplace_back();
+        lineaVinculo.push_back(numero);
         seccion = Seccion::Subreporte;
         otraSeccion = true;
       } else if (basic::IgualesSinCaso(nombre, "Formulas") || basic::IgualesSinCaso(nombre, "Fórmulas")) {
@@ -147,8 +154,8 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
         else if (es("Sentencia")) ultimo = &(d.sentencia = valor);
         else if (es("Condicion") || es("Condición")) ultimo = &(d.condicion = valor);
         else if (es("Orden")) ultimo = &(d.orden = valor);
-        else if (es("Tablas")) { d.tablas = Lista(valor); ultimo = nullptr; }
-        else if (es("Totales")) { d.totales = Lista(valor); ultimo = nullptr; }
+        else if (es("Tablas")) ultimo = &(tablas = valor);
+        else if (es("Totales")) ultimo = &(totales = valor);
         else if (es("Usar")) { usar = valor; ultimo = nullptr; }
         else Roto(archivo, numero, "clave desconocida " + clave + " en [Reporte]");
         break;
@@ -156,21 +163,10 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
         Subreporte& s = d.subreportes.back();
         if (es("Sentencia")) ultimo = &(s.sentencia = valor);
         else if (es("Orden")) ultimo = &(s.orden = valor);
-        else if (es("Totales")) { s.totales = Lista(valor); ultimo = nullptr; }
+        else if (es("Totales")) ultimo = &(totalesSub[d.subreportes.size() - 1] = valor);
         else if (es("Vinculo") || es("Vínculo")) {
-          ultimo = nullptr;
-          for (const auto& par : Lista(valor)) {
-            size_t i = par.find('=');
-            std::string sub = Recortar(par.substr(0, i));
-            std::string principal = i == std::string::npos ? sub : Recortar(par.substr(i + 1));
-            if (i == std::string::npos) {
-              size_t p = sub.rfind('.');
-              if (p != std::string::npos) principal = sub.substr(p + 1);
-            }
-            if (!NombreColumna(sub, true) || !NombreColumna(principal, false))
-              Roto(archivo, numero, "vínculo no válido «" + par + "»");
-            s.vinculo.emplace_back(sub, principal);
-          }
+          ultimo = &(vinculos[d.subreportes.size() - 1] = valor);
+          lineaVinculo[d.subreportes.size() - 1] = numero;
         } else {
           Roto(archivo, numero, "clave desconocida " + clave + " en [Subreporte " + s.nombre + "]");
         }
@@ -197,7 +193,29 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
     if (profundidad > 4) Roto(archivo, 0, "demasiados reportes encadenados con Usar");
     fs::path destino = fs::path(archivo).parent_path() / usar;
     if (fs::path(usar).is_absolute()) destino = usar;
-    return CargarConProfundidad(destino.string(), profundidad + 1);
+    try {
+      return CargarConProfundidad(destino.string(), profundidad + 1);
+    } catch (const ErrorEjecucion& e) {
+      Roto(archivo, 0, "Usar = " + usar + ": " + e.Description);
+    }
+  }
+  d.tablas = Lista(tablas);
+  d.totales = Lista(totales);
+  for (size_t k = 0; k < d.subreportes.size(); ++k) {
+    Subreporte& s = d.subreportes[k];
+    s.totales = Lista(totalesSub[k]);
+    for (const auto& par : Lista(vinculos[k])) {
+      size_t i = par.find('=');
+      std::string sub = Recortar(par.substr(0, i));
+      std::string principal = i == std::string::npos ? sub : Recortar(par.substr(i + 1));
+      if (i == std::string::npos) {
+        size_t p = sub.rfind('.');
+        if (p != std::string::npos) principal = sub.substr(p + 1);
+      }
+      if (!NombreColumna(sub, true) || !NombreColumna(principal, false))
+        Roto(archivo, lineaVinculo[k], "vínculo no válido «" + par + "»");
+      s.vinculo.emplace_back(sub, principal);
+    }
   }
   if (!hayReporte) Roto(archivo, 0, "falta la sección [Reporte]");
   if (basic::Trim(d.sentencia).empty()) Roto(archivo, 0, "falta la Sentencia del reporte");

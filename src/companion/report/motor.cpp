@@ -24,6 +24,24 @@ namespace {
 namespace fs = std::filesystem;
 using kainjow::mustache::data;
 
+// HTML escaping of values: numeric references where HTML 4 has no name (&#39;), so that
+// old mail readers and the preview show the apostrophe.
+std::string EscaparHtml(const std::string& s) {
+  std::string r;
+  r.reserve(s.size() + 8);
+  for (char c : s) {
+    switch (c) {
+      case '&': r += "&amp;"; break;
+      case '<': r += "&lt;"; break;
+      case '>': r += "&gt;"; break;
+      case '"': r += "&quot;"; break;
+      case '\'': r += "&#39;"; break;
+      default: r += c;
+    }
+  }
+  return r;
+}
+
 bool EnLista(const std::vector<std::string>& lista, const std::string& nombre) {
   for (const auto& s : lista) {
     if (basic::IgualesSinCaso(s, nombre)) return true;
@@ -231,6 +249,7 @@ std::string GenerarHtml(const Trabajo& t, ado::Connection& cn) {
                          "El reporte " + def.archivo + " tiene un error en la plantilla: " + m.error_message(),
                          "Reporte");
   }
+  m.set_custom_escape(EscaparHtml);
   std::string html = m.render(raiz);
   if (!m.is_valid()) {
     throw ErrorEjecucion(Reporte::errDefinicion,
