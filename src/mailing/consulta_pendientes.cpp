@@ -1,0 +1,42 @@
+#include "mailing/consulta_pendientes.h"
+
+#include "platform/basic/fecha.h"
+#include "platform/basic/texto.h"
+
+namespace {
+
+// A value inside a '...' literal: a typed quote must not end the literal.
+std::string Literal(const std::string& valor) { return basic::Replace(valor, "'", "''"); }
+
+constexpr const char* kCamposTodos =
+    " SELECT vt_proveedores.Codigo, vt_proveedores.razon_social, vt_proveedores.Calle, "
+    "vt_proveedores.numero,vt_proveedores.localidad, vt_proveedores.telefono ,vt_proveedores.mail, "
+    "v_oc_pendientes.tc, v_oc_pendientes.idcomprobante,v_oc_pendientes.FechaEnvioMail  from "
+    "V_Oc_pendientes inner join vt_proveedores on  V_Oc_pendientes.cuenta  = vt_proveedores.codigo";
+constexpr const char* kCamposPendientes =
+    " SELECT vt_proveedores.Codigo, vt_proveedores.razon_social, vt_proveedores.Calle, "
+    "vt_proveedores.numero,vt_proveedores.localidad, vt_proveedores.telefono ,vt_proveedores.mail, "
+    "v_oc_pendientes.tc, v_oc_pendientes.idcomprobante,v_oc_pendientes.FechaEnvioMail from "
+    "V_Oc_pendientes inner join vt_proveedores on  V_Oc_pendientes.cuenta  = vt_proveedores.codigo";
+constexpr const char* kConMail = " Where Not vt_proveedores.mail Is Null ";
+constexpr const char* kNuncaEnviadas = " AND V_Oc_pendientes.FECHAENVIOMAIL IS NULL ";
+
+}  // namespace
+
+std::string FiltroPendientes(const FiltrosPendientes& f) {
+  std::string filtro;
+  if (!f.provDesde.empty()) filtro += " AND CODIGO >= '" + Literal(f.provDesde) + "' ";
+  if (!f.provHasta.empty()) filtro += " AND CODIGO <= '" + Literal(f.provHasta) + "' ";
+  if (!f.usuario.empty()) filtro += " AND USUARIO LIKE '" + Literal(f.usuario) + "%' ";
+  if (basic::IsDate(f.fechaDesde)) filtro += " AND FECHA >= '" + Literal(f.fechaDesde) + "' ";
+  if (basic::IsDate(f.fechaHasta)) filtro += " AND FECHA <= '" + Literal(f.fechaHasta) + "' ";
+  return filtro;
+}
+
+std::string ConsultaPendientes(const FiltrosPendientes& filtros, bool soloPendientes) {
+  const std::string filtro = FiltroPendientes(filtros);
+  if (!soloPendientes)
+    return std::string(kCamposTodos) + kConMail + filtro + " ORDER BY vt_proveedores.razon_social";
+  return std::string(kCamposPendientes) + kConMail + kNuncaEnviadas + filtro +
+         " ORDER BY vt_proveedores.razon_social ";
+}

@@ -1,0 +1,169 @@
+#pragma once
+// frmOCMailing, "Envio de mail a Proveedores por OC": the program's working window.
+// Filters (supplier range, purchasing user, dates), the switch of orders never mailed, the
+// checkable pending-order list, subject and message of the mails, and the buttons.
+//
+// Controls carry their names as members and as objectName. Event handlers are public
+// methods named after the event so tests (and the dispatch run) call them directly; the
+// Qt signals and the key/mouse filter only route into them. No exception leaves a Qt
+// event: failures are shown to the operator and the window keeps running.
+//
+// Start: construct, Form_Load(), show(). "&Enviar" and "&Ver" run the actions installed
+// with FijarAccionEnviar / FijarAccionVer (the dispatch run and the preview); without one
+// the button stays disabled.
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "mailing/lista_pendientes.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QToolButton;
+class QTreeView;
+class ModeloProveedores;
+
+namespace ado {
+class Recordset;
+}
+
+// One element of the text-box array txtFields.
+struct CampoTexto {
+  int Index = 0;
+  std::string Nombre;    // field name, found without regard to case by IndiceControl
+  std::string Consulta;  // lookup kind: "", "vt_Proveedores", "ta_usuarios" or "Fecha"
+  int MaxLength = 0;
+  QLineEdit* linea = nullptr;            // single-line fields
+  QPlainTextEdit* multilinea = nullptr;  // "ENCABEZADO" and "PIEDEPAGINA"
+
+  QWidget* Control() const;
+  // The box's text; a multi-line box gives its lines joined by CR LF, as the suite's
+  // multi-line text boxes hold them.
+  std::string Text() const;
+  void SetText(const std::string& texto);
+};
+
+class frmOCMailing : public QWidget {
+  Q_OBJECT
+ public:
+  using Accion = std::function<void(frmOCMailing&)>;
+
+  explicit frmOCMailing(QWidget* parent = nullptr);
+  ~frmOCMailing() override;
+
+  // ---- Controls ----
+  QGroupBox* Frame2 = nullptr;
+  QGroupBox* Frame3 = nullptr;
+  QToolButton* cmdCargarProveedores = nullptr;
+  QToolButton* CmbVer = nullptr;
+  QToolButton* CmdEnviar = nullptr;
+  QToolButton* cmdConsultar = nullptr;
+  QToolButton* CmdSalir = nullptr;
+  QCheckBox* chkConEnvioPendiente = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Label8 = nullptr;
+  QLabel* Label9 = nullptr;
+  std::map<int, QLabel*> Label1;  // indices 7 "Asunto" and 8 "Mensaje"
+  QTreeView* ListProveedores = nullptr;
+  ModeloProveedores* ListProveedoresModelo = nullptr;
+  QMenu* MEN = nullptr;
+  QAction* SelectAll = nullptr;
+  std::array<CampoTexto, 7> txtFields;
+
+  // Launch line handed to CargarParametros; empty = the process command line.
+  std::string LineaComando;
+
+  // ---- Window state ----
+  std::string TablaActiva;
+  std::unique_ptr<ado::Recordset> RsTablaActiva;
+  CampoTexto* CampoActual = nullptr;  // the text field that last had the focus
+  int ItemActual = -1;                // row being filled during a load
+  int16_t MarcaTodos = 0;             // select-all toggle, -1 / 0
+
+  // ---- Start-up and loading ----
+  // CargarParametros, icon and skin, the probe, window preparation, columns, switch,
+  // first load; each step under the "Form_Load" prompt (4 retry, 5 next, else stop).
+  void Form_Load();
+  // One-row probe of the table, kept open in RsTablaActiva (prompt "Abrir Recordser").
+  void AbrirRecordset(const std::string& lTablaActiva);
+  void Encolumnar();
+  // Replaces the list with the pending orders the filters select. Failures go to the
+  // caller (ErrorEjecucion), except a repeated order, which is left out and reported once.
+  void CargarProveedores();
+  // CargarProveedores for a click or the dispatch run: a failure is shown to the operator
+  // and the window keeps running. Returns false when the load failed.
+  bool RecargarLista();
+
+  // ---- Event handlers ----
+  void txtFields_GotFocus(int Index);
+  void cmdConsultar_Click();
+  void Marcar(int16_t Marca);
+  void SelectAll_Click();
+  // Button: 1 left, 2 right, 4 middle; x, y in the list's pixels.
+  void ListProveedores_MouseDown(int Button, int Shift, int x, int y);
+  // ColumnHeader index, 1 = "Cuenta".
+  void ListProveedores_ColumnClick(int ColumnHeaderIndex);
+  void ListProveedores_BeforeLabelEdit(int& Cancel);
+  void ListProveedores_AfterLabelEdit(int& Cancel, std::string& NewString);
+  void chkConEnvioPendiente_Click();
+  void cmdCargarProveedores_Click();
+  void CmbVer_Click();
+  void CmdEnviar_Click();
+  void CmdSalir_Click();
+  void Form_KeyDown(int& KeyCode, int Shift);
+  void txtFields_KeyDown(int Index, int& KeyCode, int Shift);
+  void txtFields_KeyPress(int Index, int& KeyAscii);
+  void Form_Resize();
+  void Form_Unload(int& Cancel);
+
+  // ---- For the dispatch run and the preview ----
+  void FijarAccionEnviar(Accion accion);
+  void FijarAccionVer(Accion accion);
+  // Rows in list order (as shown, after any sort).
+  int CantidadFilas() const;
+  const FilaPendiente& Fila(int indice) const;  // Texto(), SubItem(1..8), marcada, enviada
+  bool FilaMarcada(int indice) const;
+  void MarcarFila(int indice, bool marca);
+  bool ConEnvioPendiente() const;
+  // The text field of that name (IndiceControl, without regard to case); nullptr if none.
+  CampoTexto* Campo(const std::string& nombre);
+  std::string TextoCampo(const std::string& nombre);
+
+  // Outer size of the window in twips, as the resize rules read it.
+  int AnchoTwips() const;
+  int AltoTwips() const;
+
+  // Key preview and the list's mouse: routes Qt events into the handlers above.
+  bool eventFilter(QObject* objeto, QEvent* evento) override;
+
+ protected:
+  void resizeEvent(QResizeEvent* evento) override;
+  void keyPressEvent(QKeyEvent* evento) override;
+  void closeEvent(QCloseEvent* evento) override;
+
+ private:
+  void CrearControles();
+  void OrdenTabulacion();
+  void HojaDeEstiloPropia();
+  int IndiceDeControl(const QObject* objeto) const;
+  // Runs a handler; failures are shown with the routine's name and go no further.
+  void Atender(const char* rutina, const std::function<void()>& manejador);
+
+  Accion accionEnviar_;
+  Accion accionVer_;
+  bool cerrando_ = false;
+};

@@ -1,0 +1,438 @@
+// The main window offscreen on a fresh demo database per test, with the scripted operator.
+#include <QAction>
+#include <QApplication>
+#include <QBrush>
+#include <QColor>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QTreeView>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "data/db_dll.h"
+#include "global/acceso.h"
+#include "global/contexto.h"
+#include "mailing/frm_ocmailing.h"
+#include "mailing/modelo_proveedores.h"
+#include "ocmail-sql/base_datos.h"
+#include "platform/ado/ado.h"
+#include "platform/basic/fecha.h"
+#include "platform/basic/formato.h"
+#include "platform/os/rutas.h"
+#include "platform/ui/operador_guionado.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace demo = ocmailsql::demo;
+
+constexpr long kPedidos = 60;
+
+// Facts of demo order i (docs/database.md), computed here independently of the window.
+basic::Fecha FechaPedido(long i) { return basic::DateSerial(2024, 2, 15) + (7 * i) % 75; }
+bool ConMail(long i) { return demo::ProveedorPedido(i) != demo::kProveedorSinMail; }
+
+// Single-statement access to the test's database, beside the program's connection.
+struct Sqlite {
+  sqlite3* db = nullptr;
+  explicit Sqlite(const std::string& archivo) { sqlite3_open(archivo.c_str(), &db); }
+  ~Sqlite() { sqlite3_close(db); }
+  void Ejecutar(const std::string& sql) {
+    char* error = nullptr;
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+  }
+  std::string Texto(const std::string& sql) {
+    sqlite3_stmt* st = nullptr;
+    std::string r = "<sin filas>";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+      r = sqlite3_column_type(st, 0) == SQLITE_NULL ? "NULL" : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    return r;
+  }
+};
+
+class Ventana : public ::testing::Test {
+ protected:
+  TempDir dir;
+  ui::OperadorGuionado::Instalado op;
+  std::unique_ptr<frmOCMailing> v;
+
+  std::string Base() const { return dir / "demo.db"; }
+
+  void SetUp() override {
+    ocmailsql::CrearBaseDatos(Base(), kPedidos);
+    os::FijarCarpetaAplicacion(dir.str());
+    ado::FijarCarpetaAplicacion(dir.str());
+  }
+
+  // Creates the window and runs its start-up on the test's database.
+  void Abrir(const std::function<void(Sqlite&)>& antes = nullptr) {
+    if (antes) {
+      Sqlite s(Base());
+      antes(s);
+    }
+    v = std::make_unique<frmOCMailing>();
+    v->LineaComando = "@Server=sqlite;@DbName=" + Base() +
+                      ";@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;";
+    v->Form_Load();
+  }
+
+  void TearDown() override {
+    v.reset();
+    CerrarSistemaSinSalir();
+    LiberarInstanciasDB();
+    gIdAcceso = 0;
+    os::FijarCarpetaAplicacion("");
+    ado::FijarCarpetaAplicacion("");
+  }
+
+  // Rows the list must show for the switch and a condition on order i.
+  int Esperadas(bool soloPendientes, const std::function<bool(long)>& condicion = nullptr) const {
+    int n = 0;
+    for (long i = 0; i < kPedidos; ++i)
+      if (ConMail(i) && !(soloPendientes && demo::PedidoEnviado(i)) && (!condicion || condicion(i))) ++n;
+    return n;
+  }
+
+  void Filtro(const std::string& nombre, const std::string& valor) { v->Campo(nombre)->SetText(valor); }
+
+  std::vector<std::string> Columna(int columna) const {
+    std::vector<std::string> r;
+    for (int i = 0; i < v->CantidadFilas(); ++i) r.push_back(v->Fila(i).SubItem(columna));
+    return r;
+  }
+};
+
+TEST_F(Ventana, ListaAlArrancarYConElInterruptorApagado) {
+  Abrir();
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  ASSERT_TRUE(v->RsTablaActiva);
+  EXPECT_EQ(v->RsTablaActiva->State(), ado::adStateOpen);  // the probe stays open
+  EXPECT_EQ(v->ListProveedoresModelo->Columnas(),
+            (QStringList{"Cuenta", "TC", "IdComprobante", "Razon Social", "Domicilio", "Localidad",
+                         "Telefono", "E-Mail", "Enviado"}));
+
+  // Never-mailed orders of suppliers with an address, by supplier name, all checked.
+  ASSERT_EQ(v->CantidadFilas(), Esperadas(true));
+  ASSERT_EQ(v->CantidadFilas(), 42);
+  const auto razones = Columna(colRazonSocial);
+  for (size_t i = 1; i < razones.size(); ++i)
+    EXPECT_LE(CompararTextoLista(razones[i - 1], razones[i]), 0) << razones[i - 1] << " / " << razones[i];
+  bool vioMitre = false, vioMailVacio = false;
+  for (int i = 0; i < v->CantidadFilas(); ++i) {
+    const FilaPendiente& f = v->Fila(i);
+    EXPECT_TRUE(f.marcada);
+    EXPECT_FALSE(f.enviada);
+    EXPECT_EQ(f.SubItem(colEnviado), "");
+    EXPECT_NE(f.Texto(), demo::kProveedorSinMail);
+    EXPECT_EQ(f.Clave(), "D" + f.Texto() + f.SubItem(colIdComprobante));
+    EXPECT_EQ(f.SubItem(colTC), "OC");
+    if (f.Texto() == demo::kProveedorMitre) {
+      vioMitre = true;
+      EXPECT_EQ(f.SubItem(colDomicilio), "Mitre1234");
+    }
+    if (f.Texto() == demo::kProveedorMailVacio) {
+      vioMailVacio = true;
+      EXPECT_EQ(f.SubItem(colMail), "");
+    }
+  }
+  EXPECT_TRUE(vioMitre);
+  EXPECT_TRUE(vioMailVacio);
+  const QModelIndex primera = v->ListProveedoresModelo->index(0, colCuenta);
+  EXPECT_EQ(primera.data(Qt::CheckStateRole).toInt(), Qt::Checked);
+  EXPECT_FALSE(primera.data(Qt::ForegroundRole).isValid());
+
+  // Switch off (a click reloads): mailed orders too, blue and unchecked.
+  v->chkConEnvioPendiente->click();
+  ASSERT_EQ(v->CantidadFilas(), Esperadas(false));
+  int azules = 0;
+  for (int i = 0; i < v->CantidadFilas(); ++i) {
+    const FilaPendiente& f = v->Fila(i);
+    EXPECT_EQ(f.enviada, !f.SubItem(colEnviado).empty());
+    EXPECT_EQ(f.marcada, !f.enviada);
+    if (!f.enviada) continue;
+    ++azules;
+    const QModelIndex celda = v->ListProveedoresModelo->index(i, colRazonSocial);
+    EXPECT_EQ(celda.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 255));
+    EXPECT_EQ(v->ListProveedoresModelo->index(i, colCuenta).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+  }
+  EXPECT_EQ(azules, 15);
+  // Order 3 was mailed the day after its date: shown in the short-date format.
+  const std::string doc3 = demo::NumeroPedido(3);
+  for (int i = 0; i < v->CantidadFilas(); ++i)
+    if (v->Fila(i).SubItem(colIdComprobante) == doc3)
+      EXPECT_EQ(v->Fila(i).SubItem(colEnviado), basic::FormatFecha(FechaPedido(3) + 1, "dd/mm/yyyy"));
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+}
+
+TEST_F(Ventana, CadaFiltroCargaLoQueSelecciona) {
+  Abrir();
+  struct Caso {
+    const char* nombre;
+    std::vector<std::pair<std::string, std::string>> campos;
+    std::function<bool(long)> condicion;
+  };
+  const basic::Fecha marzo1 = basic::DateSerial(2024, 3, 1);
+  const basic::Fecha marzo15 = basic::DateSerial(2024, 3, 15);
+  const Caso casos[] = {
+      {"rango de proveedores", {{"ProvDesde", "P002"}, {"ProvHasta", "P004"}},
+       [](long i) { const auto p = demo::ProveedorPedido(i); return p >= "P002" && p <= "P004"; }},
+      {"prefijo JU", {{"Usuario", "JU"}},
+       [](long i) { return demo::CompradorPedido(i) != "PEDRO"; }},
+      {"usuario en minusculas", {{"usuario", "  ju  "}},
+       [](long i) { return demo::CompradorPedido(i) != "PEDRO"; }},
+      {"fechas validas", {{"FechaD", "01/03/2024"}, {"FechaH", "15/03/2024"}},
+       [&](long i) { return FechaPedido(i) >= marzo1 && FechaPedido(i) <= marzo15; }},
+      {"fecha desde invalida", {{"FechaD", "31/02/2024"}}, nullptr},
+      {"fecha hasta invalida con desde valida", {{"FechaD", "01/03/2024"}, {"FechaH", "31/04/2024"}},
+       [&](long i) { return FechaPedido(i) >= marzo1; }},
+      {"comilla en el proveedor", {{"ProvDesde", "O'H"}}, nullptr},  // every code "P.." > "O'H"
+      {"comilla en el usuario", {{"Usuario", "D'A"}}, [](long) { return false; }},
+      {"comilla en las fechas", {{"FechaD", "01/03/'024"}}, nullptr},
+  };
+  for (const Caso& c : casos) {
+    for (const char* n : {"ProvDesde", "ProvHasta", "Usuario", "FechaD", "FechaH"}) Filtro(n, "");
+    for (const auto& [campo, valor] : c.campos) Filtro(campo, valor);
+    v->cmdCargarProveedores->click();
+    EXPECT_EQ(v->CantidadFilas(), Esperadas(true, c.condicion)) << c.nombre;
+    EXPECT_EQ(op->Cuantos("MsgBox"), 0) << c.nombre;
+  }
+}
+
+TEST_F(Ventana, BotonDeConsultaSegunElCampo) {
+  Abrir();
+  v->show();
+  const bool conConsulta[7] = {true, true, true, true, true, false, false};
+  for (int i = 0; i < 7; ++i) {
+    v->txtFields_GotFocus(i);
+    EXPECT_EQ(v->cmdConsultar->isEnabled(), conConsulta[i]) << v->txtFields[i].Nombre;
+    EXPECT_EQ(v->CampoActual, &v->txtFields[i]);
+  }
+  // The focus itself reaches the handler.
+  QFocusEvent foco(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(v->Campo("FechaH")->Control(), &foco);
+  EXPECT_EQ(v->CampoActual, v->Campo("FechaH"));
+  EXPECT_TRUE(v->cmdConsultar->isEnabled());
+  QApplication::sendEvent(v->Campo("ENCABEZADO")->Control(), &foco);
+  EXPECT_FALSE(v->cmdConsultar->isEnabled());
+}
+
+TEST_F(Ventana, ConsultaDeFechaYEnterAlSiguienteCampo) {
+  Abrir();
+  v->show();
+  v->activateWindow();
+  QApplication::setActiveWindow(v.get());
+  CampoTexto* desde = v->Campo("FechaD");
+  desde->Control()->setFocus();
+  v->txtFields_GotFocus(desde->Index);
+  op->textos.push_back("05/03/2024");
+  v->cmdConsultar->click();
+  EXPECT_EQ(op->Cuantos("ElegirFecha"), 1);
+  EXPECT_EQ(desde->Text(), "05/03/2024");
+  EXPECT_EQ(QApplication::focusWidget(), v->Campo("FechaH")->Control());  // Enter handed over
+
+  // F5 on the subject field: the handler runs although the button is disabled; with no
+  // lookup kind only Enter is handed over.
+  CampoTexto* asunto = v->Campo("ENCABEZADO");
+  asunto->SetText("Orden de compra");
+  asunto->Control()->setFocus();
+  v->txtFields_GotFocus(asunto->Index);
+  ASSERT_FALSE(v->cmdConsultar->isEnabled());
+  QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+  EXPECT_TRUE(v->eventFilter(asunto->Control(), &f5));
+  EXPECT_EQ(op->Cuantos("ElegirFecha"), 1);
+  EXPECT_EQ(asunto->Text(), "Orden de compra");
+  EXPECT_EQ(QApplication::focusWidget(), v->Campo("PIEDEPAGINA")->Control());
+
+  // Enter typed in a field moves on and never reaches the box.
+  CampoTexto* mensaje = v->Campo("PIEDEPAGINA");
+  mensaje->SetText("Adjunto OC");
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+  EXPECT_TRUE(v->eventFilter(mensaje->Control(), &enter));
+  EXPECT_EQ(mensaje->Text(), "Adjunto OC");
+  QKeyEvent letra(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+  EXPECT_FALSE(v->eventFilter(mensaje->Control(), &letra));  // ordinary keys reach the box
+}
+
+TEST_F(Ventana, SeleccionarTodosYMenuDelBotonDerecho) {
+  Abrir();
+  v->chkConEnvioPendiente->setChecked(false);  // mailed rows (unchecked) too
+  ASSERT_EQ(v->CantidadFilas(), 57);
+  auto marcadas = [&] {
+    int n = 0;
+    for (int i = 0; i < v->CantidadFilas(); ++i) n += v->FilaMarcada(i);
+    return n;
+  };
+  ASSERT_EQ(marcadas(), 42);
+
+  v->SelectAll->trigger();
+  EXPECT_EQ(marcadas(), 57);  // blue rows checked too
+  EXPECT_TRUE(v->SelectAll->isChecked());
+  EXPECT_EQ(v->MarcaTodos, -1);
+  v->SelectAll->trigger();
+  EXPECT_EQ(marcadas(), 0);
+  EXPECT_FALSE(v->SelectAll->isChecked());
+
+  // A reload checks the unmailed rows; the toggle keeps its own state.
+  v->cmdCargarProveedores->click();
+  EXPECT_EQ(marcadas(), 42);
+  v->SelectAll_Click();
+  EXPECT_EQ(marcadas(), 57);
+
+  v->ListProveedores_MouseDown(1, 0, 10, 10);
+  EXPECT_FALSE(v->MEN->isVisible());
+  v->ListProveedores_MouseDown(2, 0, 10, 10);
+  EXPECT_TRUE(v->MEN->isVisible());
+  v->MEN->hide();
+
+  // Row texts cannot be edited in place.
+  v->show();
+  const QModelIndex celda = v->ListProveedoresModelo->index(0, colCuenta);
+  const QString antes = celda.data().toString();
+  v->ListProveedores->edit(celda);
+  EXPECT_TRUE(v->ListProveedores->viewport()->findChildren<QLineEdit*>().isEmpty());
+  EXPECT_EQ(celda.data().toString(), antes);
+}
+
+TEST_F(Ventana, OrdenPorColumnaSeInvierteEnCadaClic) {
+  Abrir();
+  auto ordenada = [&](int columna, bool descendente) {
+    const auto t = Columna(columna);
+    for (size_t i = 1; i < t.size(); ++i) {
+      const int c = CompararTextoLista(t[i - 1], t[i]);
+      if (descendente ? c < 0 : c > 0) return false;
+    }
+    return true;
+  };
+  QHeaderView* h = v->ListProveedores->header();
+  emit h->sectionClicked(colRazonSocial);  // "Razon Social": descending first
+  EXPECT_TRUE(ordenada(colRazonSocial, true));
+  EXPECT_FALSE(ordenada(colRazonSocial, false));
+  emit h->sectionClicked(colRazonSocial);
+  EXPECT_TRUE(ordenada(colRazonSocial, false));
+  emit h->sectionClicked(colCuenta);  // another column: the order flips again
+  EXPECT_TRUE(ordenada(colCuenta, true));
+  EXPECT_EQ(h->sortIndicatorSection(), colCuenta);
+
+  // The sort settings survive a reload; checks follow their rows.
+  v->MarcarFila(0, false);
+  const std::string primera = v->Fila(0).Clave();
+  emit h->sectionClicked(colIdComprobante);
+  for (int i = 0; i < v->CantidadFilas(); ++i)
+    EXPECT_EQ(v->FilaMarcada(i), v->Fila(i).Clave() != primera);
+  v->cmdCargarProveedores->click();
+  EXPECT_TRUE(ordenada(colIdComprobante, false));
+}
+
+TEST_F(Ventana, ReglasDeRedimensionado) {
+  Abrir();
+  v->show();
+  const int px = ui::TwipsAPixeles(1440);  // pixels per inch
+  auto tw = [&](int twips) { return ui::TwipsAPixeles(twips); };
+  EXPECT_GE(v->AnchoTwips(), v->width() * 1440 / px);  // outer size: client + frame
+  EXPECT_GE(v->AltoTwips(), v->height() * 1440 / px);
+  for (QSize tam : {QSize(900, 600), QSize(700, 420), QSize(1200, 800)}) {
+    v->resize(tam);
+    const int ancho = v->AnchoTwips(), alto = v->AltoTwips();
+    EXPECT_EQ(v->ListProveedores->width(), tw(ancho - 100));
+    EXPECT_EQ(v->ListProveedores->height(), tw(alto - 1170 - 1680 - 800));
+    EXPECT_EQ(v->Frame3->y(), tw(1335 + alto - 1170 - 1680 - 800));
+    EXPECT_EQ(v->Frame3->width(), tw(ancho - 150));
+    EXPECT_EQ(v->Campo("encabezado")->Control()->width(), tw(ancho - 150 - 1200));
+    EXPECT_EQ(v->Campo("piedepagina")->Control()->width(), tw(ancho - 150 - 1200));
+    // Nothing else moves.
+    EXPECT_EQ(v->ListProveedores->y(), tw(1335));
+    EXPECT_EQ(v->Frame2->geometry(), QRect(tw(15), tw(-90), tw(5370), tw(1170)));
+    EXPECT_EQ(v->CmdSalir->pos(), QPoint(tw(9375), tw(-15)));
+  }
+  // Too small for the list: its height is left alone, the widths still follow.
+  const QSize alto = v->ListProveedores->size();
+  v->resize(400, 60);
+  EXPECT_EQ(v->ListProveedores->height(), alto.height());
+  EXPECT_EQ(v->Frame3->width(), tw(v->AnchoTwips() - 150));
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+}
+
+TEST_F(Ventana, EscapeTerminaPorCerrarSistema) {
+  Abrir();
+  ASSERT_NE(gIdAcceso, 0);
+  QLineEdit* campo = v->Campo("ProvDesde")->linea;
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  EXPECT_THROW(v->eventFilter(campo, &escape), ui::FinDelPrograma);
+  EXPECT_EQ(op->Cuantos("Fin"), 1);
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);  // no question asked
+  Sqlite s(Base());
+  EXPECT_NE(s.Texto("SELECT EGRESO FROM Control_Acceso WHERE id = " + std::to_string(gIdAcceso)), "NULL");
+}
+
+TEST_F(Ventana, OrdenRepetidaSeInformaUnaVez) {
+  Abrir([](Sqlite& s) {
+    const std::string vista = s.Texto("SELECT sql FROM sqlite_master WHERE name = 'V_Oc_pendientes'");
+    const std::string cuerpo = vista.substr(vista.find("SELECT"));
+    s.Ejecutar("CREATE VIEW V_Base AS " + cuerpo);
+    s.Ejecutar("DROP VIEW V_Oc_pendientes");
+    s.Ejecutar("CREATE VIEW V_Oc_pendientes AS SELECT * FROM V_Base UNION ALL "
+               "SELECT * FROM V_Base WHERE Cuenta = 'P001'");
+  });
+  EXPECT_EQ(v->CantidadFilas(), 42);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_NE(op->pedidos[0].texto.find("repetida"), std::string::npos);
+  EXPECT_NE(op->pedidos[0].texto.find("DP001" + demo::NumeroPedido(0)), std::string::npos);
+}
+
+TEST_F(Ventana, FallosDeCargaSeMuestranYLaVentanaSigue) {
+  // Start-up: a missing view fails the probe and the load; the Form_Load prompt leaves.
+  Abrir([](Sqlite& s) { s.Ejecutar("DROP VIEW V_Oc_pendientes"); });
+  bool vioFormLoad = false;
+  for (const auto& p : op->pedidos) vioFormLoad |= p.titulo.find("Form_Load") != std::string::npos;
+  EXPECT_TRUE(vioFormLoad);
+  EXPECT_EQ(v->CantidadFilas(), 0);
+
+  // From a click: the data layer's dialog, then the failure; nothing escapes.
+  const int antes = op->Cuantos("MsgBox");
+  EXPECT_FALSE(v->RecargarLista());
+  v->cmdCargarProveedores->click();
+  EXPECT_GT(op->Cuantos("MsgBox"), antes + 1);
+  EXPECT_EQ(op->Cuantos("Fin"), 0);
+}
+
+TEST_F(Ventana, BaseQueSeFueMuestraLosDialogosDeDatos) {
+  Abrir();
+  ASSERT_EQ(v->CantidadFilas(), 42);
+  gDB().gCnn->Close();
+  v->cmdCargarProveedores->click();
+  EXPECT_GT(op->Cuantos("MsgBox") + op->Cuantos("Modal"), 0);
+  EXPECT_EQ(op->Cuantos("Fin"), 0);
+  EXPECT_TRUE(v->isEnabled());
+}
+
+TEST_F(Ventana, EnviarYVerEjecutanSusAcciones) {
+  Abrir();
+  EXPECT_FALSE(v->CmdEnviar->isEnabled());  // nothing installed yet
+  EXPECT_FALSE(v->CmbVer->isEnabled());
+  int envios = 0;
+  v->FijarAccionEnviar([&](frmOCMailing& f) {
+    ++envios;
+    EXPECT_EQ(&f, v.get());
+    throw ErrorEjecucion(53, "No se encontró el archivo");
+  });
+  v->FijarAccionVer([&](frmOCMailing&) { ++envios; });
+  ASSERT_TRUE(v->CmdEnviar->isEnabled());
+  v->CmdEnviar->click();  // the failure is shown, not thrown
+  v->CmbVer->click();
+  EXPECT_EQ(envios, 2);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_NE(op->pedidos[0].titulo.find("CmdEnviar_Click"), std::string::npos);
+}
+
+}  // namespace
