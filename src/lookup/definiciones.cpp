@@ -62,7 +62,8 @@ std::string LimpiarCampoDefinicion(const std::string& campo) {
 }
 
 std::string ColumnasDefinicion(const DefConsulta& def) {
-  std::string c = basic::Trim(basic::Replace(def.CamposConsulta, "|", ","));
+  // Cleaned like the table name: a short last record reads as NUL bytes.
+  std::string c = basic::Replace(LimpiarCampoDefinicion(def.CamposConsulta), "|", ",");
   if (!c.empty() && c.front() == ',') c.erase(0, 1);
   if (!c.empty() && c.back() == ',') c.pop_back();
   if (basic::Trim(c).empty()) c = "*";

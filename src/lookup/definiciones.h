@@ -28,8 +28,8 @@ struct DefConsulta {
 // A field text without Chr(0) and Chr(255), trimmed of blanks: how table names and
 // filters are compared and used.
 std::string LimpiarCampoDefinicion(const std::string& campo);
-// The columns of a definition as a list for SELECT: "|" becomes ",", trimmed, one leading
-// and one trailing "," removed; "*" when nothing is left.
+// The columns of a definition as a list for SELECT: cleaned like the table name, "|"
+// becomes ",", one leading and one trailing "," removed; "*" when nothing is left.
 std::string ColumnasDefinicion(const DefConsulta& def);
 
 // Appends the eleven default definitions to the file at `ruta` (creating it). Each record
