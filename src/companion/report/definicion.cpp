@@ -3,6 +3,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include <kainjow/mustache.hpp>
@@ -55,9 +56,25 @@ std::string Recortar(const std::string& s) {
   return s.substr(a, b - a + 1);
 }
 
-Definicion Leer(const std::string& texto, const std::string& archivo, int profundidad);
+// The files read for one definition, with their time and size when read.
+struct Sello {
+  std::string ruta;
+  fs::file_time_type hora;
+  uintmax_t tamano = 0;
+  bool operator==(const Sello&) const = default;
+};
+using Sellos = std::vector<Sello>;
 
-Definicion CargarConProfundidad(const std::string& archivo, int profundidad) {
+Sello SelloDe(const std::string& ruta) {
+  std::error_code ec;
+  Sello s{ruta, fs::last_write_time(ruta, ec), 0};
+  s.tamano = fs::file_size(ruta, ec);
+  return s;
+}
+
+Definicion Leer(const std::string& texto, const std::string& archivo, int profundidad, Sellos& sellos);
+
+Definicion CargarConProfundidad(const std::string& archivo, int profundidad, Sellos& sellos) {
   std::string ruta = os::BuscarArchivoSinCaso(archivo);
   std::error_code ec;
   if (ruta.empty() || !fs::is_regular_file(ruta, ec)) {
@@ -67,12 +84,13 @@ Definicion CargarConProfundidad(const std::string& archivo, int profundidad) {
   if (!in) {
     throw ErrorEjecucion(Reporte::errDefinicion, "No se puede leer el reporte " + ruta, "Reporte");
   }
+  sellos.push_back(SelloDe(ruta));
   std::stringstream ss;
   ss << in.rdbuf();
-  return Leer(ss.str(), ruta, profundidad);
+  return Leer(ss.str(), ruta, profundidad, sellos);
 }
 
-Definicion Leer(const std::string& textoEntero, const std::string& archivo, int profundidad) {
+Definicion Leer(const std::string& textoEntero, const std::string& archivo, int profundidad, Sellos& sellos) {
   std::string texto = textoEntero;
   if (texto.rfind("\xEF\xBB\xBF", 0) == 0) texto.erase(0, 3);
 
@@ -194,7 +212,7 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
     fs::path destino = fs::path(archivo).parent_path() / usar;
     if (fs::path(usar).is_absolute()) destino = usar;
     try {
-      return CargarConProfundidad(destino.string(), profundidad + 1);
+      return CargarConProfundidad(destino.string(), profundidad + 1, sellos);
     } catch (const ErrorEjecucion& e) {
       Roto(archivo, 0, "Usar = " + usar + ": " + e.Description);
     }
@@ -224,8 +242,10 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
     if (s.vinculo.empty()) Roto(archivo, 0, "falta el Vinculo del subreporte " + s.nombre);
   }
   if (!hayPlantilla || basic::Trim(d.plantilla).empty()) Roto(archivo, 0, "falta la [Plantilla]");
-  kainjow::mustache::mustache m(d.plantilla);
-  if (!m.is_valid()) Roto(archivo, 0, "la plantilla tiene un error: " + m.error_message());
+  d.plantillaCompilada = std::make_shared<kainjow::mustache::mustache>(d.plantilla);
+  if (!d.plantillaCompilada->is_valid())
+    Roto(archivo, 0, "la plantilla tiene un error: " + d.plantillaCompilada->error_message());
+  d.plantillaCompilada->set_custom_escape(EscaparHtml);
   if (d.nombre.empty()) d.nombre = fs::path(archivo).stem().string();
   return d;
 }
@@ -253,10 +273,47 @@ const std::string* Definicion::Formato(const std::string& subreporte, const std:
   return general;
 }
 
-Definicion CargarDefinicion(const std::string& archivo) { return CargarConProfundidad(archivo, 0); }
+std::shared_ptr<const Definicion> CargarDefinicion(const std::string& archivo) {
+  struct Entrada {
+    Sellos sellos;
+    std::shared_ptr<const Definicion> definicion;
+  };
+  static std::map<std::string, Entrada> cache;
+  const std::string ruta = os::BuscarArchivoSinCaso(archivo);
+  if (!ruta.empty()) {
+    auto it = cache.find(ruta);
+    if (it != cache.end()) {
+      bool igual = true;
+      for (const auto& s : it->second.sellos) igual = igual && SelloDe(s.ruta) == s;
+      if (igual) return it->second.definicion;
+      cache.erase(it);
+    }
+  }
+  Sellos sellos;
+  auto d = std::make_shared<const Definicion>(CargarConProfundidad(archivo, 0, sellos));
+  if (!ruta.empty()) cache[ruta] = {std::move(sellos), d};
+  return d;
+}
 
 Definicion LeerDefinicion(const std::string& texto, const std::string& archivo) {
-  return Leer(texto, archivo, 0);
+  Sellos sellos;
+  return Leer(texto, archivo, 0, sellos);
+}
+
+std::string EscaparHtml(const std::string& s) {
+  std::string r;
+  r.reserve(s.size() + 8);
+  for (char c : s) {
+    switch (c) {
+      case '&': r += "&amp;"; break;
+      case '<': r += "&lt;"; break;
+      case '>': r += "&gt;"; break;
+      case '"': r += "&quot;"; break;
+      case '\'': r += "&#39;"; break;
+      default: r += c;
+    }
+  }
+  return r;
 }
 
 }  // namespace reporte

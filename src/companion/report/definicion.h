@@ -11,9 +11,12 @@
 //
 // Lines starting with ";" or "#" are comments (outside the template); a line starting
 // with a blank continues the value of the line before it.
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <kainjow/mustache.hpp>
 
 namespace reporte {
 
@@ -39,6 +42,8 @@ struct Definicion {
   std::vector<std::pair<std::string, std::string>> formulas;  // name, default value
   std::vector<std::pair<std::string, std::string>> formatos;  // column, pattern
   std::string plantilla;
+  // The template parsed once, with the engine's HTML escaping.
+  std::shared_ptr<kainjow::mustache::mustache> plantillaCompilada;
 
   const Subreporte* BuscarSubreporte(const std::string& nombre) const;
   // The pattern for a column of the main rows (subreporte empty) or of a sub-report.
@@ -47,9 +52,14 @@ struct Definicion {
 
 // Reads and checks a definition file (found whatever the case of its name). A missing
 // file raises ErrorEjecucion(Reporte::errDefinicion) "No se encuentra el reporte ..."; a
-// broken one the same number with the file, the line and what is wrong.
-Definicion CargarDefinicion(const std::string& archivo);
+// broken one the same number with the file, the line and what is wrong. A file read before
+// and unchanged since (time and size of every file read for it) is not read again.
+std::shared_ptr<const Definicion> CargarDefinicion(const std::string& archivo);
 // The same from text already read; `archivo` names it in messages and resolves Usar.
 Definicion LeerDefinicion(const std::string& texto, const std::string& archivo);
+
+// HTML escaping of values: & < > " and the apostrophe as &#39; (a numeric reference, so
+// that old mail readers and the preview show it).
+std::string EscaparHtml(const std::string& s);
 
 }  // namespace reporte

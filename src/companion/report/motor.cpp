@@ -24,24 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using kainjow::mustache::data;
 
-// HTML escaping of values: numeric references where HTML 4 has no name (&#39;), so that
-// old mail readers and the preview show the apostrophe.
-std::string EscaparHtml(const std::string& s) {
-  std::string r;
-  r.reserve(s.size() + 8);
-  for (char c : s) {
-    switch (c) {
-      case '&': r += "&amp;"; break;
-      case '<': r += "&lt;"; break;
-      case '>': r += "&gt;"; break;
-      case '"': r += "&quot;"; break;
-      case '\'': r += "&#39;"; break;
-      default: r += c;
-    }
-  }
-  return r;
-}
-
 bool EnLista(const std::vector<std::string>& lista, const std::string& nombre) {
   for (const auto& s : lista) {
     if (basic::IgualesSinCaso(s, nombre)) return true;
@@ -137,7 +119,7 @@ Trabajo PrepararTrabajo(const std::string& archivo, const std::string& formulaSe
   Trabajo t;
   std::string ruta = Localizar(archivo);
   if (ruta.empty()) ruta = archivo;
-  t.definicion = std::make_shared<const Definicion>(CargarDefinicion(ruta));
+  t.definicion = CargarDefinicion(ruta);
   const Definicion& def = *t.definicion;
 
   t.formulaSeleccion = formulaSeleccion;
@@ -243,14 +225,10 @@ std::string GenerarHtml(const Trabajo& t, ado::Connection& cn) {
   for (size_t r = 0; r < items.size(); ++r) items[r].set("Numero", std::to_string(r + 1));
   raiz.set("filas", ComoLista(items));
 
-  kainjow::mustache::mustache m(def.plantilla);
-  if (!m.is_valid()) {
-    throw ErrorEjecucion(Reporte::errDefinicion,
-                         "El reporte " + def.archivo + " tiene un error en la plantilla: " + m.error_message(),
-                         "Reporte");
-  }
-  m.set_custom_escape(EscaparHtml);
-  std::string html = m.render(raiz);
+  kainjow::mustache::mustache& m = *def.plantillaCompilada;
+  std::string html;
+  html.reserve(def.plantilla.size() * 2 + 4096);
+  m.render(raiz, [&html](const std::string& s) { html += s; });
   if (!m.is_valid()) {
     throw ErrorEjecucion(Reporte::errDefinicion,
                          "El reporte " + def.archivo + " tiene un error en la plantilla: " + m.error_message(),
