@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <algorithm>
+#include <cstring>
 
 #include "platform/basic/texto.h"
 
@@ -95,6 +96,7 @@ QVariant ModeloFilas::headerData(int section, Qt::Orientation orientation, int r
 void ModeloFilas::LimpiarColumnas() {
   beginResetModel();
   titulos_.clear();
+  Invalidar();
   endResetModel();
 }
 
@@ -108,6 +110,7 @@ void ModeloFilas::AgregarColumna(const std::string& titulo) {
 void ModeloFilas::Limpiar() {
   beginResetModel();
   filas_.clear();
+  Invalidar();
   endResetModel();
 }
 
@@ -115,6 +118,9 @@ void ModeloFilas::Reemplazar(std::vector<Fila> filas) {
   beginResetModel();
   filas_ = std::move(filas);
   if (ordenado_) OrdenarFilas();
+  Invalidar();
+  // Ready for the first keystroke.
+  for (int c = 0; c < Columnas(); ++c) ColumnaPlegada(c);
   endResetModel();
 }
 
@@ -124,12 +130,14 @@ void ModeloFilas::Agregar(Fila fila) {
     beginResetModel();
     filas_.push_back(std::move(fila));
     OrdenarFilas();
+    Invalidar();
     endResetModel();
     return;
   }
   const int r = Filas();
   beginInsertRows(QModelIndex(), r, r);
   filas_.push_back(std::move(fila));
+  Invalidar();
   endInsertRows();
 }
 
@@ -144,6 +152,7 @@ void ModeloFilas::FijarCelda(int r, int c, const std::string& texto) {
   if (c < 0) return;
   if (f.celdas.size() <= static_cast<size_t>(c)) f.celdas.resize(static_cast<size_t>(c) + 1);
   f.celdas[static_cast<size_t>(c)] = texto;
+  if (static_cast<size_t>(c) < plegadas_.size()) plegadas_[static_cast<size_t>(c)].reset();
   emit dataChanged(index(r, c), index(r, c));
 }
 
@@ -169,13 +178,34 @@ void ModeloFilas::FijarCasillas(bool casillas) {
   endResetModel();
 }
 
+const ModeloFilas::Plegada& ModeloFilas::ColumnaPlegada(int c) const {
+  if (plegadas_.size() <= static_cast<size_t>(c)) plegadas_.resize(static_cast<size_t>(c) + 1);
+  auto& p = plegadas_[static_cast<size_t>(c)];
+  if (p) return *p;
+  p.emplace();
+  p->inicio.reserve(filas_.size() + 1);
+  for (const auto& f : filas_) {
+    p->inicio.push_back(static_cast<uint32_t>(p->datos.size()));
+    const std::string& v = static_cast<size_t>(c) < f.celdas.size() ? f.celdas[static_cast<size_t>(c)] : kVacio;
+    size_t i = 0;
+    while (i < v.size() && v[i] == ' ') ++i;
+    p->datos.append(PlegarMayusculas(v.substr(i)));
+  }
+  p->inicio.push_back(static_cast<uint32_t>(p->datos.size()));
+  return *p;
+}
+
 int ModeloFilas::Buscar(int c, const std::string& texto) const {
+  if (c < 0 || filas_.empty()) return -1;
   const std::string buscado = PlegarMayusculas(basic::Trim(texto));
+  const Plegada& p = ColumnaPlegada(c);
   const size_t n = filas_.size();
+  const char* datos = p.datos.data();
+  const size_t largo = buscado.size();
   for (size_t r = 0; r < n; ++r) {
-    const auto& celdas = filas_[r].celdas;
-    const std::string& v = (c >= 0 && static_cast<size_t>(c) < celdas.size()) ? celdas[static_cast<size_t>(c)] : kVacio;
-    if (EmpiezaSinCaso(v, buscado)) return static_cast<int>(r);
+    const uint32_t a = p.inicio[r];
+    if (p.inicio[r + 1] - a >= largo && std::memcmp(datos + a, buscado.data(), largo) == 0)
+      return static_cast<int>(r);
   }
   return -1;
 }
@@ -224,5 +254,6 @@ std::vector<size_t> ModeloFilas::OrdenarFilas() {
     origen.push_back(k.second);
   }
   filas_ = std::move(ordenadas);
+  Invalidar();
   return origen;
 }

@@ -67,6 +67,16 @@ class ModeloFilas : public QAbstractTableModel {
 
  private:
   std::vector<size_t> OrdenarFilas();  // the old position of each row
+  // Each column's values folded to upper case without their leading blanks, one after
+  // the other in one buffer, so a search scans contiguous memory. Built with the rows,
+  // rebuilt on demand after a change.
+  struct Plegada {
+    std::string datos;
+    std::vector<uint32_t> inicio;  // rows + 1 offsets
+  };
+  const Plegada& ColumnaPlegada(int c) const;
+  void Invalidar() const { plegadas_.clear(); }
+  mutable std::vector<std::optional<Plegada>> plegadas_;
   std::vector<std::string> titulos_;
   std::vector<Fila> filas_;
   bool casillas_ = false;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "data/db_dll.h"
 #include "lookup/definiciones.h"
@@ -428,6 +429,36 @@ TEST_F(Ventana, ShortageReportAndNewRecord) {
   ASSERT_EQ(procesos.lineas.size(), 1u);
   EXPECT_NE(procesos.lineas[0].find("editor_articulos"), std::string::npos) << procesos.lineas[0];
   EXPECT_NE(procesos.lineas[0].find("@ParametroAdicional=;"), std::string::npos) << procesos.lineas[0];
+}
+
+TEST_F(Ventana, StockColoursOfArticleRows) {
+  w.MuestraStock = "si";
+  w.StkNivel1 = basic::Variant(int32_t{0x0000FF});
+  w.StkNivel2 = basic::Variant(int32_t{0x00FF00});
+  w.StkNivel3 = basic::Variant(int32_t{0xFF0000});
+  w.StkNivel4 = basic::Variant(int32_t{0x00FFFF});
+  Abrir("SELECT Descripcion, IdArticulo, PuntoPedido, Stock FROM V_MA_ARTICULOS");
+  ASSERT_GT(w.Lista().Filas(), 3);
+  std::set<int32_t> vistos;
+  for (int r = 0; r < w.Lista().Filas(); ++r) {
+    const double punto = std::stod(w.Lista().Celda(r, 2)), stock = std::stod(w.Lista().Celda(r, 3));
+    const int32_t esperado = punto == 0 && stock > 0 ? 0x0000FF
+                             : punto > 0 && stock > punto ? 0x00FF00
+                             : punto > 0 && stock < punto ? 0xFF0000
+                                                          : 0x00FFFF;
+    ASSERT_TRUE(w.Lista().FilaEn(r).color.has_value());
+    EXPECT_EQ(*w.Lista().FilaEn(r).color, esperado) << punto << " " << stock;
+    vistos.insert(esperado);
+  }
+  EXPECT_GE(vistos.size(), 3u);  // the demo articles reach several levels
+
+  // Without the reorder point there is no colour.
+  Lib_FrmCons3 sinPunto;
+  sinPunto.MuestraStock = "SI";
+  sinPunto.SQL = "SELECT Descripcion, Stock FROM V_MA_ARTICULOS";
+  sinPunto.Cargar();
+  ASSERT_GT(sinPunto.Lista().Filas(), 0);
+  EXPECT_FALSE(sinPunto.Lista().FilaEn(0).color.has_value());
 }
 
 TEST_F(Ventana, ColumnWidthsFile) {
