@@ -42,7 +42,7 @@ void Llenar(const std::string& archivo, long filas) {
                      -1, &st, nullptr);
   const char* palabras[] = {"Ferretería", "Distribuidora", "Maderera", "Pinturas", "Sanitarios", "Eléctrica"};
   for (long i = 0; i < filas; ++i) {
-    char codigo[16], razon[96], tel[32];
+    char codigo[32], razon[96], tel[32];
     std::snprintf(codigo, sizeof codigo, "P%06ld", i);
     std::snprintf(razon, sizeof razon, "%s %s %ld S.A.", palabras[i % 6], palabras[(i / 6) % 6], (i * 7919) % filas);
     std::snprintf(tel, sizeof tel, "4%03ld-%04ld", i % 1000, i % 10000);
@@ -117,9 +117,9 @@ int main(int argc, char** argv) {
   w.SQL = sql;
   w.Cargar();
   std::vector<double> teclas;
-  char ultimo[16];
+  char ultimo[32];
   std::snprintf(ultimo, sizeof ultimo, "P%06ld", filas - 1);
-  for (const std::string texto : {std::string(ultimo), std::string("zzzzzzzz")}) {
+  for (const std::string& texto : {std::string(ultimo), std::string("zzzzzzzz")}) {
     for (size_t n = 1; n <= texto.size(); ++n) {
       const auto t0 = Reloj::now();
       w.CmbSearch(1)->setEditText(QString::fromStdString(texto.substr(0, n)));
