@@ -4,9 +4,10 @@
 //   ocmail "@Server=sqlite; @DbName=demo; @Usuario=admin; @Password=x;"
 //   ocmail --medir-arranque <launch line>   prints the seconds from process start to the
 //                                           end of the start-up routine and exits
+//   ocmail --captura FILE.png <launch line> opens the main window, saves a picture of it
+//                                           and exits (run with QT_QPA_PLATFORM=offscreen)
 #include <QApplication>
-#include <QCloseEvent>
-#include <QWidget>
+#include <QPixmap>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -18,21 +19,13 @@
 #include "global/acceso.h"
 #include "global/apariencia.h"
 #include "global/cargar_parametros.h"
+#include "mailing/frm_ocmailing.h"
 #include "platform/ui/qt/operador_qt.h"
 
 namespace {
 
-constexpr const char* kTitulo = "Envio de mail a Proveedores por OC";
 constexpr const char* kMedirArranque = "--medir-arranque";
-
-// Stands for the main window until it exists: closing it runs the shut-down.
-class VentanaPrincipal : public QWidget {
- protected:
-  void closeEvent(QCloseEvent* evento) override {
-    evento->accept();
-    CerrarSistema();
-  }
-};
+constexpr const char* kCaptura = "--captura";
 
 // Seconds since this process started (field 22 of /proc/self/stat, in clock ticks since
 // boot, against CLOCK_BOOTTIME).
@@ -66,6 +59,7 @@ int main(int argc, char** argv) {
   InstalarVentanaAccesoQt();
 
   bool medir = false;
+  std::string captura;
   std::string linea;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -73,25 +67,34 @@ int main(int argc, char** argv) {
       medir = true;
       continue;
     }
+    if (arg == kCaptura && captura.empty() && i + 1 < argc) {
+      captura = argv[++i];
+      continue;
+    }
     if (!linea.empty()) linea += ' ';
     linea += arg;
   }
 
-  std::string connString;
-  CargarParametros(false, linea, connString, 3);
   if (medir) {
+    std::string connString;
+    CargarParametros(false, linea, connString, 3);
     std::printf("%.6f\n", SegundosDesdeInicioProceso());
     std::fflush(stdout);
     CerrarSistemaSinSalir();
     return 0;
   }
 
-  VentanaPrincipal ventana;
-  ventana.setObjectName("frmOCMailing");
-  ventana.setWindowTitle(QString::fromUtf8(kTitulo));
-  ventana.resize(820, 560);
-  AsignarIcono(&ventana);
-  AplicarSkin(&ventana);
+  // The main window runs the start-up itself (CargarParametros, icon, skin, first load).
+  frmOCMailing ventana;
+  ventana.LineaComando = linea;
+  ventana.Form_Load();
   ventana.show();
+  if (!captura.empty()) {
+    QApplication::processEvents();
+    const bool guardada = ventana.grab().save(QString::fromStdString(captura), "PNG");
+    if (!guardada) std::fprintf(stderr, "No se pudo guardar la captura en %s\n", captura.c_str());
+    CerrarSistemaSinSalir();
+    return guardada ? 0 : 1;
+  }
   return app.exec();
 }

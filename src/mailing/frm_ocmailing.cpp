@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -55,8 +56,10 @@ constexpr int kAltoCliente = 5715;
 constexpr int kListaTop = 1335;
 constexpr int kFrame2Alto = 1170;
 constexpr int kFrame3Alto = 1680;
-// The frame (borders and caption) of the window the layout was drawn on: the outer size
-// the resize rules read when the platform reports no frame (offscreen, not yet mapped).
+// The frame (borders and caption) of the window the layout was drawn on. The resize rules
+// read the outer size as the client size plus this frame, whatever frame the window
+// manager draws (none offscreen, its own title bar elsewhere), so the layout keeps the
+// margins it was drawn with on every platform.
 constexpr int kMarcoAncho = 70;
 constexpr int kMarcoAlto = 590;
 
@@ -346,6 +349,10 @@ void frmOCMailing::CrearControles() {
       auto* t = new QPlainTextEdit(d.marco);
       t->setTabChangesFocus(true);
       t->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+      // As the suite's multi-line boxes: no scroll bars, the text right at the border.
+      t->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      t->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      t->document()->setDocumentMargin(1);
       const int maximo = d.maxLength;
       connect(t, &QPlainTextEdit::textChanged, t, [t, maximo] {
         const QString texto = t->toPlainText();
@@ -419,8 +426,10 @@ void frmOCMailing::HojaDeEstiloPropia() {
   const int previa = hoja.indexOf(kMarca);
   if (previa >= 0) hoja.truncate(previa);
   const QString sansSerif = FamiliaCercana(
-      {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "DejaVu Sans"});
-  const QString tahoma = FamiliaCercana({"Tahoma", "Verdana", "DejaVu Sans", "Liberation Sans"});
+      {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "DejaVu Sans Condensed",
+       "DejaVu Sans"});
+  const QString tahoma =
+      FamiliaCercana({"Tahoma", "DejaVu Sans Condensed", "Verdana", "DejaVu Sans", "Liberation Sans"});
   hoja += kMarca + QStringLiteral(
       "\nQWidget#frmOCMailing, QWidget#frmOCMailing * { font-family: \"%1\"; font-size: 8.25pt; }"
       "\nQWidget#frmOCMailing QLabel#Label2 { font-family: \"%2\"; font-size: 8.25pt; }"
@@ -429,12 +438,23 @@ void frmOCMailing::HojaDeEstiloPropia() {
       "\nQWidget#frmOCMailing QLabel#Label8 { background: #0000ff; }"
       "\nQWidget#frmOCMailing QGroupBox#Frame2, QWidget#frmOCMailing QGroupBox#Frame3"
       " { margin: 0px; padding: 0px; }"
-      "\nQWidget#frmOCMailing QLineEdit, QWidget#frmOCMailing QPlainTextEdit"
-      " { padding: 0px 2px; }"
+      "\nQWidget#frmOCMailing QLineEdit { padding: 0px 2px; }"
+      "\nQWidget#frmOCMailing QAbstractScrollArea { margin: 0px; padding: 0px; }"
+      "\nQWidget#frmOCMailing QPlainTextEdit { padding: 0px 1px; border-radius: 2px; }"
       "\nQWidget#frmOCMailing QToolButton { padding: 1px; }"
       "\nQWidget#frmOCMailing QHeaderView::section { padding: 2px 4px; }\n")
                                 .arg(sansSerif, tahoma);
   setStyleSheet(hoja);
+  // A caption wider in the substitute font than in the original grows to its text (the
+  // controls to its right stay on top of it).
+  ensurePolished();
+  for (QLabel* l : findChildren<QLabel*>()) {
+    if (l->text().isEmpty() || l->objectName() == QLatin1String("Label1")) continue;
+    l->ensurePolished();
+    const int necesario = l->sizeHint().width();
+    if (l->width() < necesario) l->resize(necesario, l->height());
+    l->lower();
+  }
 }
 
 // ---------------------------------------------------------------- guard
@@ -728,15 +748,9 @@ CampoTexto* frmOCMailing::Campo(const std::string& nombre) {
 
 std::string frmOCMailing::TextoCampo(const std::string& nombre) { return Campo(nombre)->Text(); }
 
-int frmOCMailing::AnchoTwips() const {
-  const int marco = frameGeometry().width() - width();
-  return PixelesATwips(width()) + (marco > 0 ? PixelesATwips(marco) : kMarcoAncho);
-}
+int frmOCMailing::AnchoTwips() const { return PixelesATwips(width()) + kMarcoAncho; }
 
-int frmOCMailing::AltoTwips() const {
-  const int marco = frameGeometry().height() - height();
-  return PixelesATwips(height()) + (marco > 0 ? PixelesATwips(marco) : kMarcoAlto);
-}
+int frmOCMailing::AltoTwips() const { return PixelesATwips(height()) + kMarcoAlto; }
 
 // ---------------------------------------------------------------- Qt events
 

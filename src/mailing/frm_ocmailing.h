@@ -143,7 +143,8 @@ class frmOCMailing : public QWidget {
   CampoTexto* Campo(const std::string& nombre);
   std::string TextoCampo(const std::string& nombre);
 
-  // Outer size of the window in twips, as the resize rules read it.
+  // Outer size of the window in twips, as the resize rules read it: the client size plus
+  // the frame of the window the layout was drawn on (70 x 590 twips).
   int AnchoTwips() const;
   int AltoTwips() const;
 

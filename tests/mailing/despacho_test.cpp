@@ -1,0 +1,361 @@
+// The dispatch run ("&Enviar") and the preview ("&Ver") on the demo database, with a real
+// report engine, a stand-in mail program and the scripted operator.
+#include <gtest/gtest.h>
+
+#include "companion/report/formula.h"
+#include "mailing/despacho.h"
+#include "mailing/vista_previa.h"
+#include "mailing/despacho_soporte.h"
+
+namespace {
+
+using namespace despacho_prueba;
+
+// ---------------------------------------------------------------- hand-over, end to end
+
+// Two checked rows around an unchecked one, in an application folder with and without a
+// blank in its name: two HTML files in one run folder, two mail programs that each read
+// their own order although they wait before reading, two stamps, one reload.
+class Entrega : public Aplicacion, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Entrega, CadaProgramaDeCorreoLeeSuOrden) {
+  Preparar(GetParam());
+  const std::string copias = raiz / "copias";
+  EscribirCorreoGuion(app, copias, 0.3);
+
+  int recargas = 0;
+  const auto r = Despacho().Ejecutar({Fila(0), Fila(1, false), Fila(2)}, "Orden de compra",
+                                     "Adjunto OC\r\nSaludos", [&] { ++recargas; });
+
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos[0].texto);
+  EXPECT_EQ(r.carpeta, CarpetaEnvio());
+  ASSERT_EQ(r.ordenes.size(), 2u);
+  EXPECT_EQ(r.Cuantas(EstadoOrden::Enviada), 2);
+  EXPECT_EQ(recargas, 1);
+
+  for (long i : {0L, 2L}) {
+    const std::string html = ReadBytes(Html(i));
+    EXPECT_NE(html.find("<html"), std::string::npos) << Html(i);
+    EXPECT_NE(html.find(demo::NumeroPedido(i).substr(4, 8)), std::string::npos);
+  }
+  size_t enCarpeta = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(CarpetaEnvio())) ++enCarpeta;
+  EXPECT_EQ(enCarpeta, 2u);
+
+  // The jobs in the order handed over, each exactly its own.
+  for (int k = 0; k < 2; ++k) {
+    const long i = k == 0 ? 0 : 2;
+    EXPECT_EQ(ReadBytes(copias + "/" + std::to_string(k) + ".txt"),
+              "DESTINATARIO=" + Mail(i) + "\r\nASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\n" +
+                  "ARCHIVO=" + Html(i) + "\r\n");
+  }
+  EXPECT_FALSE(fs::exists(copias + "/2.txt"));
+  EXPECT_FALSE(fs::exists(Trabajo()));
+
+  EXPECT_TRUE(Marcada(0));
+  EXPECT_EQ(FechaEnvio(1), "NULL");
+  EXPECT_TRUE(Marcada(2));
+}
+
+INSTANTIATE_TEST_SUITE_P(Carpetas, Entrega, ::testing::Values("app", "Mi App"));
+
+class Despachos : public Aplicacion {
+ public:
+  CorreoFalso correo;
+  void SetUp() override {
+    Preparar();
+    correo.trabajo = Trabajo();
+    os::InstalarProcesos(&correo);
+  }
+};
+
+TEST_F(Despachos, SinFilasMarcadasCreaLaCarpetaYAvisa) {
+  int recargas = 0;
+  const auto r = Despacho().Ejecutar({Fila(0, false), Fila(1, false)}, "", "", [&] { ++recargas; });
+  EXPECT_TRUE(fs::is_directory(CarpetaEnvio()));
+  EXPECT_FALSE(r.filaAtendida);
+  EXPECT_EQ(recargas, 0);
+  EXPECT_TRUE(correo.lineas.empty());
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(op->pedidos.back().texto, "No Hay Proveedores Seleccionados!!!");
+  EXPECT_EQ(op->pedidos.back().titulo, "Aviso al Usuario");
+  EXPECT_EQ(op->pedidos.back().estilo, 64);
+}
+
+// The job file byte for byte (Windows-1252, CR LF) and the command line as written.
+TEST_F(Despachos, ArchivoDeTrabajoByteAByte) {
+  struct Caso {
+    const char* asunto;
+    const char* mensaje;
+    const char* lineas;  // between DESTINATARIO and ARCHIVO
+  } casos[] = {
+      {"Orden de compra", "Adjunto OC", "ASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\n"},
+      {"Orden de compra", "Adjunto OC\r\nSaludos", "ASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\n"},
+      {"", "", "ASUNTO=\r\nMENSAJE=\r\n"},
+      {"  Orden de compra  ", "  Atención: OC Nº 5  ", "ASUNTO=Orden de compra\r\nMENSAJE=Atenci\xF3n: OC N\xBA 5\r\n"},
+  };
+  for (const auto& c : casos) {
+    correo.trabajos.clear();
+    Despacho().Ejecutar({Fila(0)}, c.asunto, c.mensaje);
+    ASSERT_EQ(correo.trabajos.size(), 1u) << c.asunto;
+    EXPECT_EQ(correo.trabajos[0], "DESTINATARIO=" + Mail(0) + "\r\n" + c.lineas + "ARCHIVO=" + Html(0) + "\r\n")
+        << "asunto «" << c.asunto << "» mensaje «" << c.mensaje << "»";
+  }
+  EXPECT_EQ(correo.lineas.back(), app + "/TSPOST.EXE " + app + "/cfgMail.txt ;vxqr@");
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+}
+
+// What reaches the report engine and the database, exactly, with the demo company.
+TEST_F(Despachos, LlamadasAlReporteYSentenciasExactas) {
+  ReporteGrabado rep;
+  InstalarReporte(&rep);
+  CanalGrabado canal;
+  InstalarCanalADO(&canal);
+
+  const auto r = Despacho().Ejecutar({Fila(0)}, "A", "B");
+  ASSERT_EQ(r.Cuantas(EstadoOrden::Enviada), 1);
+  const std::string id = demo::NumeroPedido(0);  // 000100001000X
+
+  ASSERT_EQ(rep.llamadas.size(), 5u);
+  EXPECT_EQ(rep.llamadas[0], "Propiedad PrintFileName=" + Html(0));
+  EXPECT_EQ(rep.llamadas[1], "Propiedad PrintFileType=22");
+  EXPECT_EQ(rep.llamadas[2], "Destino " + std::to_string(rep.DestinoArchivo()));
+  EXPECT_EQ(rep.llamadas[3],
+            "Imprimir " + app + "/OC-X.rpt |[]|  {c_mv_cpte.cuenta}= 'P001' AND {c_mv_cpte.idcomprobante}= '" + id +
+                "' AND {c_mv_cpte.tc}= 'OC' | " + gConnectDSN +
+                " | NombreEmpresa = 'Ferretería Industrial del Plata S.A.'"
+                " | Direccion = 'Av. Belgrano 1450  3 B'"
+                " | Localidad= 'Buenos Aires'"
+                " | CodigoPostal= 'C1092AAO'"
+                " | Telefono= 'Telefono:4555-1234'"
+                " | RP_CPTESER |  | RP_CpteObs");
+  EXPECT_EQ(rep.llamadas[4], "Ejecutar 20");
+
+  const std::string pendiente =
+      "SELECT IDCOMPROBANTE FROM V_OC_PENDIENTES WHERE CUENTA='P001' AND TC ='OC' AND IDCOMPROBANTE='" + id + "' ";
+  const std::string marca =
+      "UPDATE c_mv_cpte SET fechaenviomail ='21/05/2026' WHERE Cuenta = 'P001' and tc='OC' and idcomprobante='" +
+      id + "'";
+  EXPECT_NE(std::find(canal.sentencias.begin(), canal.sentencias.end(), pendiente), canal.sentencias.end());
+  EXPECT_EQ(canal.sentencias.back(), marca);
+  EXPECT_TRUE(Marcada(0));
+}
+
+TEST(PiezasDespacho, ComillasDobladasYNombreDeReporte) {
+  EXPECT_EQ(SentenciaPendiente("P'1", "O'C", "A'1"),
+            "SELECT IDCOMPROBANTE FROM V_OC_PENDIENTES WHERE CUENTA='P''1' AND TC ='O''C' AND IDCOMPROBANTE='A''1' ");
+  EXPECT_EQ(SentenciaMarcaEnvio("21/05/2026", "P'1", "A'1"),
+            "UPDATE c_mv_cpte SET fechaenviomail ='21/05/2026' WHERE Cuenta = 'P''1' and tc='OC' and idcomprobante='A''1'");
+  // The formula reader takes the doubled quote back as one.
+  const std::string f = FormulaSeleccionOrden("O'H", "X");
+  EXPECT_EQ(f, " {c_mv_cpte.cuenta}= 'O''H' AND {c_mv_cpte.idcomprobante}= 'X' AND {c_mv_cpte.tc}= 'OC'");
+  EXPECT_NE(reporte::TextoArbol(*reporte::ParsearFormula(f)).find("'O''H'"), std::string::npos);
+  EXPECT_EQ(reporte::LeerFormulaValor("NombreEmpresa = '" + ComillasDobladas("D'Amico") + "'").second, "D'Amico");
+
+  EXPECT_EQ(NombreReporteOrden("000100001000X"), "OC-X");
+  EXPECT_EQ(NombreReporteOrden("A1"), "OC-");
+  EXPECT_EQ(LineaComandoCorreo("/opt/Mi App"), "/opt/Mi App/TSPOST.EXE /opt/Mi App/cfgMail.txt ;vxqr@");
+}
+
+// ---------------------------------------------------------------- bad input
+
+// The supplier whose name has an apostrophe is mailed like any other.
+TEST_F(Despachos, ProveedorConApostrofo) {
+  long i = 0;
+  while (demo::ProveedorPedido(i) != demo::kProveedorApostrofo) ++i;
+  const auto r = Despacho().Ejecutar({Fila(i)}, "", "");
+  EXPECT_EQ(r.Cuantas(EstadoOrden::Enviada), 1);
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  const std::string html = ReadBytes(Html(i));
+  EXPECT_TRUE(html.find("O'Higgins") != std::string::npos || html.find("O&#39;Higgins") != std::string::npos);
+  EXPECT_TRUE(Marcada(i));
+}
+
+// A missing report definition: the order is named, not stamped, and the operator may go
+// on with the next one, which is mailed.
+TEST_F(Despachos, DefinicionFaltante) {
+  fs::remove(app + "/OC-X.rpt");
+  long conA = 0;
+  while (demo::NumeroPedido(conA).back() != 'A') ++conA;
+  op->respuestaPorDefecto = ui::vbYes;  // go on with the next order
+
+  int recargas = 0;
+  const auto r = Despacho().Ejecutar({Fila(0), Fila(conA)}, "", "", [&] { ++recargas; });
+  ASSERT_EQ(r.ordenes.size(), 2u);
+  EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::FalloExportacion);
+  EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::Enviada);
+  auto aviso = op->pedidos.front();
+  for (const auto& p : op->pedidos)
+    if (p.texto.find("No se pudo generar") != std::string::npos) aviso = p;
+  EXPECT_NE(aviso.texto.find(demo::NumeroPedido(0)), std::string::npos) << aviso.texto;
+  EXPECT_NE(aviso.texto.find("P001"), std::string::npos);
+  EXPECT_EQ(aviso.estilo, 52);
+  EXPECT_EQ(FechaEnvio(0), "NULL");
+  EXPECT_TRUE(Marcada(conA));
+  EXPECT_EQ(correo.lineas.size(), 1u);
+  EXPECT_EQ(recargas, 1);
+}
+
+// Failures of one order's steps: named, nothing stamped that was not handed over, no
+// job left behind; the operator stops the run at the question.
+TEST_F(Despachos, FallosDeUnaOrden) {
+  struct Caso {
+    const char* nombre;
+    std::function<void(Despachos&)> preparar;
+    FilaDespacho fila;
+    EstadoOrden estado;
+    const char* enAviso;
+  };
+  const Caso casos[] = {
+      {"sin e-mail", nullptr, {demo::ProveedorPedido(0), "OC", demo::NumeroPedido(0), "  ", true},
+       EstadoOrden::SinMail, "e-mail"},
+      {"sin programa de correo", [](Despachos&) { os::InstalarProcesos(nullptr); }, Fila(0),
+       EstadoOrden::FalloInicio, "programa de correo"},
+      {"terminó sin tomar el trabajo", [](Despachos& t) { t.correo.tomar = false; }, Fila(0),
+       EstadoOrden::NoTomada, "sin tomar el trabajo"},
+      {"archivo no escribible",
+       [](Despachos& t) { fs::create_directories(t.Html(0)); }, Fila(0), EstadoOrden::FalloExportacion,
+       "No se pudo generar"},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    correo = CorreoFalso{};
+    correo.trabajo = Trabajo();
+    os::InstalarProcesos(&correo);
+    fs::remove_all(app + "/E-MAILS");
+    op->pedidos.clear();
+    if (c.preparar) c.preparar(*this);
+    op->respuestas = {ui::vbNo};
+
+    const auto r = Despacho().Ejecutar({c.fila, Fila(2)}, "", "");
+    ASSERT_EQ(r.ordenes.size(), 2u);
+    EXPECT_EQ(r.ordenes[0].estado, c.estado);
+    EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::NoIntentada);
+    EXPECT_TRUE(r.detenido);
+    ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+    EXPECT_NE(op->pedidos[0].texto.find(c.enAviso), std::string::npos) << op->pedidos[0].texto;
+    EXPECT_NE(op->pedidos[0].texto.find(demo::NumeroPedido(0)), std::string::npos);
+    EXPECT_EQ(FechaEnvio(0), "NULL");
+    EXPECT_EQ(FechaEnvio(2), "NULL");
+    EXPECT_FALSE(fs::exists(Trabajo()));
+  }
+}
+
+// A stamp that fails after the hand-over is reported; the order before stays stamped.
+TEST_F(Despachos, FalloDeLaMarca) {
+  CanalGrabado canal;
+  InstalarCanalADO(&canal);
+  Despacho().Ejecutar({Fila(0)}, "", "");
+  canal.fallarUpdate = true;
+  const auto r = Despacho().Ejecutar({Fila(2)}, "", "");
+  EXPECT_EQ(r.ordenes.at(0).estado, EstadoOrden::FalloMarca);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_NE(op->pedidos[0].texto.find("no se pudo marcar"), std::string::npos);
+  EXPECT_TRUE(Marcada(0));
+  EXPECT_EQ(FechaEnvio(2), "NULL");
+}
+
+TEST_F(Despachos, CarpetaDelEnvioNoCreable) {
+  fs::create_directories(app + "/E-MAILS");
+  WriteBytes(app + "/E-MAILS/ENVIOS", "no es una carpeta");
+  int recargas = 0;
+  const auto r = Despacho().Ejecutar({Fila(0)}, "", "", [&] { ++recargas; });
+  EXPECT_TRUE(r.detenido);
+  EXPECT_TRUE(r.carpeta.empty());
+  EXPECT_TRUE(correo.lineas.empty());
+  EXPECT_EQ(recargas, 0);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_NE(op->pedidos[0].texto.find("carpeta del envío"), std::string::npos);
+  EXPECT_EQ(FechaEnvio(0), "NULL");
+}
+
+// The mail program neither takes its job nor ends: the run stops at the bound, the job is
+// withdrawn, the order is not stamped and the next one is not started.
+TEST_F(Despachos, EntregaVencidaDetieneElEnvio) {
+  correo.tomar = false;
+  correo.vive = true;
+  Despacho d(OpcionesDespacho{std::chrono::milliseconds(150)});
+  int recargas = 0;
+  const auto r = d.Ejecutar({Fila(0), Fila(1), Fila(2)}, "", "", [&] { ++recargas; });
+  ASSERT_EQ(r.ordenes.size(), 3u);
+  EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::SinEntrega);
+  EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::NoIntentada);
+  EXPECT_EQ(r.ordenes[2].estado, EstadoOrden::NoIntentada);
+  EXPECT_TRUE(r.detenido);
+  EXPECT_EQ(correo.lineas.size(), 1u);
+  EXPECT_FALSE(fs::exists(Trabajo()));
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_NE(op->pedidos[0].texto.find(demo::NumeroPedido(0)), std::string::npos);
+  EXPECT_EQ(op->pedidos[0].estilo, 16);
+  for (long i : {0L, 1L, 2L}) EXPECT_EQ(FechaEnvio(i), "NULL");
+  EXPECT_EQ(recargas, 1);
+}
+
+// ---------------------------------------------------------------- preview
+
+TEST(FormulaVista, EjemploYUnaSolaFila) {
+  const std::vector<FilaDespacho> dos = {{"P001", "OC", "A1", "", true},
+                                         {"P009", "OC", "Z9", "", false},
+                                         {"P002", "OC", "B2", "", true}};
+  bool marcado = false;
+  EXPECT_EQ(FormulaVistaPrevia(dos, true, &marcado),
+            "{V_OC_pendientes.Cuenta} = 'P001' AND {V_OC_pendientes.TC} ='OC' AND {V_OC_pendientes.IDCOMPROBANTE}='A1'"
+            " OR {V_OC_pendientes.Cuenta} = 'P002' AND {V_OC_pendientes.TC} ='OC' AND "
+            "{V_OC_pendientes.IDCOMPROBANTE}='B2' and isnull({V_OC_pendientes.fechaenviomail})");
+  EXPECT_TRUE(marcado);
+  EXPECT_EQ(FormulaVistaPrevia({dos[0]}, false),
+            "{V_OC_pendientes.Cuenta} = 'P001' AND {V_OC_pendientes.TC} ='OC' AND {V_OC_pendientes.IDCOMPROBANTE}='A1'");
+  EXPECT_EQ(FormulaVistaPrevia({dos[1]}, true, &marcado), " and isnull({V_OC_pendientes.fechaenviomail})");
+  EXPECT_FALSE(marcado);
+
+  // The engine reads the suffix as part of the last group only.
+  const std::string arbol = reporte::TextoArbol(*reporte::ParsearFormula(FormulaVistaPrevia(dos, true)));
+  const size_t o = arbol.find(" or ");
+  ASSERT_NE(o, std::string::npos) << arbol;
+  EXPECT_EQ(arbol.find("isnull"), arbol.rfind("isnull"));
+  EXPECT_GT(arbol.find("isnull"), o) << arbol;
+  EXPECT_EQ(arbol.substr(0, 2), "((") << arbol;
+}
+
+class Vista : public Aplicacion {
+ protected:
+  void SetUp() override { Preparar(); }
+};
+
+TEST_F(Vista, AceptarMuestraOcmailConLaFormula) {
+  ReporteGrabado rep;
+  InstalarReporte(&rep);
+  VistaPrevia v{{Fila(0), Fila(1, false), Fila(2)}, true};
+  v.CmbVer_Click();
+  ASSERT_EQ(rep.llamadas.size(), 3u);
+  EXPECT_EQ(rep.llamadas[0], "Destino " + std::to_string(rep.DestinoVentana()));
+  EXPECT_EQ(rep.llamadas[1], "Imprimir OCMAIL |[]| " + FormulaVistaPrevia(v.filas, true) + " | " + gConnectDSN +
+                                 " | <ausente> | <ausente> | <ausente> | <ausente> | <ausente> |  |  | ");
+  EXPECT_EQ(rep.llamadas[2], "Ejecutar 20");
+  EXPECT_EQ(op->Cuantos("Modal"), 1);
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  // Both orders are listed in the preview.
+  EXPECT_NE(rep.UltimoHtml().find(demo::NumeroPedido(0).substr(4, 8)), std::string::npos);
+  EXPECT_NE(rep.UltimoHtml().find(demo::NumeroPedido(2).substr(4, 8)), std::string::npos);
+}
+
+TEST_F(Vista, SinSeleccionSoloElMensajeYFalloDelReporteAvisado) {
+  ReporteGrabado rep;
+  InstalarReporte(&rep);
+  VistaPrevia sin{{Fila(0, false)}, true};
+  sin.CmbVer_Click();
+  ASSERT_EQ(rep.llamadas.size(), 1u);
+  EXPECT_EQ(rep.llamadas[0], "Destino " + std::to_string(rep.DestinoVentana()));
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(op->pedidos[0].texto, "No Hay Proveedores Seleccionados!!!");
+  EXPECT_EQ(op->pedidos[0].estilo, 64);
+
+  fs::remove(app + "/OCMAIL.rpt");
+  VistaPrevia falla{{Fila(0)}, true};
+  EXPECT_NO_THROW(falla.CmbVer_Click());
+  ASSERT_EQ(op->Cuantos("MsgBox"), 2);
+  EXPECT_NE(op->pedidos[1].texto.find("OCMAIL"), std::string::npos);
+  EXPECT_EQ(op->Cuantos("Modal"), 0);
+}
+
+}  // namespace
