@@ -1,0 +1,420 @@
+#include "mailing/despacho.h"
+
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "companion/companion.h"
+#include "companion/report/reporte.h"
+#include "data/db_dll.h"
+#include "global/configuracion.h"
+#include "global/contexto.h"
+#include "mailing/frm_ocmailing.h"
+#include "mailing/vista_previa.h"
+#include "platform/ado/ado.h"
+#include "platform/basic/archivos.h"
+#include "platform/basic/error.h"
+#include "platform/basic/fecha.h"
+#include "platform/basic/formato.h"
+#include "platform/basic/regional.h"
+#include "platform/basic/texto.h"
+#include "platform/os/procesos.h"
+#include "platform/os/rutas.h"
+#include "platform/os/sistema.h"
+#include "platform/ui/operador.h"
+#include "reports/nombre_reporte.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTitulo = "Aviso al Usuario";
+constexpr const char* kSinSeleccion = "No Hay Proveedores Seleccionados!!!";
+constexpr const char* kSeguir = "\n\n¿Continúa con las órdenes siguientes?";
+
+std::string Q(const std::string& s) { return ComillasDobladas(s); }
+
+std::string NombrarOrden(const ResultadoOrden& o) {
+  return "la orden de compra " + o.idComprobante + " del proveedor " + o.cuenta;
+}
+
+std::string Descripcion(const ErrorEjecucion& e) {
+  std::string d = e.Description;
+  if (!e.Source.empty() && d.find(e.Source) == std::string::npos) d += " (" + e.Source + ")";
+  return d;
+}
+
+// Runs one step; a failure becomes its description.
+template <class F>
+std::optional<std::string> Intentar(F&& paso) {
+  try {
+    paso();
+    return std::nullopt;
+  } catch (const ErrorEjecucion& e) {
+    return Descripcion(e);
+  } catch (const std::exception& e) {
+    return std::string(e.what());
+  }
+}
+
+bool Existe(const std::string& ruta) {
+  std::error_code ec;
+  return fs::symlink_status(ruta, ec).type() != fs::file_type::not_found && !ec;
+}
+
+void Retirar(const std::string& ruta) {
+  std::error_code ec;
+  fs::remove(ruta, ec);
+}
+
+// A job handed to a mail program that has not been seen taking it yet.
+struct Entrega {
+  size_t orden;        // index in the results
+  long pid;            // the mail program
+  std::string trabajo; // the job file as written
+};
+
+class Corrida {
+ public:
+  Corrida(const OpcionesDespacho& opciones, ResultadoDespacho& r, const std::string& app)
+      : opciones_(opciones), r_(r), app_(app), linea_(LineaComandoCorreo(app)) {}
+
+  // false when the run must stop.
+  bool Orden(size_t idx, const std::string& mail, const std::string& asunto,
+             const std::string& mensaje, bool quedanMas) {
+    ResultadoOrden& o = r_.ordenes[idx];
+    if (basic::Trim(mail).empty()) {
+      return Fallo(idx, EstadoOrden::SinMail, "el proveedor no tiene dirección de e-mail.",
+                   "No se envía " + NombrarOrden(o) + ": el proveedor no tiene dirección de e-mail.",
+                   quedanMas);
+    }
+    o.archivo = gFunciones().AgregarBarra(r_.carpeta) + o.cuenta + "-" + o.idComprobante + ".html";
+    if (auto error = Intentar([&] { Exportar(o); })) {
+      return Fallo(idx, EstadoOrden::FalloExportacion, *error,
+                   "No se pudo generar el archivo de " + NombrarOrden(o) + ":\n" + *error +
+                       "\n\nLa orden no se envió ni se marcó como enviada.",
+                   quedanMas);
+    }
+    // The previous mail program must have its job before the file is written again
+    // (this order is still to come, so the operator may choose to go on).
+    if (!Confirmar(true)) {
+      o.estado = EstadoOrden::NoIntentada;
+      o.detalle = "el envío se detuvo antes de esta orden";
+      return false;
+    }
+    std::string trabajo = RutaTrabajoCorreo(app_);
+    if (auto error = Intentar([&] {
+          basic::ArchivoTexto f(trabajo, basic::ArchivoTexto::Modo::Escritura);
+          trabajo = f.Ruta();
+          f.Escribir(TextoTrabajoCorreo(mail, asunto, mensaje, o.archivo));
+          f.Cerrar();
+        })) {
+      Retirar(trabajo);
+      return Fallo(idx, EstadoOrden::FalloTrabajo, *error,
+                   "No se pudo escribir el trabajo de correo de " + NombrarOrden(o) + ":\n" + *error +
+                       "\n\nLa orden no se envió ni se marcó como enviada.",
+                   quedanMas);
+    }
+    long pid = 0;
+    if (auto error = Intentar([&] { pid = os::procesos().Iniciar(linea_, os::vbNormalFocus); })) {
+      Retirar(trabajo);
+      return Fallo(idx, EstadoOrden::FalloInicio, *error,
+                   "No se pudo iniciar el programa de correo para " + NombrarOrden(o) + ":\n" + *error +
+                       "\n\nLa orden no se envió ni se marcó como enviada.",
+                   quedanMas);
+    }
+    pendiente_ = Entrega{idx, pid, trabajo};
+    return true;
+  }
+
+  // Waits for the pending job to be taken and stamps its order. false when the run
+  // must stop.
+  bool Confirmar(bool quedanMas) {
+    if (!pendiente_) return true;
+    const Entrega e = *pendiente_;
+    pendiente_.reset();
+    ResultadoOrden& o = r_.ordenes[e.orden];
+    const auto limite = std::chrono::steady_clock::now() + opciones_.esperaEntrega;
+    auto pausa = std::chrono::microseconds(100);
+    for (;;) {
+      if (!Existe(e.trabajo)) return Marcar(e.orden, quedanMas);
+      if (!os::procesos().Vive(e.pid)) {
+        if (!Existe(e.trabajo)) return Marcar(e.orden, quedanMas);
+        Retirar(e.trabajo);
+        return Fallo(e.orden, EstadoOrden::NoTomada, "el programa de correo terminó sin tomar el trabajo",
+                     "El programa de correo terminó sin tomar el trabajo de " + NombrarOrden(o) +
+                         ".\n\nLa orden no se envió ni se marcó como enviada.",
+                     quedanMas);
+      }
+      const auto ahora = std::chrono::steady_clock::now();
+      if (ahora >= limite) break;
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pausa, limite - ahora));
+      pausa = std::min(pausa * 2, std::chrono::microseconds(10000));
+    }
+    // Not taken in time: the job is withdrawn so that a late reader cannot mail an
+    // order that stays unstamped, and the run stops.
+    Retirar(e.trabajo);
+    o.estado = EstadoOrden::SinEntrega;
+    o.detalle = "el programa de correo no tomó el trabajo a tiempo";
+    const auto segundos =
+        std::chrono::duration_cast<std::chrono::milliseconds>(opciones_.esperaEntrega).count() / 1000.0;
+    ui::operador().MsgBox("El programa de correo no tomó el trabajo de " + NombrarOrden(o) + " en " +
+                              basic::Format(basic::Variant(segundos), "0.#") + " segundos.\n\n" +
+                              "La orden no se marcó como enviada y el envío se detuvo.",
+                          int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
+    return false;
+  }
+
+ private:
+  void Exportar(const ResultadoOrden& o) {
+    Reporte& rep = gReporte();
+    rep.Propiedad("PrintFileName", basic::Variant(o.archivo));
+    rep.Propiedad("PrintFileType", basic::Variant(int16_t{Reporte::kTipoHtml}));
+    rep.Destino(rep.DestinoArchivo());
+    const std::string seleccion = FormulaSeleccionOrden(o.cuenta, o.idComprobante);
+    const std::vector<std::string> f = FormulasEmpresa();
+    const std::string archivoReporte =
+        NombreReporte(NombreReporteOrden(o.idComprobante), "", nullptr, "");
+    rep.Imprimir(archivoReporte, {""}, seleccion, gConnectDSN, f[0], f[1], f[2], f[3], f[4],
+                 "RP_CPTESER", "", "RP_CpteObs");
+    rep.Ejecutar(int16_t{Reporte::kEjecutarReporte});
+    if (!Existe(o.archivo)) {
+      throw ErrorEjecucion(Reporte::errSalida, "El reporte no generó el archivo " + o.archivo,
+                           "Reporte");
+    }
+  }
+
+  bool Marcar(size_t idx, bool quedanMas) {
+    ResultadoOrden& o = r_.ordenes[idx];
+    const std::string fecha =
+        basic::FormatFecha(basic::DateValue(os::sistema().Ahora()), basic::regional().fechaCorta);
+    if (auto error = Intentar([&] {
+          long afectados = 0;
+          canalADO().Execute(*gDB().gCnn, SentenciaMarcaEnvio(fecha, o.cuenta, o.idComprobante),
+                             &afectados, -1);
+        })) {
+      return Fallo(idx, EstadoOrden::FalloMarca, *error,
+                   "Se entregó al programa de correo " + NombrarOrden(o) +
+                       ", pero no se pudo marcar como enviada:\n" + *error,
+                   quedanMas);
+    }
+    o.estado = EstadoOrden::Enviada;
+    return true;
+  }
+
+  // Records the failure and tells the operator; with orders left, the operator chooses
+  // whether to go on.
+  bool Fallo(size_t idx, EstadoOrden estado, const std::string& detalle, const std::string& texto,
+             bool quedanMas) {
+    r_.ordenes[idx].estado = estado;
+    r_.ordenes[idx].detalle = detalle;
+    if (!quedanMas) {
+      ui::operador().MsgBox(texto, int{ui::vbOKOnly} + int{ui::vbExclamation}, kTitulo);
+      return true;
+    }
+    return ui::operador().MsgBox(texto + kSeguir, int{ui::vbYesNo} + int{ui::vbExclamation}, kTitulo) == ui::vbYes;
+  }
+
+  const OpcionesDespacho& opciones_;
+  ResultadoDespacho& r_;
+  std::string app_;
+  std::string linea_;
+  std::optional<Entrega> pendiente_;
+};
+
+}  // namespace
+
+int ResultadoDespacho::Cuantas(EstadoOrden estado) const {
+  int n = 0;
+  for (const auto& o : ordenes) n += o.estado == estado;
+  return n;
+}
+
+OpcionesDespacho& opcionesDespacho() {
+  static OpcionesDespacho o;
+  return o;
+}
+
+ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, const std::string& asunto,
+                                     const std::string& mensaje, const std::function<void()>& recargar) {
+  ResultadoDespacho r;
+  const std::string app = os::CarpetaAplicacion();
+  if (auto error = Intentar([&] { r.carpeta = CrearCarpetaEnvio(app, os::sistema().Ahora()); })) {
+    r.detenido = true;
+    ui::operador().MsgBox("No se pudo crear la carpeta del envío:\n" + *error +
+                              "\n\nNo se envió ninguna orden.",
+                          int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
+    return r;
+  }
+
+  Corrida corrida(opciones_, r, app);
+  const size_t n = filas.size();  // taken once
+  size_t ultimaMarcada = n;
+  for (size_t i = 0; i < n; ++i) {
+    if (filas[i].marcada) ultimaMarcada = i;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const FilaDespacho& fila = filas[i];
+    if (!fila.marcada) continue;
+    r.filaAtendida = true;
+    const size_t primera = r.ordenes.size();
+    r.ordenes.push_back({fila.cuenta, fila.tc, fila.idComprobante, "", EstadoOrden::NoIntentada, ""});
+    if (r.detenido) continue;
+
+    // The pending check; its failures are handled inside AbrirRecordset.
+    std::vector<std::string> ids;
+    auto error = Intentar([&] {
+      ado::Recordset rs;
+      gDB().AbrirRecordset(SentenciaPendiente(fila.cuenta, fila.tc, fila.idComprobante), rs, nullptr,
+                           ado::adOpenForwardOnly, ado::adLockReadOnly, -1, true);
+      if (rs.State() != ado::adStateOpen) return;
+      if (!rs.Bof()) {
+        rs.MoveFirst();
+        while (!rs.Eof()) {
+          ids.push_back(gFunciones().SinNulo(rs.Fields("IdComprobante")));
+          rs.MoveNext();
+        }
+      }
+      gDB().CierraRecordset(rs);
+    });
+    if (ids.empty()) {
+      r.ordenes[primera].estado = EstadoOrden::NoPendiente;
+      if (error) r.ordenes[primera].detalle = *error;
+      continue;
+    }
+    for (size_t k = 0; k < ids.size() && !r.detenido; ++k) {
+      size_t idx = primera;
+      if (k > 0) {
+        r.ordenes.push_back({fila.cuenta, fila.tc, ids[k], "", EstadoOrden::NoIntentada, ""});
+        idx = r.ordenes.size() - 1;
+      }
+      r.ordenes[idx].idComprobante = ids[k];
+      const bool quedanMas = k + 1 < ids.size() || i < ultimaMarcada;
+      if (!corrida.Orden(idx, fila.mail, asunto, mensaje, quedanMas)) r.detenido = true;
+    }
+  }
+  // The last job handed over is waited for too: its order is stamped once taken.
+  corrida.Confirmar(false);
+
+  if (r.filaAtendida) {
+    if (recargar) recargar();
+    r.recargada = static_cast<bool>(recargar);
+  } else {
+    ui::operador().MsgBox(kSinSeleccion, int{ui::vbOKOnly} + int{ui::vbInformation}, kTitulo);
+  }
+  return r;
+}
+
+// ---- Pieces ----
+
+std::string ComillasDobladas(const std::string& valor) { return basic::Replace(valor, "'", "''"); }
+
+namespace {
+std::string TextoFecha(basic::Fecha ahora) {
+  return basic::Replace(basic::FormatFecha(basic::DateValue(ahora), basic::regional().fechaCorta), "/", "-");
+}
+std::string TextoHora(basic::Fecha ahora) {
+  return basic::Replace(basic::FormatFecha(ahora, basic::regional().hora), ":", ".");
+}
+}  // namespace
+
+std::string RutaCarpetaEnvio(const std::string& carpetaAplicacion, basic::Fecha ahora) {
+  const Funciones& f = gFunciones();
+  return f.AgregarBarra(f.AgregarBarra(f.AgregarBarra(f.AgregarBarra(carpetaAplicacion) + "E-MAILS") +
+                                       "ENVIOS") +
+                        TextoFecha(ahora)) +
+         TextoHora(ahora);
+}
+
+std::string CrearCarpetaEnvio(const std::string& carpetaAplicacion, basic::Fecha ahora) {
+  const Funciones& f = gFunciones();
+  std::string actual = carpetaAplicacion;
+  for (const std::string& nivel : {std::string("E-MAILS"), std::string("ENVIOS"), TextoFecha(ahora), TextoHora(ahora)}) {
+    const std::string ruta = f.AgregarBarra(actual) + nivel;
+    std::error_code ec;
+    // An existing level is kept, found whatever its case.
+    const std::string hallado = os::BuscarArchivoSinCaso(ruta);
+    if (!hallado.empty() && fs::is_directory(hallado, ec)) {
+      actual = hallado;
+      continue;
+    }
+    fs::create_directory(ruta, ec);
+    if (ec || !fs::is_directory(ruta)) {
+      throw ErrorEjecucion(75, "Error de acceso a la ruta o el archivo: " + ruta +
+                                   (ec ? " (" + ec.message() + ")" : std::string()));
+    }
+    actual = ruta;
+  }
+  return actual;
+}
+
+std::string SentenciaPendiente(const std::string& cuenta, const std::string& tc,
+                               const std::string& idComprobante) {
+  return "SELECT IDCOMPROBANTE FROM V_OC_PENDIENTES WHERE CUENTA='" + Q(cuenta) + "' AND TC ='" + Q(tc) +
+         "' AND IDCOMPROBANTE='" + Q(idComprobante) + "' ";
+}
+
+std::string SentenciaMarcaEnvio(const std::string& fecha, const std::string& cuenta,
+                                const std::string& idComprobante) {
+  return "UPDATE c_mv_cpte SET fechaenviomail ='" + Q(fecha) + "' WHERE Cuenta = '" + Q(cuenta) +
+         "' and tc='OC' and idcomprobante='" + Q(idComprobante) + "'";
+}
+
+std::string NombreReporteOrden(const std::string& idComprobante) {
+  return "OC-" + basic::Mid(idComprobante, 13, 1);
+}
+
+std::string FormulaSeleccionOrden(const std::string& cuenta, const std::string& idComprobante) {
+  return " {c_mv_cpte.cuenta}= '" + Q(cuenta) + "'" + " AND {c_mv_cpte.idcomprobante}= '" +
+         Q(idComprobante) + "'" + " AND {c_mv_cpte.tc}= 'OC'";
+}
+
+std::vector<std::string> FormulasEmpresa() {
+  return {
+      "NombreEmpresa = '" + Q(Cfg("NOMBRE")) + "'",
+      "Direccion = '" + Q(Cfg("CALLE") + " " + Cfg("NUMERO") + "  " + Cfg("PISO") + " " + Cfg("Departamento")) +
+          "'",
+      "Localidad= '" + Q(Cfg("LOCALIDAD")) + "'",
+      "CodigoPostal= '" + Q(Cfg("CPOSTAL")) + "'",
+      "Telefono= 'Telefono:" + Q(basic::Trim(Cfg("TELEFONO"))) + "'",
+  };
+}
+
+std::string TextoTrabajoCorreo(const std::string& destinatario, const std::string& asunto,
+                               const std::string& mensaje, const std::string& archivo) {
+  return "DESTINATARIO=" + destinatario + "\r\n" + "ASUNTO=" + basic::Trim(asunto) + "\r\n" + "MENSAJE=" +
+         basic::Replace(basic::Trim(mensaje), "\r", "\r\nMENSAJE=") + "\r\n" + "ARCHIVO=" + archivo + "\r\n";
+}
+
+std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion) {
+  return gFunciones().AgregarBarra(carpetaAplicacion) + "cfgMail.txt";
+}
+
+std::string LineaComandoCorreo(const std::string& carpetaAplicacion) {
+  const std::string app = gFunciones().AgregarBarra(carpetaAplicacion);
+  return app + "TSPOST.EXE " + app + "cfgMail.txt ;vxqr@";
+}
+
+// ---- The window ----
+
+std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
+  std::vector<FilaDespacho> filas;
+  const int n = frm.CantidadFilas();
+  filas.reserve(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const FilaPendiente& f = frm.Fila(i);
+    filas.push_back({f.Texto(), f.SubItem(colTC), f.SubItem(colIdComprobante), f.SubItem(colMail),
+                     frm.FilaMarcada(i)});
+  }
+  return filas;
+}
+
+void EnviarDesdeVentana(frmOCMailing& frm) {
+  Despacho().Ejecutar(FilasDeVentana(frm), frm.TextoCampo("ENCABEZADO"), frm.TextoCampo("PIEDEPAGINA"),
+                      [&frm] { frm.RecargarLista(); });
+}
+
+void ConectarEnvioYVista(frmOCMailing& frm) {
+  frm.FijarAccionEnviar([](frmOCMailing& f) { EnviarDesdeVentana(f); });
+  frm.FijarAccionVer([](frmOCMailing& f) { VerDesdeVentana(f); });
+}

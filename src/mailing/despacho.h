@@ -1,0 +1,137 @@
+#pragma once
+// The dispatch run of "&Enviar": for every checked order, confirm it is still pending,
+// render it to HTML in the run folder, hand a mail job to the mail program and stamp the
+// order as mailed. Plain C++: the caller gives the rows and the texts and gets per order
+// what happened; the operator is told through ui::operador().
+//
+// Job hand-over. The job file "cfgMail.txt" has one fixed name in the application folder
+// and the mail program takes its job by removing the file. So the file is written for an
+// order only after the mail program of the previous order has taken its job (the file is
+// gone) or has ended; the wait sits right before the write, after the next order has been
+// rendered, so rendering overlaps the previous mail program's start. At the end of the run
+// the last job is waited for the same way. The bound is OpcionesDespacho::esperaEntrega.
+//
+// Stamping rule. An order is stamped (fechaenviomail) once its job has been taken. An
+// order whose mail program ended without taking the job, or did not take it in time, is
+// not stamped; on a time-out the job file is withdrawn (so no late reader mails an order
+// that stays unstamped) and the run stops.
+//
+// Failures of an order's steps (no e-mail address, export, job file, program start, mail
+// program that ended without taking its job, stamp) are shown naming the order, and the
+// operator chooses whether the run goes on with the next order. Orders stamped before
+// stay stamped. A run folder that cannot be made stops the run before any order.
+//
+// Values pasted between single quotes (statements and report formulas) have their quotes
+// doubled; the report's formula reader takes a doubled quote back as one.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/basic/variant.h"
+
+class frmOCMailing;
+
+// One row of the pending-order list, as the run reads it.
+struct FilaDespacho {
+  std::string cuenta;         // supplier code (row text)
+  std::string tc;             // document type (sub-item 1)
+  std::string idComprobante;  // document number (sub-item 2)
+  std::string mail;           // e-mail address (sub-item 7)
+  bool marcada = false;       // check box
+};
+
+enum class EstadoOrden {
+  Enviada,           // job taken by the mail program and the order stamped
+  NoPendiente,       // the pending check found nothing: skipped silently
+  SinMail,           // no e-mail address: not handed over
+  FalloExportacion,  // report resolution or export failed
+  FalloTrabajo,      // the job file could not be written
+  FalloInicio,       // the mail program could not be started
+  NoTomada,          // the mail program ended without taking the job
+  SinEntrega,        // the job was not taken in time: run stopped
+  FalloMarca,        // job taken, but the stamp failed
+  NoIntentada,       // the run stopped before this order
+};
+
+struct ResultadoOrden {
+  std::string cuenta;
+  std::string tc;
+  std::string idComprobante;
+  std::string archivo;  // the HTML file (set once known)
+  EstadoOrden estado = EstadoOrden::NoIntentada;
+  std::string detalle;  // the failure's description, "" when none
+};
+
+struct ResultadoDespacho {
+  std::string carpeta;        // the run folder ("" when it could not be made)
+  bool filaAtendida = false;  // a checked row was found
+  bool detenido = false;      // the run stopped before its end
+  bool recargada = false;     // the reload was called
+  std::vector<ResultadoOrden> ordenes;  // one per checked row, in list order
+  int Cuantas(EstadoOrden estado) const;
+};
+
+struct OpcionesDespacho {
+  // How long the previous mail program may take to take its job.
+  std::chrono::milliseconds esperaEntrega{30000};
+};
+
+// Options of the runs started from the window (tests shorten the wait).
+OpcionesDespacho& opcionesDespacho();
+
+class Despacho {
+ public:
+  explicit Despacho(OpcionesDespacho opciones = opcionesDespacho()) : opciones_(opciones) {}
+
+  // The whole click: run folder, every checked row, then `recargar` when a row was
+  // checked, else the message "No Hay Proveedores Seleccionados!!!". The subject and the
+  // message as the fields hold them (lines joined by CR LF).
+  ResultadoDespacho Ejecutar(const std::vector<FilaDespacho>& filas, const std::string& asunto,
+                             const std::string& mensaje, const std::function<void()>& recargar = {});
+
+ private:
+  OpcionesDespacho opciones_;
+};
+
+// ---- The pieces of the run, each as the run uses it ----
+
+// A value for a place between single quotes: quotes doubled.
+std::string ComillasDobladas(const std::string& valor);
+
+// «app»/E-MAILS/ENVIOS/«date»/«time» for that moment: the short date with "/" as "-" and
+// the time with ":" as ".". Not created.
+std::string RutaCarpetaEnvio(const std::string& carpetaAplicacion, basic::Fecha ahora);
+// Creates every missing level of the run folder (an existing level, in any case, is kept)
+// and returns it. Raises ErrorEjecucion 75 naming the level that cannot be made.
+std::string CrearCarpetaEnvio(const std::string& carpetaAplicacion, basic::Fecha ahora);
+
+// The pending check of one order.
+std::string SentenciaPendiente(const std::string& cuenta, const std::string& tc,
+                               const std::string& idComprobante);
+// The stamp of one order with the date text.
+std::string SentenciaMarcaEnvio(const std::string& fecha, const std::string& cuenta,
+                                const std::string& idComprobante);
+// "OC-" + the 13th character of the document number ("OC-" when it is shorter).
+std::string NombreReporteOrden(const std::string& idComprobante);
+// The selection formula of the order's report.
+std::string FormulaSeleccionOrden(const std::string& cuenta, const std::string& idComprobante);
+// The five heading formulas from the company data of the configuration table.
+std::vector<std::string> FormulasEmpresa();
+
+// The job file's text (UTF-8, CR LF line ends; written in Windows-1252).
+std::string TextoTrabajoCorreo(const std::string& destinatario, const std::string& asunto,
+                               const std::string& mensaje, const std::string& archivo);
+// Full path of the job file and the mail program's command line.
+std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion);
+std::string LineaComandoCorreo(const std::string& carpetaAplicacion);
+
+// ---- The window ----
+
+// The rows of the window's list, in list order.
+std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm);
+// CmdEnviar_Click: the run on the window's rows, subject ("ENCABEZADO") and message
+// ("PIEDEPAGINA"), reloading the list afterwards.
+void EnviarDesdeVentana(frmOCMailing& frm);
+// Installs the dispatch run ("&Enviar") and the preview ("&Ver") on the window.
+void ConectarEnvioYVista(frmOCMailing& frm);
