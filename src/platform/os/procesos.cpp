@@ -76,10 +76,38 @@ std::string ResolverPrograma(const std::string& programa) {
   return "";
 }
 
+// An unquoted program path with blanks ("/opt/Mi App/TSPOST.EXE x"), as the suite's
+// platform runs it: the text up to each later blank is tried in turn as the program, the
+// rest of the line gives the arguments. Returns the program file ("" when none) and
+// rewrites `args`.
+std::string ResolverProgramaConBlancos(const std::string& linea, std::vector<std::string>& args) {
+  const size_t inicio = linea.find_first_not_of(" \t");
+  if (inicio == std::string::npos || linea[inicio] == '"') return "";
+  size_t fin = linea.find_first_of(" \t", inicio);  // end of the first word
+  while (fin != std::string::npos) {
+    const size_t siguiente = linea.find_first_not_of(" \t", fin);
+    if (siguiente == std::string::npos) break;
+    fin = linea.find_first_of(" \t", siguiente);  // end of the next word
+    const std::string candidato =
+        linea.substr(inicio, (fin == std::string::npos ? linea.size() : fin) - inicio);
+    if (candidato.find('"') != std::string::npos) break;
+    if (auto h = ResolverPrograma(candidato); !h.empty()) {
+      args.assign(1, candidato);
+      if (fin != std::string::npos) {
+        std::vector<std::string> resto = DividirLineaComandos(linea.substr(fin));
+        args.insert(args.end(), resto.begin(), resto.end());
+      }
+      return h;
+    }
+  }
+  return "";
+}
+
 pid_t Lanzar(const std::string& lineaComandos, bool separado) {
   std::vector<std::string> args = DividirLineaComandos(lineaComandos);
   if (args.empty()) throw ErrorEjecucion(5, "Llamada a procedimiento o argumento no válido", "");
-  const std::string programa = ResolverPrograma(args[0]);
+  std::string programa = ResolverPrograma(args[0]);
+  if (programa.empty() && args.size() > 1) programa = ResolverProgramaConBlancos(lineaComandos, args);
   if (programa.empty()) throw ErrorEjecucion(53, "No se encontró el archivo", args[0]);
 
   std::vector<char*> argv;
