@@ -1,0 +1,142 @@
+// End to end, offscreen: the main window on the embedded demo database, "&Enviar" and
+// "&Ver" wired as the program wires them, the real report engine, and the mail program:
+// a stand-in that waits before reading its job, then the real tspost with the demo's
+// workstation settings (no server: the messages go to the outbox).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "mailing/despacho.h"
+#include "mailing/despacho_soporte.h"
+#include "mailing/frm_ocmailing.h"
+
+namespace {
+
+using namespace despacho_prueba;
+
+class EnvioDesdeVentana : public ::testing::Test {
+ protected:
+  TempDir raiz;
+  std::string app;
+  Reloj reloj;
+  ui::OperadorGuionado::Instalado op;
+  std::unique_ptr<frmOCMailing> v;
+
+  void SetUp() override {
+    app = raiz / "Compras OC";
+    fs::create_directories(app);
+    ocmailsql::CrearBaseDatos(app + "/demo.db", demo::kPedidosPorDefecto);
+    for (const auto& e : fs::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
+      fs::copy_file(e.path(), app + "/" + e.path().filename().string());
+    fs::copy_file(std::string(OCMAIL_SHARE) + "/demo/TM440kv.INI", app + "/TM440kv.INI");
+    os::FijarCarpetaAplicacion(app);
+    ado::FijarCarpetaAplicacion(app);
+    os::InstalarSistema(&reloj);
+  }
+
+  void Abrir() {
+    v = std::make_unique<frmOCMailing>();
+    v->LineaComando = "@Server=sqlite;@DbName=demo;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;";
+    v->Form_Load();
+    ConectarEnvioYVista(*v);
+    ASSERT_EQ(op->Cuantos("MsgBox"), 0);
+    ASSERT_GT(v->CantidadFilas(), 2);
+  }
+
+  void TearDown() override {
+    v.reset();
+    InstalarReporte(nullptr);
+    CerrarSistemaSinSalir();
+    LiberarInstanciasDB();
+    LiberarReporte();
+    gIdAcceso = 0;
+    os::InstalarSistema(nullptr);
+    os::FijarCarpetaAplicacion("");
+    ado::FijarCarpetaAplicacion("");
+  }
+
+  // Checks only the first `n` rows; returns their (supplier, document) pairs.
+  std::vector<std::pair<std::string, std::string>> MarcarPrimeras(int n) {
+    std::vector<std::pair<std::string, std::string>> r;
+    for (int i = 0; i < v->CantidadFilas(); ++i) {
+      v->MarcarFila(i, i < n);
+      if (i < n) r.emplace_back(v->Fila(i).Texto(), v->Fila(i).SubItem(colIdComprobante));
+    }
+    return r;
+  }
+  bool EnLista(const std::string& id) const {
+    for (int i = 0; i < v->CantidadFilas(); ++i)
+      if (v->Fila(i).SubItem(colIdComprobante) == id) return true;
+    return false;
+  }
+  std::string Carpeta() const { return app + "/E-MAILS/ENVIOS/21-05-2026/14.03.11"; }
+};
+
+TEST_F(EnvioDesdeVentana, DosFilasMarcadasVistaYSinSeleccion) {
+  const std::string copias = raiz / "copias";
+  EscribirCorreoGuion(app, copias, 0.3);
+  Abrir();
+  const int antes = v->CantidadFilas();
+  const auto ordenes = MarcarPrimeras(2);
+  v->Campo("ENCABEZADO")->SetText("Orden de compra");
+  v->Campo("PIEDEPAGINA")->SetText("Adjunto OC\nSaludos");
+
+  v->CmbVer_Click();
+  EXPECT_EQ(op->Cuantos("Modal"), 1);
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+
+  v->CmdEnviar_Click();
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos.back().texto);
+  for (size_t k = 0; k < ordenes.size(); ++k) {
+    const auto& [cuenta, id] = ordenes[k];
+    const std::string html = Carpeta() + "/" + cuenta + "-" + id + ".html";
+    EXPECT_TRUE(fs::is_regular_file(html)) << html;
+    const std::string trabajo = ReadBytes(copias + "/" + std::to_string(k) + ".txt");
+    EXPECT_NE(trabajo.find("MENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\nARCHIVO=" + html + "\r\n"), std::string::npos)
+        << trabajo;
+    EXPECT_FALSE(EnLista(id)) << id;  // reloaded: mailed orders left the list
+  }
+  EXPECT_EQ(v->CantidadFilas(), antes - 2);
+
+  // Nothing checked: the folder levels and the message only.
+  for (int i = 0; i < v->CantidadFilas(); ++i) v->MarcarFila(i, false);
+  fs::remove_all(app + "/E-MAILS");
+  v->CmdEnviar_Click();
+  EXPECT_TRUE(fs::is_directory(Carpeta()));
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(op->pedidos.back().texto, "No Hay Proveedores Seleccionados!!!");
+  EXPECT_EQ(v->CantidadFilas(), antes - 2);
+}
+
+// The demo set-up: tspost beside the program with the demo's settings leaves one .eml per
+// mailed order in the outbox, with the order attached.
+TEST_F(EnvioDesdeVentana, ConTspostLosMensajesQuedanEnLaSalida) {
+  fs::copy_file(TSPOST_PROGRAMA, app + "/tspost");
+  Abrir();
+  const auto ordenes = MarcarPrimeras(2);
+  v->Campo("ENCABEZADO")->SetText("Orden de compra");
+  v->Campo("PIEDEPAGINA")->SetText("Adjunto la orden.");
+  v->CmdEnviar_Click();
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos.back().texto);
+
+  // tspost runs on its own: wait (bounded) for its two outcomes in the log.
+  const std::string salida = app + "/CORREO/SALIDA";
+  std::vector<std::string> eml;
+  for (int intento = 0; intento < 400 && eml.size() < 2; ++intento) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    eml.clear();
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(salida, ec))
+      if (e.path().extension() == ".eml") eml.push_back(e.path());
+  }
+  ASSERT_EQ(eml.size(), 2u) << ReadBytes(app + "/TSPOST.LOG");
+  std::string todos;
+  for (const auto& e : eml) todos += ReadBytes(e);
+  for (const auto& [cuenta, id] : ordenes)
+    EXPECT_NE(todos.find(cuenta + "-" + id + ".html"), std::string::npos) << id;
+  EXPECT_NE(todos.find("Subject: Orden de compra"), std::string::npos);
+}
+
+}  // namespace
