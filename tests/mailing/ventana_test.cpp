@@ -275,6 +275,12 @@ TEST_F(Ventana, SeleccionarTodosYMenuDelBotonDerecho) {
   };
   ASSERT_EQ(marcadas(), 42);
 
+  // A check box clicked in the view reaches the row.
+  ASSERT_TRUE(v->ListProveedoresModelo->setData(v->ListProveedoresModelo->index(0, colCuenta),
+                                                QVariant::fromValue(Qt::Unchecked), Qt::CheckStateRole));
+  EXPECT_FALSE(v->FilaMarcada(0));
+  EXPECT_EQ(marcadas(), 41);
+
   v->SelectAll->trigger();
   EXPECT_EQ(marcadas(), 57);  // blue rows checked too
   EXPECT_TRUE(v->SelectAll->isChecked());
