@@ -19,6 +19,7 @@
 #include "global/acceso.h"
 #include "global/apariencia.h"
 #include "global/cargar_parametros.h"
+#include "mailing/despacho.h"
 #include "mailing/frm_ocmailing.h"
 #include "platform/ui/qt/operador_qt.h"
 
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
 
   // The main window runs the start-up itself (CargarParametros, icon, skin, first load).
   frmOCMailing ventana;
+  ConectarEnvioYVista(ventana);  // "&Enviar" and "&Ver"
   ventana.LineaComando = linea;
   ventana.Form_Load();
   ventana.show();
