@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "platform/ado/backend.h"
+#include "platform/os/rutas.h"
 
 namespace ado {
 namespace {
@@ -130,12 +131,10 @@ const ConfiguracionOdbc& ConfiguracionOdbcActual() { return Config(); }
 
 void FijarCarpetaAplicacion(const std::string& carpeta) { CarpetaFijada() = carpeta; }
 
+// Unless set here, the program's own application folder (which tests may also set).
 std::string CarpetaAplicacion() {
   if (!CarpetaFijada().empty()) return CarpetaFijada();
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return std::filesystem::current_path(ec).string();
-  return exe.parent_path().string();
+  return os::CarpetaAplicacion();
 }
 
 DestinoConexion ResolverConexion(const std::string& cadena, const std::string& usuario,

@@ -1,5 +1,6 @@
 #include "platform/ado/dialecto_sqlite.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -342,6 +343,42 @@ void Simples(std::vector<Token>& t) {
   t.swap(o);
 }
 
+// Text functions lose the column's NOCASE collation in the embedded engine, while the
+// suite's server keeps comparing their result without regard to case
+// (LTRIM(RTRIM(nombre)) = 'ANA'): give the result the collation back.
+void CotejoSinCaso(std::vector<Token>& t) {
+  std::vector<size_t> cierres;
+  for (size_t i = 0; i < t.size(); ++i) {
+    if (!(EsPalabra(t[i], "LTRIM") || EsPalabra(t[i], "RTRIM") || EsPalabra(t[i], "TRIM") ||
+          EsPalabra(t[i], "UPPER") || EsPalabra(t[i], "LOWER") || EsPalabra(t[i], "SUBSTRING")))
+      continue;
+    size_t j = Sig(t, i + 1);
+    if (j >= t.size() || !EsSimbolo(t[j], "(")) continue;
+    int nivel = 0;
+    for (size_t k = j; k < t.size(); ++k) {
+      if (EsSimbolo(t[k], "(")) ++nivel;
+      if (EsSimbolo(t[k], ")") && --nivel == 0) {
+        cierres.push_back(k);
+        break;
+      }
+    }
+  }
+  if (cierres.empty()) return;
+  std::sort(cierres.begin(), cierres.end());
+  std::vector<Token> o;
+  o.reserve(t.size() + 2 * cierres.size());
+  size_t c = 0;
+  for (size_t i = 0; i < t.size(); ++i) {
+    o.push_back(t[i]);
+    while (c < cierres.size() && cierres[c] == i) {
+      o.push_back({Tk::Blanco, " "});
+      o.push_back({Tk::Palabra, "COLLATE NOCASE"});
+      ++c;
+    }
+  }
+  t.swap(o);
+}
+
 void Top(std::vector<Token>& t) {
   std::vector<size_t> selects;
   for (size_t i = 0; i < t.size(); ++i)
@@ -414,6 +451,7 @@ bool EsOpcionSesion(const std::vector<Token>& t) {
 
 std::string Traducir(std::vector<Token> t) {
   Simples(t);
+  CotejoSinCaso(t);
   Top(t);
   return Recortar(Unir(t, 0, t.size()));
 }

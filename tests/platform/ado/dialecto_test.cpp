@@ -15,7 +15,7 @@ TEST(Dialecto, Traduccion) {
       {"SELECT TOP 2 Codigo FROM vt_proveedores with(nolock) ORDER BY Codigo",
        "SELECT Codigo FROM vt_proveedores   ORDER BY Codigo LIMIT 2"},
       {"SELECT TOP 1  * FROM clientes with(nolock)  WHERE LTRIM(RTRIM(codigo)) ='C01'",
-       "SELECT * FROM clientes    WHERE LTRIM(RTRIM(codigo)) ='C01' LIMIT 1"},
+       "SELECT * FROM clientes    WHERE LTRIM(RTRIM(codigo) COLLATE NOCASE) COLLATE NOCASE ='C01' LIMIT 1"},
       {"select  top 1 * from AUX_ERR  with(nolock) ", "select  * from AUX_ERR LIMIT 1"},
       {"SELECT * FROM t WITH (NOLOCK, ROWLOCK) WHERE a = 1", "SELECT * FROM t   WHERE a = 1"},
       {"SELECT * FROM t (nolock) WHERE a = 1", "SELECT * FROM t  WHERE a = 1"},
