@@ -97,11 +97,31 @@ class Corrida {
     }
     // The previous mail program must have its job before the file is written again
     // (this order is still to come, so the operator may choose to go on).
-    if (!Confirmar(true)) {
+    std::optional<size_t> tomada;
+    if (!Esperar(tomada, true)) {
       o.estado = EstadoOrden::NoIntentada;
       o.detalle = "el envío se detuvo antes de esta orden";
       return false;
     }
+    const bool seguir = Entregar(idx, mail, asunto, mensaje, quedanMas);
+    // The previous order is stamped now that its job is taken; its database write
+    // overlaps the start of this order's mail program.
+    if (tomada && !Marcar(*tomada, true)) return false;
+    return seguir;
+  }
+
+  // The end of the run: the last job handed over is waited for and its order stamped.
+  void Terminar() {
+    std::optional<size_t> tomada;
+    Esperar(tomada, false);
+    if (tomada) Marcar(*tomada, false);
+  }
+
+ private:
+  // Writes the job file and starts the mail program on it.
+  bool Entregar(size_t idx, const std::string& mail, const std::string& asunto,
+                const std::string& mensaje, bool quedanMas) {
+    ResultadoOrden& o = r_.ordenes[idx];
     std::string trabajo = RutaTrabajoCorreo(app_);
     if (auto error = Intentar([&] {
           basic::ArchivoTexto f(trabajo, basic::ArchivoTexto::Modo::Escritura);
@@ -127,9 +147,9 @@ class Corrida {
     return true;
   }
 
-  // Waits for the pending job to be taken and stamps its order. false when the run
-  // must stop.
-  bool Confirmar(bool quedanMas) {
+  // Waits until the pending job is taken (its order goes to `tomada`) or its mail
+  // program has ended. false when the run must stop.
+  bool Esperar(std::optional<size_t>& tomada, bool quedanMas) {
     if (!pendiente_) return true;
     const Entrega e = *pendiente_;
     pendiente_.reset();
@@ -137,9 +157,15 @@ class Corrida {
     const auto limite = std::chrono::steady_clock::now() + opciones_.esperaEntrega;
     auto pausa = std::chrono::microseconds(100);
     for (;;) {
-      if (!Existe(e.trabajo)) return Marcar(e.orden, quedanMas);
+      if (!Existe(e.trabajo)) {
+        tomada = e.orden;
+        return true;
+      }
       if (!os::procesos().Vive(e.pid)) {
-        if (!Existe(e.trabajo)) return Marcar(e.orden, quedanMas);
+        if (!Existe(e.trabajo)) {
+          tomada = e.orden;
+          return true;
+        }
         Retirar(e.trabajo);
         return Fallo(e.orden, EstadoOrden::NoTomada, "el programa de correo terminó sin tomar el trabajo",
                      "El programa de correo terminó sin tomar el trabajo de " + NombrarOrden(o) +
@@ -149,7 +175,7 @@ class Corrida {
       const auto ahora = std::chrono::steady_clock::now();
       if (ahora >= limite) break;
       std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pausa, limite - ahora));
-      pausa = std::min(pausa * 2, std::chrono::microseconds(10000));
+      pausa = std::min(pausa * 2, std::chrono::microseconds(1000));
     }
     // Not taken in time: the job is withdrawn so that a late reader cannot mail an
     // order that stays unstamped, and the run stops.
@@ -165,7 +191,6 @@ class Corrida {
     return false;
   }
 
- private:
   void Exportar(const ResultadoOrden& o) {
     Reporte& rep = gReporte();
     rep.Propiedad("PrintFileName", basic::Variant(o.archivo));
@@ -293,8 +318,7 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
       if (!corrida.Orden(idx, fila.mail, asunto, mensaje, quedanMas)) r.detenido = true;
     }
   }
-  // The last job handed over is waited for too: its order is stamped once taken.
-  corrida.Confirmar(false);
+  corrida.Terminar();
 
   if (r.filaAtendida) {
     if (recargar) recargar();
