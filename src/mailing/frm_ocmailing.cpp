@@ -34,6 +34,7 @@
 #include "global/acceso.h"
 #include "global/apariencia.h"
 #include "global/cargar_parametros.h"
+#include "lookup/lib_clscons3.h"
 #include "mailing/consulta_pendientes.h"
 #include "mailing/modelo_proveedores.h"
 #include "platform/ado/ado.h"
@@ -591,10 +592,19 @@ void frmOCMailing::cmdConsultar_Click() {
   basic::EjecutarIgnorando({
       P([this] {
         if (!CampoActual) throw ErrorEjecucion(kErrorObjetoNoEstablecido, "Variable de objeto no establecida");
-        const std::string& tipo = CampoActual->Consulta;
-        // The supplier ("vt_proveedores") and user ("ta_usuarios") lookups go through the
-        // lookup engine's ConsultaSearch.
-        if (basic::IgualesSinCaso(tipo, "fecha")) CampoActual->SetText(gFunciones().ElegirFecha());
+        const std::string tipo = CampoActual->Consulta;
+        const bool proveedores = basic::IgualesSinCaso(tipo, "vt_proveedores");
+        if (proveedores || basic::IgualesSinCaso(tipo, "ta_usuarios")) {
+          Lib_ClsCons3& consultas = gClsCons3();
+          consultas.CampoDevuelto = proveedores ? "Codigo" : "Nombre";
+          RefColeccion ninguna;
+          std::string campoBusqueda, condicion;
+          consultas.ConsultaSearch(proveedores ? "vt_proveedores" : "ta_usuarios", ninguna, "",
+                                   campoBusqueda, condicion, "", false, "");
+          CampoActual->SetText(consultas.ValorDevuelto.Texto());
+        } else if (basic::IgualesSinCaso(tipo, "fecha")) {
+          CampoActual->SetText(gFunciones().ElegirFecha());
+        }
       }),
       P([this] {
         if (!CampoActual) throw ErrorEjecucion(kErrorObjetoNoEstablecido, "Variable de objeto no establecida");

@@ -23,6 +23,7 @@
 #include "global/acceso.h"
 #include "global/contexto.h"
 #include "mailing/frm_ocmailing.h"
+#include "lookup/lib_frmcons3.h"
 #include "mailing/modelo_proveedores.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
@@ -450,3 +451,54 @@ TEST_F(Ventana, EnviarYVerEjecutanSusAcciones) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drives the next lookup window: picks the row whose column `columna` starts with `valor`
+// and accepts, or cancels when `valor` is empty.
+void ElegirEnConsulta(ui::OperadorGuionado& op, std::string columna, std::string valor) {
+  op.modales.push_back([columna, valor](ui::VentanaModal& m) {
+    auto& w = dynamic_cast<Lib_FrmCons3&>(m);
+    if (valor.empty()) {
+      w.CmdCancelar_Click();
+      return;
+    }
+    const int c = w.IndiceColumna(columna);
+    ASSERT_GT(c, 0) << columna;
+    const long fila = w.Busqueda(c - 1, valor);
+    ASSERT_GT(fila, 0) << valor;
+    w.SeleccionarFila(static_cast<int>(fila));
+    w.CmdAceptar_Click();
+  });
+}
+
+}  // namespace
+
+TEST_F(Ventana, ConsultasDeProveedorYUsuarioLlenanElCampo) {
+  Abrir();
+  v->show();
+  CampoTexto* desde = v->Campo("ProvDesde");
+  v->txtFields_GotFocus(desde->Index);
+  ElegirEnConsulta(op.op, "Codigo", "P015");
+  v->cmdConsultar->click();
+  EXPECT_EQ(op->Cuantos("Modal"), 1);
+  EXPECT_EQ(desde->Text(), "P015");
+  v->cmdCargarProveedores_Click();
+  ASSERT_GT(v->CantidadFilas(), 0);
+  for (int i = 0; i < v->CantidadFilas(); ++i) EXPECT_GE(v->Fila(i).Texto(), "P015");
+  EXPECT_EQ(v->CantidadFilas(), Esperadas(true, [](long i) { return demo::ProveedorPedido(i) >= "P015"; }));
+
+  CampoTexto* usuario = v->Campo("Usuario");
+  v->txtFields_GotFocus(usuario->Index);
+  ElegirEnConsulta(op.op, "Nombre", "JULIA");
+  QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+  v->eventFilter(usuario->Control(), &f5);
+  EXPECT_EQ(usuario->Text(), "JULIA");
+
+  // A cancelled lookup writes the empty value into the field.
+  v->txtFields_GotFocus(desde->Index);
+  ElegirEnConsulta(op.op, "", "");
+  v->cmdConsultar->click();
+  EXPECT_EQ(desde->Text(), "");
+  EXPECT_EQ(op->Cuantos("Modal"), 3);
+}
