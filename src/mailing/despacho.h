@@ -11,7 +11,8 @@
 // rendered, so rendering overlaps the previous mail program's start. At the end of the run
 // the last job is waited for the same way. The bound is OpcionesDespacho::esperaEntrega.
 //
-// Stamping rule. An order is stamped (fechaenviomail) once its job has been taken. An
+// Stamping rule. An order is stamped (fechaenviomail) once its job has been taken (the
+// write comes right after the next mail program has started, so the two overlap). An
 // order whose mail program ended without taking the job, or did not take it in time, is
 // not stamped; on a time-out the job file is withdrawn (so no late reader mails an order
 // that stays unstamped) and the run stops.
