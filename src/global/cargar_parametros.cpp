@@ -11,6 +11,7 @@
 #include "global/lanzamiento.h"
 #include "lookup/definiciones.h"
 #include "lookup/lib_clscons3.h"
+#include "platform/ado/ado.h"
 #include "platform/basic/numero.h"
 #include "platform/basic/pasos.h"
 #include "platform/basic/texto.h"
@@ -29,6 +30,22 @@ constexpr int kSinConexion = 1;             // exit code when no connection was 
 
 }  // namespace
 
+void CargarAjustesDeEquipo() {
+  const ArchivoIni& ini = gArchivoIni();
+  CargarRegional(ini);
+  ado::ConfiguracionOdbc odbc;
+  auto leer = [&](const char* clave, std::string& valor) {
+    valor = ini.LeerIni(kArchivoIniEquipo, "ODBC", clave, valor);
+  };
+  leer("DriverSqlServer", odbc.driverSqlServer);
+  leer("DriverOracle", odbc.driverOracle);
+  leer("ExtraSqlServer", odbc.extraSqlServer);
+  leer("ExtraOracle", odbc.extraOracle);
+  const double segundos = basic::Val(ini.LeerIni(kArchivoIniEquipo, "ODBC", "SegundosConexion", ""));
+  if (segundos > 0) odbc.segundosConexion = static_cast<long>(segundos);
+  ado::FijarConfiguracionOdbc(odbc);
+}
+
 void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
                       std::string& ConnString, long lCursor) {
   Funciones& f = gFunciones();
@@ -45,6 +62,7 @@ void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
         gCarpetaAplicacion = carpeta;
         gArchivoAyuda = carpeta + "htmlhelp/index.html";  // the HTML help beside the program
       }),
+      P([] { CargarAjustesDeEquipo(); }),
       P([] {
         gColorLetra = 0;
         gColorFondo = 0xFFFFFF;

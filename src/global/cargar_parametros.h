@@ -10,3 +10,8 @@
 // Ends the program (ui::operador().FinPrograma) when no connection is obtained.
 void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
                       std::string& ConnString, long lCursor);
+
+// The workstation's platform settings of TM440kv.INI: the regional formats of section
+// [Regional] and the ODBC drivers of section [ODBC] (DriverSqlServer, DriverOracle,
+// ExtraSqlServer, ExtraOracle, SegundosConexion). Missing keys keep their defaults.
+void CargarAjustesDeEquipo();

@@ -4,6 +4,7 @@
 #include "global/cargar_parametros.h"
 #include "global/configuracion.h"
 #include "global/entorno.h"
+#include "platform/basic/regional.h"
 
 namespace {
 
@@ -97,6 +98,27 @@ TEST_F(Configuracion, GrabaCfgQZAgregaYReemplaza) {
   std::string aux;
   EXPECT_EQ(CfgQZ("clave nueva", aux), "otro  ");
   EXPECT_EQ(aux, "aux");
+}
+
+}  // namespace
+
+namespace {
+
+// The workstation's INI sets the regional formats and the ODBC drivers at start-up.
+TEST(AjustesDeEquipo, RegionalYOdbcDesdeElIni) {
+  EntornoGlobal e(false);
+  WriteBytes(e.dir / "tm440kv.ini",
+             "[Regional]\r\nSeparadorDecimal=.\r\n[ODBC]\r\nDriverSqlServer=TDS propio\r\n"
+             "SegundosConexion=4\r\n");
+  CargarAjustesDeEquipo();
+  EXPECT_EQ(basic::regional().separadorDecimal, ".");
+  EXPECT_EQ(basic::regional().fechaCorta, "dd/mm/yyyy");  // missing keys keep their defaults
+  EXPECT_EQ(ado::ConfiguracionOdbcActual().driverOracle, "Oracle");
+  EXPECT_EQ(ado::ConfiguracionOdbcActual().segundosConexion, 4);
+  const auto destino = ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=srv1;Database =EMPRESA;UId=ana;Pwd=x;");
+  EXPECT_NE(destino.cadenaOdbc.find("DRIVER={TDS propio}"), std::string::npos) << destino.cadenaOdbc;
+  basic::regional() = basic::Regional{};
+  ado::FijarConfiguracionOdbc(ado::ConfiguracionOdbc{});
 }
 
 }  // namespace
