@@ -227,6 +227,7 @@ class Corrida {
     return true;
   }
 
+ public:
   // Records the failure and tells the operator; with orders left, the operator chooses
   // whether to go on.
   bool Fallo(size_t idx, EstadoOrden estado, const std::string& detalle, const std::string& texto,
@@ -240,6 +241,7 @@ class Corrida {
     return ui::operador().MsgBox(texto + kSeguir, int{ui::vbYesNo} + int{ui::vbExclamation}, kTitulo) == ui::vbYes;
   }
 
+ private:
   const OpcionesDespacho& opciones_;
   ResultadoDespacho& r_;
   std::string app_;
@@ -302,9 +304,18 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
       }
       gDB().CierraRecordset(rs);
     });
+    if (error) {
+      // A query failure was already handled by AbrirRecordset; anything else is told.
+      const bool seguir = corrida.Fallo(
+          primera, EstadoOrden::NoPendiente, *error,
+          "No se pudo comprobar si " + NombrarOrden(r.ordenes[primera]) + " sigue pendiente:\n" + *error +
+              "\n\nLa orden no se envió ni se marcó como enviada.",
+          i < ultimaMarcada);
+      if (!seguir) r.detenido = true;
+      continue;
+    }
     if (ids.empty()) {
       r.ordenes[primera].estado = EstadoOrden::NoPendiente;
-      if (error) r.ordenes[primera].detalle = *error;
       continue;
     }
     for (size_t k = 0; k < ids.size() && !r.detenido; ++k) {
