@@ -77,36 +77,6 @@ int AnchoPantallaTwips() {
 
 }  // namespace
 
-int CodigoTecla(int k, bool numerico) {
-  if (k >= Qt::Key_A && k <= Qt::Key_Z) return 65 + (k - Qt::Key_A);
-  if (k >= Qt::Key_0 && k <= Qt::Key_9) return (numerico ? 96 : 48) + (k - Qt::Key_0);
-  if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
-  switch (k) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: return 9;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    case Qt::Key_Asterisk: return numerico ? 106 : 0;
-    case Qt::Key_Plus: return numerico ? 107 : 0;
-    case Qt::Key_Minus: return numerico ? 109 : 0;
-    case Qt::Key_Period: return numerico ? 110 : 0;
-    case Qt::Key_Slash: return numerico ? 111 : 0;
-    default: return 0;
-  }
-}
-
 Lib_FrmCons3::Lib_FrmCons3(QWidget* parent) : QDialog(parent) {
   setObjectName("Lib_FrmCons3");
   setWindowTitle("Consulta...");

@@ -15,6 +15,7 @@
 #include "lookup/coleccion.h"
 #include "platform/basic/variant.h"
 #include "platform/ui/operador.h"
+#include "platform/ui/qt/teclas.h"
 
 class QComboBox;
 class QFrame;
@@ -172,5 +173,4 @@ class Lib_FrmCons3 : public QDialog, public ui::VentanaModal {
   std::string tablaActual_;
 };
 
-// Key code of a Qt key event as the suite's windows number keys (0 when it has none).
-int CodigoTecla(int qtKey, bool teclado_numerico);
+using ui::CodigoTecla;

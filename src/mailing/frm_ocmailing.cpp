@@ -42,6 +42,7 @@
 #include "platform/basic/texto.h"
 #include "platform/ui/operador.h"
 #include "platform/ui/qt/operador_qt.h"
+#include "platform/ui/qt/teclas.h"
 
 using basic::P;
 using basic::Trim;
@@ -112,30 +113,9 @@ QString FamiliaCercana(std::initializer_list<const char*> preferidas) {
   return QApplication::font().family();
 }
 
-// Key code of the suite's handlers for a Qt key (0 when it has none).
+// Key code of the suite's handlers for a key event (0 when it has none).
 int CodigoTecla(const QKeyEvent* e) {
-  const int k = e->key();
-  if (k >= Qt::Key_A && k <= Qt::Key_Z) return 'A' + (k - Qt::Key_A);
-  if (k >= Qt::Key_0 && k <= Qt::Key_9) return '0' + (k - Qt::Key_0);
-  if (k >= Qt::Key_F1 && k <= Qt::Key_F16) return 112 + (k - Qt::Key_F1);
-  switch (k) {
-    case Qt::Key_Return: case Qt::Key_Enter: return vbKeyReturn;
-    case Qt::Key_Escape: return vbKeyEscape;
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    default: return 0;
-  }
+  return ui::CodigoTecla(e->key(), e->modifiers() & Qt::KeypadModifier);
 }
 
 int Mayusculas(Qt::KeyboardModifiers m) {
