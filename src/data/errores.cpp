@@ -1,12 +1,11 @@
 // The operator dialog of the data layer and its error log (QZERR.LOG).
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "data/db_dll.h"
+#include "platform/basic/archivos.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/texto.h"
-#include "platform/basic/windows1252.h"
 #include "platform/os/rutas.h"
 #include "platform/os/sistema.h"
 #include "platform/ui/operador.h"
@@ -35,21 +34,6 @@ std::string MarcaDeTiempo() {
   return b;
 }
 
-// One line appended in Windows-1252 with CR LF; characters outside it become "?".
-// Returns false when the file cannot be written.
-bool AgregarLinea(const std::string& ruta, const std::string& linea) {
-  std::string bytes;
-  for (char32_t c : basic::ACodigos(linea)) {
-    const int b = basic::Byte1252DeCodigo(c);
-    bytes += static_cast<char>(b < 0 ? '?' : b);
-  }
-  bytes += "\r\n";
-  std::ofstream f(ruta, std::ios::binary | std::ios::app);
-  if (!f) return false;
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(f);
-}
-
 }  // namespace
 
 int16_t DB_Dll::TratamientoErrores(const ErrorEjecucion& CodErr, std::optional<int> Botones,
@@ -74,7 +58,7 @@ int16_t DB_Dll::TratamientoErrores(const ErrorEjecucion& CodErr, std::optional<i
   const std::string linea = MarcaDeTiempo() + " Rutina: " + basic::Trim(rutina) + " Mensaje " +
                             basic::Trim(mensaje) + " Respondió : " + TextoRespuesta(respuesta);
   try {
-    AgregarLinea(ruta, linea);  // a log that cannot be written is skipped
+    basic::AgregarLinea(ruta, linea);  // Windows-1252, CR LF; a log that cannot be written is skipped
   } catch (...) {
   }
   return static_cast<int16_t>(respuesta);
