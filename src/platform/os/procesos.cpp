@@ -105,7 +105,7 @@ std::string ResolverProgramaConBlancos(const std::string& linea, std::vector<std
 
 pid_t Lanzar(const std::string& lineaComandos, bool separado) {
   std::vector<std::string> args = DividirLineaComandos(lineaComandos);
-  if (args.empty()) throw ErrorEjecucion(5, "Llamada a procedimiento o argumento no válido", "");
+  if (args.empty()) throw ErrorEjecucion(5, "Llamada a procedimiento o argumento no válidos", "");
   std::string programa = ResolverPrograma(args[0]);
   if (programa.empty() && args.size() > 1) programa = ResolverProgramaConBlancos(lineaComandos, args);
   if (programa.empty()) throw ErrorEjecucion(53, "No se encontró el archivo", args[0]);
@@ -135,7 +135,7 @@ pid_t Lanzar(const std::string& lineaComandos, bool separado) {
   if (rc == ENOENT) throw ErrorEjecucion(53, "No se encontró el archivo", args[0]);
   if (rc == EACCES || rc == ENOEXEC || rc == EPERM)
     throw ErrorEjecucion(75, "Error de acceso a la ruta o el archivo", args[0]);
-  if (rc != 0) throw ErrorEjecucion(5, "Llamada a procedimiento o argumento no válido", args[0]);
+  if (rc != 0) throw ErrorEjecucion(5, "Llamada a procedimiento o argumento no válidos", args[0]);
   return pid;
 }
 
