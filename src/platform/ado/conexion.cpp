@@ -103,25 +103,12 @@ std::string Buscar(const std::vector<std::pair<std::string, std::string>>& p,
   return "";
 }
 
-// The existing file whose name equals `ruta`'s without regard to case, else `ruta`.
-std::string SinCaso(const std::string& ruta) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (fs::exists(ruta, ec)) return ruta;
-  fs::path p(ruta);
-  fs::path dir = p.has_parent_path() ? p.parent_path() : fs::path(".");
-  std::string nombre = Minus(p.filename().string());
-  for (fs::directory_iterator it(dir, ec), fin; !ec && it != fin; it.increment(ec))
-    if (Minus(it->path().filename().string()) == nombre) return it->path().string();
-  return ruta;
-}
-
 std::string ArchivoEmbebido(const std::string& nombre) {
   namespace fs = std::filesystem;
   fs::path p(nombre);
   if (!p.has_extension()) p += ".db";
   if (p.is_relative()) p = fs::path(CarpetaAplicacion()) / p;
-  return SinCaso(p.string());
+  return os::ResolverSinCaso(p.string());
 }
 
 }  // namespace
@@ -216,7 +203,7 @@ DestinoConexion ResolverConexion(const std::string& cadena, const std::string& u
     std::string fuente = Buscar(p, {"data source"});
     d.catalogo = fuente;
     std::filesystem::path f(fuente);
-    d.archivo = SinCaso(f.is_relative() ? (std::filesystem::path(CarpetaAplicacion()) / f).string() : fuente);
+    d.archivo = os::ResolverSinCaso(f.is_relative() ? (std::filesystem::path(CarpetaAplicacion()) / f).string() : fuente);
     return d;
   }
   ErrorAdo(errProveedorNoEncontrado, "ADODB.Connection");

@@ -57,6 +57,23 @@ TEST(ResolverConexion, CadenasDeLaSuite) {
   ado::FijarCarpetaAplicacion("");
 }
 
+TEST(ResolverConexion, ArchivoEmbebidoSinImportarMayusculas) {
+  // The suite writes names in any case: both the folder and the file are found.
+  TempDir t;
+  std::filesystem::create_directory(t / "Datos");
+  WriteBytes(t / "Datos/Empresa.DB", "");
+  ado::FijarCarpetaAplicacion(t.str());
+  EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=sqlite;Database =datos/EMPRESA.db;").archivo,
+            t / "Datos/Empresa.DB");
+  EXPECT_EQ(ado::ResolverConexion("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + t / "DATOS/empresa.db")
+                .archivo,
+            t / "Datos/Empresa.DB");
+  // A missing file keeps its name, in the folder as it exists.
+  EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=sqlite;Database =DATOS/nueva;").archivo,
+            t / "Datos/nueva.db");
+  ado::FijarCarpetaAplicacion("");
+}
+
 TEST(FreeTds, PuertoCerradoDejaCadaDiagnosticoEnErrors) {
   ado::ConfiguracionOdbc cfg;
   cfg.segundosConexion = 2;
