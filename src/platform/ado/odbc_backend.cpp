@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/ado/backend.h"
+#include "platform/basic/numero.h"
 
 namespace ado {
 namespace {
@@ -279,7 +280,8 @@ class BackendOdbc : public Backend {
       if (rc == SQL_SUCCESS) break;
     }
     if (tipo == adNumeric || tipo == adCurrency) {
-      double v = std::strtod(s.c_str(), nullptr);
+      // Val reads "." whatever the C locale (strtod would stop at it under a comma locale).
+      double v = basic::Val(s);
       if (tipo == adCurrency) {
         basic::Moneda m;
         m.escalado = static_cast<int64_t>(std::llround(v * 10000.0));

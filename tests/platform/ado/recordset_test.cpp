@@ -1,6 +1,7 @@
 // One suite for both roads: the embedded engine and ODBC through the SQLite driver.
 #include <sqlite3.h>
 
+#include <clocale>
 #include <filesystem>
 
 #include "ado_prueba.h"
@@ -332,6 +333,22 @@ TEST_P(RecordsetTest, BaseBloqueadaDaUnError) {
     EXPECT_EQ(cnn_.Errors()[0].SQLState, "HYT00");
   }
   EXPECT_EQ(Contar("WHERE puntos = 9"), 0);
+}
+
+TEST_P(RecordsetTest, DecimalesConLocaleDeComa) {
+  // Qt sets the C locale from the environment: a comma locale must not cut the decimals
+  // of NUMERIC and MONEY values read as text.
+  const std::string antes = std::setlocale(LC_NUMERIC, nullptr);
+  if (!std::setlocale(LC_NUMERIC, "es_ES.UTF-8") && !std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+    GTEST_SKIP() << "no comma-decimal locale installed";
+  Abrir();
+  auto rs = cnn_.Execute("SELECT saldo FROM clientes WHERE codigo = 'C01'");
+  const double saldo = rs->Fields("saldo").Value().Numero();
+  rs = cnn_.Execute("SELECT importe FROM pedidos");
+  const double importe = rs->Fields("importe").Value().Numero();
+  std::setlocale(LC_NUMERIC, antes.c_str());
+  EXPECT_DOUBLE_EQ(saldo, 10.5);
+  EXPECT_DOUBLE_EQ(importe, 100.25);
 }
 
 INSTANTIATE_TEST_SUITE_P(Vias, RecordsetTest, ::testing::Values(Via::Embebida, Via::Odbc),
