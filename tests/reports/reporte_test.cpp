@@ -157,6 +157,22 @@ TEST_F(ReporteDemo, PreviewGoesThroughTheOperatorAndTheSuffixBindsToTheLastGroup
   EXPECT_EQ(ReadBytes(pdf).rfind("%PDF", 0), 0u);
 }
 
+// "Guardar PDF" reports success only for the file it wrote: a folder of that name, or an
+// older file left in place, does not pass for a saved PDF.
+TEST(VistaPreviaPdf, SuccessOnlyForTheFileItWrote) {
+  TempDir dir;
+  const reporte::VentanaVistaPrevia ventana("Orden", "<p>Orden de compra</p>");
+  const std::string carpeta = dir / "carpeta.pdf";
+  fs::create_directories(carpeta);
+  EXPECT_FALSE(ventana.GuardarPdf(carpeta));
+  EXPECT_TRUE(fs::is_directory(carpeta));
+
+  const std::string viejo = dir / "viejo.pdf";
+  WriteBytes(viejo, "contenido anterior");
+  EXPECT_TRUE(ventana.GuardarPdf(viejo));
+  EXPECT_EQ(ReadBytes(viejo).rfind("%PDF", 0), 0u);
+}
+
 TEST_F(ReporteDemo, BrokenOrMissingDefinitionIsAClearErrorNamingTheFile) {
   struct Caso {
     const char* archivo;

@@ -1,6 +1,7 @@
 #include "companion/report/vista_previa.h"
 
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -24,16 +25,20 @@ void Preparar(QPrinter& impresora) {
 }  // namespace
 
 bool VentanaVistaPrevia::GuardarPdf(const std::string& archivo) const {
+  const QString ruta = QString::fromStdString(archivo);
+  // The printer says nothing when it cannot write: an older file of that name goes first,
+  // so that only the file written now can pass the check below.
+  if (QFileInfo(ruta).isDir() || (QFileInfo::exists(ruta) && !QFile::remove(ruta))) return false;
   QPrinter impresora(QPrinter::HighResolution);
   Preparar(impresora);
   impresora.setOutputFormat(QPrinter::PdfFormat);
-  impresora.setOutputFileName(QString::fromStdString(archivo));
+  impresora.setOutputFileName(ruta);
   impresora.setDocName(QString::fromStdString(titulo_));
   QTextDocument documento;
   documento.setHtml(QString::fromStdString(html_));
   documento.print(&impresora);
-  QFileInfo info(QString::fromStdString(archivo));
-  return info.exists() && info.size() > 0;
+  QFileInfo info(ruta);
+  return info.isFile() && info.size() > 0;
 }
 
 void VentanaVistaPrevia::EjecutarModal() {
