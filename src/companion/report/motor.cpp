@@ -31,10 +31,6 @@ bool EnLista(const std::vector<std::string>& lista, const std::string& nombre) {
   return false;
 }
 
-// The report file a name stands for: the path as given, with ".rpt" added when it has no
-// extension, then the same in the application folder; found whatever the case.
-std::string Localizar(const std::string& archivo) { return os::BuscarArchivoSinCaso(archivo); }
-
 // Rows of one statement with their values and the formatted texts the template shows.
 struct Filas {
   std::vector<std::string> columnas;
@@ -117,9 +113,7 @@ Trabajo PrepararTrabajo(const std::string& archivo, const std::string& formulaSe
                         const std::vector<std::string>& formulas,
                         const std::vector<std::string>& subreportes) {
   Trabajo t;
-  std::string ruta = Localizar(archivo);
-  if (ruta.empty()) ruta = archivo;
-  t.definicion = CargarDefinicion(ruta);
+  t.definicion = CargarDefinicion(archivo);  // finds the file whatever its case
   const Definicion& def = *t.definicion;
 
   t.formulaSeleccion = formulaSeleccion;
