@@ -106,7 +106,7 @@ std::string CfgEn(DB_Dll& db, const std::string& clave, std::string& valorAux,
       {
           P([&] {
             sql = "SELECT VALOR, valoraux FROM " + gTablaConfiguracion +
-                  " with(nolock)  WHERE CLAVE = '" + Trim(clave) + "'";
+                  " with(nolock)  WHERE CLAVE = '" + Literal(Trim(clave)) + "'";
             const std::string k = Trim(clave);
             if (k == "[FECHA HASTA]" || k == "[FECHA DESDE]") sql = UCase(sql);
           }),

@@ -38,6 +38,10 @@ TEST_F(Configuracion, CfgDeClavesPresentesYAusentes) {
   EXPECT_EQ(aux, "");
   EXPECT_EQ(Cfg("THEME"), "1");
   EXPECT_EQ(Cfg("NOMBRE"), "Ferretería Industrial del Plata S.A.");
+  // An apostrophe in the key is part of the value compared, not the end of the literal.
+  e.Ejecutar("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor, ValorAux) "
+             "VALUES ('G', 'D''ALBA', 'con comilla', '')");
+  EXPECT_EQ(Cfg("D'ALBA"), "con comilla");
   EXPECT_EQ(e.op.Cuantos("MsgBox"), 0);
 }
 
