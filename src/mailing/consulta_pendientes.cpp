@@ -1,6 +1,8 @@
 #include "mailing/consulta_pendientes.h"
 
 #include "platform/basic/fecha.h"
+#include "platform/basic/formato.h"
+#include "platform/basic/regional.h"
 #include "platform/basic/texto.h"
 
 namespace {
@@ -21,6 +23,21 @@ constexpr const char* kCamposPendientes =
 constexpr const char* kConMail = " Where Not vt_proveedores.mail Is Null ";
 constexpr const char* kNuncaEnviadas = " AND V_Oc_pendientes.FECHAENVIOMAIL IS NULL ";
 
+// A date typed in any form IsDate accepts ("15-03-2024", "15.03.24", "2024-03-15"), written
+// in the one form every road reads alike: the regional short date with a four-digit year,
+// so a two-digit year follows our century rule and not the server's.
+std::string FechaFiltro(const std::string& texto) {
+  const basic::Fecha f = basic::CDate(texto);
+  std::string patron = basic::regional().fechaCorta;
+  if (basic::InStr(patron, "yyyy", basic::CompararTexto) == 0) {
+    const long p = basic::InStr(patron, "yy", basic::CompararTexto);
+    if (p > 0) patron.replace(static_cast<size_t>(p - 1), 2, "yyyy");
+  }
+  std::string r = basic::FormatFecha(f, patron);
+  if (basic::TimeValue(f) != 0) r += basic::FormatFecha(f, " hh:nn:ss");
+  return r;
+}
+
 }  // namespace
 
 std::string FiltroPendientes(const FiltrosPendientes& f) {
@@ -28,8 +45,8 @@ std::string FiltroPendientes(const FiltrosPendientes& f) {
   if (!f.provDesde.empty()) filtro += " AND CODIGO >= '" + Literal(f.provDesde) + "' ";
   if (!f.provHasta.empty()) filtro += " AND CODIGO <= '" + Literal(f.provHasta) + "' ";
   if (!f.usuario.empty()) filtro += " AND USUARIO LIKE '" + Literal(f.usuario) + "%' ";
-  if (basic::IsDate(f.fechaDesde)) filtro += " AND FECHA >= '" + Literal(f.fechaDesde) + "' ";
-  if (basic::IsDate(f.fechaHasta)) filtro += " AND FECHA <= '" + Literal(f.fechaHasta) + "' ";
+  if (basic::IsDate(f.fechaDesde)) filtro += " AND FECHA >= '" + FechaFiltro(f.fechaDesde) + "' ";
+  if (basic::IsDate(f.fechaHasta)) filtro += " AND FECHA <= '" + FechaFiltro(f.fechaHasta) + "' ";
   return filtro;
 }
 

@@ -13,7 +13,8 @@ struct FiltrosPendientes {
 
 // The filter text appended to the statement's WHERE. Each value goes between single
 // quotes with its quotes doubled; a date field that does not hold a valid date adds
-// nothing; a valid one goes in as typed.
+// nothing; a valid one goes in as the regional short date with a four-digit year, whatever
+// separators and year digits were typed, so every road reads the same date.
 std::string FiltroPendientes(const FiltrosPendientes& filtros);
 
 // The statement that fills the list, ordered by supplier name. soloPendientes: only

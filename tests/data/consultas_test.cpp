@@ -1,6 +1,8 @@
 // Statements and result sets: synonyms, failures, the lost-connection loop.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <filesystem>
 
 #include "apoyo_datos.h"
@@ -201,6 +203,28 @@ TEST_F(Consultas, EjecutaConsultaRSQLReportsAllButCommandErrors) {
   ASSERT_EQ(env.op.pedidos.size(), 1u);
   EXPECT_EQ(env.op.pedidos[0].titulo, "Aviso al operador!!!");
   EXPECT_EQ(env.op.pedidos[0].estilo, 16);
+}
+
+// A database another program holds is a time-out for the operator, not a lost connection:
+// no silent reconnection, and the time-out the start-up set stays.
+TEST_F(Consultas, ALockedDatabaseIsATimeOutNotALostConnection) {
+  db.gCnn->SetCommandTimeout(1);
+  sqlite3* otro = nullptr;
+  ASSERT_EQ(sqlite3_open(env.archivo.c_str(), &otro), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(otro, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  canal.llamadas.clear();
+  env.op.respuestas = {ui::vbAbort};
+  ado::Recordset rs;
+  db.AbrirRecordset("SELECT * FROM t", rs);
+  sqlite3_exec(otro, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(otro);
+  ASSERT_EQ(env.op.Cuantos("MsgBox"), 1);
+  EXPECT_EQ(env.op.pedidos[0].texto.rfind("Ha ocurrido el Siguiente Error (-2147217871) ", 0), 0u)
+      << env.op.pedidos[0].texto;
+  EXPECT_TRUE(canal.De("Open").empty());
+  EXPECT_TRUE(canal.De("Close").empty());
+  EXPECT_EQ(db.gCnn->CommandTimeout(), 1);
+  EXPECT_EQ(rs.State(), ado::adStateClosed);
 }
 
 TEST_F(Consultas, CierraRecordsetDropsAPendingEdit) {

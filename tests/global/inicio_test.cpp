@@ -130,6 +130,25 @@ TEST(Inicio, UsuarioConApostrofoYUsuarioIgualALaBase) {
   EXPECT_EQ(e.op.Cuantos("MsgBox"), 0);
 }
 
+// The failed task lookup (answered "Ignorar") must not be read as the insert's failure.
+TEST(Inicio, UnaConsultaFallidaAntesNoRevierteElRegistroDeUso) {
+  EntornoGlobal e;
+  Iniciar(kLineaDemo);
+  e.Ejecutar("DELETE FROM Control_Acceso");
+  e.Ejecutar("DELETE FROM AUX_ERR");
+  e.Ejecutar("DROP VIEW IF EXISTS V_TA_TAREAS");
+  e.Ejecutar("DROP TABLE TA_TAREAS");
+  e.op.pedidos.clear();
+  e.op.respuestas = {ui::vbIgnore};
+  RegistrarAcceso("OCMAIL");
+  ASSERT_EQ(e.op.Cuantos("MsgBox"), 1);  // the lookup's own prompt, nothing after it
+  EXPECT_NE(e.op.pedidos[0].titulo.find("AbrirRecordset"), std::string::npos);
+  const auto filas = e.Filas("SELECT id, Formulario, Tarea FROM Control_Acceso");
+  ASSERT_EQ(filas.size(), 1u);
+  EXPECT_EQ(filas[0], (std::vector<std::string>{std::to_string(gIdAcceso), "OCMAIL", ""}));
+  EXPECT_TRUE(e.Filas("SELECT * FROM AUX_ERR").empty());
+}
+
 TEST(Inicio, SinServidorMuestraLaVentanaYCancelarTerminaElPrograma) {
   EntornoGlobal e;
   InstalarFabricaVentanaAcceso([] { return std::make_unique<VentanaAccesoGuionada>(); });

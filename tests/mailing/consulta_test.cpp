@@ -1,8 +1,15 @@
 // The pending-order statement and the list's plain model (no database, no window).
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "mailing/consulta_pendientes.h"
 #include "mailing/lista_pendientes.h"
+#include "ocmail-sql/base_datos.h"
+#include "platform/ado/ado.h"
+#include "platform/basic/fecha.h"
+#include "platform/basic/formato.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -28,6 +35,59 @@ TEST(ConsultaPendientes, FiltroPorCampo) {
        " AND FECHA >= '01/03/2024' "},
   };
   for (const Caso& c : casos) EXPECT_EQ(FiltroPendientes(c.filtros), c.filtro) << c.nombre;
+}
+
+// Every form IsDate accepts is the same date in the statement, so no road can read it
+// differently; two-digit years follow the platform's century rule (00-29 are 2000s).
+TEST(ConsultaPendientes, CadaFormaDeFechaEsLaMismaFecha) {
+  const char* formas[] = {"15/03/2024", "15-03-2024", "15.03.2024", "15/3/24", "15-03-24",
+                          "2024-03-15"};
+  for (const char* f : formas) {
+    EXPECT_EQ(FiltroPendientes({"", "", "", f, f}),
+              " AND FECHA >= '15/03/2024'  AND FECHA <= '15/03/2024' ")
+        << f;
+  }
+  EXPECT_EQ(FiltroPendientes({"", "", "", "01.02.35", ""}), " AND FECHA >= '01/02/1935' ");
+  EXPECT_EQ(FiltroPendientes({"", "", "", "", "01.02.29 10:30"}),
+            " AND FECHA <= '01/02/2029 10:30:00' ");
+}
+
+// On the embedded engine, "desde"/"hasta" typed with "-" or "." list what "/" lists.
+TEST(ConsultaPendientes, LaMismaListaConCualquierSeparador) {
+  TempDir dir;
+  ocmailsql::CrearBaseDatos(dir / "demo.db", 60);
+  ado::Connection cn;
+  cn.Open("PROVIDER=SQLOLEDB;Server=sqlite;Database =" + (dir / "demo.db") + ";UId=admin;Pwd=x;");
+  auto filas = [&](const FiltrosPendientes& f) {
+    std::multiset<std::string> r;
+    auto rs = cn.Execute(ConsultaPendientes(f, false));
+    while (!rs->Eof()) {
+      r.insert(rs->Fields("idcomprobante").Value().Texto());
+      rs->MoveNext();
+    }
+    return r;
+  };
+  // A date in the middle of the orders, so each bound leaves some out.
+  auto fechas = cn.Execute("SELECT Fecha FROM V_Oc_pendientes ORDER BY Fecha");
+  std::vector<basic::Fecha> todas;
+  while (!fechas->Eof()) {
+    todas.push_back(fechas->Fields(0).Value().AFecha());
+    fechas->MoveNext();
+  }
+  ASSERT_GT(todas.size(), 10u);
+  const basic::Fecha medio = todas[todas.size() / 2];
+  const std::size_t total = filas({}).size();
+  for (const char* patron : {"dd-mm-yyyy", "dd.mm.yyyy", "d/m/yy"}) {
+    const std::string barra = basic::FormatFecha(medio, "dd/mm/yyyy");
+    const std::string otra = basic::FormatFecha(medio, patron);
+    const auto hastaBarra = filas({"", "", "", "", barra});
+    const auto desdeBarra = filas({"", "", "", barra, ""});
+    ASSERT_GT(hastaBarra.size(), 0u);
+    ASSERT_LT(hastaBarra.size(), total);
+    ASSERT_LT(desdeBarra.size(), total);
+    EXPECT_EQ(filas({"", "", "", "", otra}), hastaBarra) << otra;
+    EXPECT_EQ(filas({"", "", "", otra, ""}), desdeBarra) << otra;
+  }
 }
 
 TEST(ConsultaPendientes, SentenciaSegunElInterruptor) {

@@ -1,7 +1,10 @@
 #pragma once
 // ADO-like data access: Connection, Recordset, Field, Error over two roads, the embedded
 // engine (SQLite) and ODBC. Failures raise ErrorEjecucion with ADO's numbers and leave
-// one entry per diagnostic record in the connection's Errors list.
+// one entry per diagnostic record in the connection's Errors list. The list describes the
+// last operation only: every operation that reaches the provider (Execute, Recordset Open
+// and Update, transactions, OpenSchema) clears it first, so an earlier failure is never
+// read as a later one's. Reading a later row that fails fills it like any other failure.
 //
 // EOF and BOF are macros of the C library, so the cursor tests are spelled Eof()/Bof().
 #include <cstdint>
@@ -43,7 +46,8 @@ constexpr long errProveedorNoEncontrado = 3706;
 constexpr long errNoActualizable = 3251;                // read-only recordset
 constexpr long errFilaNoEncontrada = -2147217864;      // optimistic update lost its row
 constexpr long errSoloAvance = -2147217884;            // moving back on a forward-only cursor
-constexpr long errTiempoAgotado = -2147217871;         // query timeout
+constexpr long errTiempoAgotado = -2147217871;         // query timeout, or a database locked too long
+constexpr long errTipoIncorrecto = 3421;               // a value a field cannot take (text into a date)
 
 // Where the ODBC road takes its driver names. The program sets it at start-up from its
 // INI file; the defaults serve a stock Debian machine.

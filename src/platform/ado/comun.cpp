@@ -59,6 +59,7 @@ void ErrorAdo(long numero, const std::string& fuente) {
       d = "El Recordset actual no admite actualizaciones. Puede tratarse de una limitación del "
           "proveedor o del tipo de bloqueo seleccionado.";
       break;
+    case 3421: d = "La aplicación usa un valor de tipo incorrecto para la operación actual."; break;
     case 3706: d = "No se encuentra el proveedor. Es posible que no esté instalado correctamente."; break;
     case -2147217884: d = "El conjunto de filas no admite recuperar hacia atrás."; break;
     default: d = "Error de la capa de datos."; break;

@@ -245,6 +245,7 @@ void Connection::Close() {
 
 std::shared_ptr<Recordset> Connection::Execute(const std::string& commandText, long* recordsAffected, long) {
   if (!backend_) ErrorAdo(errConexionNoUsable, "ADODB.Connection");
+  errors_.Clear();
   long afectados = -1;
   std::unique_ptr<Cursor> c = backend_->Ejecutar(commandText, afectados);
   if (recordsAffected) *recordsAffected = afectados;
@@ -255,22 +256,26 @@ std::shared_ptr<Recordset> Connection::Execute(const std::string& commandText, l
 
 long Connection::BeginTrans() {
   if (!backend_) ErrorAdo(errConexionNoUsable, "ADODB.Connection");
+  errors_.Clear();
   backend_->Iniciar();
   return 1;
 }
 
 void Connection::CommitTrans() {
   if (!backend_) ErrorAdo(errConexionNoUsable, "ADODB.Connection");
+  errors_.Clear();
   backend_->Confirmar();
 }
 
 void Connection::RollbackTrans() {
   if (!backend_) ErrorAdo(errConexionNoUsable, "ADODB.Connection");
+  errors_.Clear();
   backend_->Deshacer();
 }
 
 std::shared_ptr<Recordset> Connection::OpenSchema(long schema, const std::vector<basic::Variant>& restrictions) {
   if (!backend_) ErrorAdo(errConexionNoUsable, "ADODB.Connection");
+  errors_.Clear();
   auto c = backend_->Esquema(schema, restrictions);
   auto rs = std::make_shared<Recordset>();
   Recordset::AbrirSobre(*rs, *this, std::move(c), adOpenStatic, adLockReadOnly, "");

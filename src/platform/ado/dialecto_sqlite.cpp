@@ -470,15 +470,17 @@ bool FechaTSqlAIso(const std::string& texto, std::string& iso) {
   const std::string& s = texto;
   size_t i = 0;
   int d = Digitos(s, i, 1, 2);
-  if (d < 0 || i >= s.size() || s[i] != '/') return false;
-  ++i;
+  if (d < 0 || i >= s.size() || (s[i] != '/' && s[i] != '-' && s[i] != '.')) return false;
+  const char sep = s[i++];
   int m = Digitos(s, i, 1, 2);
-  if (m < 0 || i >= s.size() || s[i] != '/') return false;
+  if (m < 0 || i >= s.size() || s[i] != sep) return false;
   ++i;
   size_t iy = i;
   int y = Digitos(s, i, 2, 4);
   if (y < 0 || (i - iy) == 3) return false;
-  if (i - iy == 2) y += y < 50 ? 2000 : 1900;
+  // "-" and "." only with a four-digit year: "1.2.24" is more likely a version than a date.
+  if (sep != '/' && i - iy != 4) return false;
+  if (i - iy == 2) y += y < 30 ? 2000 : 1900;  // the platform's century rule
   int hh = 0, mi = 0, ss = 0;
   if (i < s.size()) {
     if (s[i] != ' ' && s[i] != 'T') return false;

@@ -10,7 +10,8 @@
 //   ISNULL(                      -> IFNULL(
 //   GETDATE()                    -> datetime('now','localtime')
 //   @@IDENTITY, SCOPE_IDENTITY() -> last_insert_rowid()
-//   'dd/mm/yyyy[ hh:mm[:ss]]'    -> 'yyyy-mm-dd hh:mm:ss' (also dd/mm/yy)
+//   'dd/mm/yyyy[ hh:mm[:ss]]'    -> 'yyyy-mm-dd hh:mm:ss' (also dd/mm/yy, years 00-29
+//                                   in the 2000s; dd-mm-yyyy and dd.mm.yyyy too)
 //   BEGIN/COMMIT/ROLLBACK TRAN   -> ... TRANSACTION
 //   SET options, GO              -> dropped
 // LEN, CHARINDEX and friends are functions registered on the embedded connection.
@@ -32,7 +33,8 @@ std::vector<std::string> TraducirLoteTSql(const std::string& lote);
 // The translated statements joined with "; " (one statement comes back without it).
 std::string TraducirTSql(const std::string& sentencia);
 
-// 'dd/mm/yyyy[ hh:mm[:ss]]' (or a two-digit year) as 'yyyy-mm-dd hh:mm:ss';
+// 'dd/mm/yyyy[ hh:mm[:ss]]' (or a two-digit year; "-" or "." with a four-digit year) as
+// 'yyyy-mm-dd hh:mm:ss';
 // false when the text is not such a valid date.
 bool FechaTSqlAIso(const std::string& texto, std::string& iso);
 

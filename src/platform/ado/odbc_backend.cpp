@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/ado/backend.h"
+#include "platform/basic/fecha.h"
 #include "platform/basic/numero.h"
 
 namespace ado {
@@ -327,7 +328,8 @@ class BackendOdbc : public Backend {
   }
 
   void Enlazar(SQLHSTMT h, SQLUSMALLINT i, const basic::Variant& v, std::vector<std::string>& textos,
-               std::vector<SQLLEN>& ind, std::vector<double>& dobles, std::vector<SQLBIGINT>& enteros) {
+               std::vector<SQLLEN>& ind, std::vector<double>& dobles, std::vector<SQLBIGINT>& enteros,
+               std::vector<SQL_TIMESTAMP_STRUCT>& fechas) {
     using T = basic::TipoVariant;
     SQLLEN& in = ind[i - 1];
     switch (v.Tipo()) {
@@ -352,10 +354,27 @@ class BackendOdbc : public Backend {
         Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &dobles[i - 1], 0, &in),
                   SQL_HANDLE_STMT, h);
         return;
+      case T::Date: {
+        // A timestamp, not text: the server's reading of "yyyy-mm-dd" depends on the
+        // login's date order.
+        const basic::Fecha f = v.AFecha();
+        SQL_TIMESTAMP_STRUCT& ts = fechas[i - 1];
+        ts = SQL_TIMESTAMP_STRUCT{};
+        ts.year = static_cast<SQLSMALLINT>(basic::Year(f));
+        ts.month = static_cast<SQLUSMALLINT>(basic::Month(f));
+        ts.day = static_cast<SQLUSMALLINT>(basic::Day(f));
+        ts.hour = static_cast<SQLUSMALLINT>(basic::Hour(f));
+        ts.minute = static_cast<SQLUSMALLINT>(basic::Minute(f));
+        ts.second = static_cast<SQLUSMALLINT>(basic::Second(f));
+        in = sizeof ts;
+        Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &ts,
+                                   sizeof ts, &in),
+                  SQL_HANDLE_STMT, h);
+        return;
+      }
       default: {
         std::string& t = textos[i - 1];
-        if (v.Tipo() == T::Date) t = FechaAIso(v.AFecha());
-        else t = v.Cadena() ? *v.Cadena() : v.Texto();
+        t = v.Cadena() ? *v.Cadena() : v.Texto();
         in = static_cast<SQLLEN>(t.size());
         Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
                                    std::max<SQLULEN>(1, t.size()), 0, t.data(),
@@ -373,8 +392,9 @@ class BackendOdbc : public Backend {
     std::vector<SQLLEN> ind(n);
     std::vector<double> dobles(n);
     std::vector<SQLBIGINT> enteros(n);
+    std::vector<SQL_TIMESTAMP_STRUCT> fechas(n);
     for (size_t i = 0; i < n; ++i)
-      Enlazar(s.h, static_cast<SQLUSMALLINT>(i + 1), valores[i], textos, ind, dobles, enteros);
+      Enlazar(s.h, static_cast<SQLUSMALLINT>(i + 1), valores[i], textos, ind, dobles, enteros, fechas);
     std::vector<SQLCHAR> t(sql.begin(), sql.end());
     t.push_back(0);
     Comprobar(SQLExecDirect(s.h, t.data(), SQL_NTS), SQL_HANDLE_STMT, s.h);

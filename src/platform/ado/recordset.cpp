@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/ado/backend.h"
+#include "platform/basic/fecha.h"
 
 namespace ado {
 
@@ -174,6 +175,7 @@ struct Recordset::Impl {
 
   void Guardar() {
     if (modo == Modo::Ninguno) return;
+    cnn->Errors().Clear();
     std::string tabla = TablaBase();
     if (tabla.empty())
       FalloProveedor(errProveedor, "Información de columna clave insuficiente para actualizar.");
@@ -261,6 +263,7 @@ struct Recordset::Impl {
   }
 
   void Requery() {
+    cnn->Errors().Clear();
     long af = 0;
     auto c = cnn->backend()->Ejecutar(fuente, af);
     if (!c) ErrorAdo(errBofEof, kFuenteRs);
@@ -282,10 +285,29 @@ const basic::Variant& Field::Value() const {
   return im.fila[index_];
 }
 
+// A date column takes a date: a Date, a number of days, or a text in the regional short
+// date (and time). Anything else is refused here, before it could be stored as text.
+static basic::Variant ComoFecha(basic::Variant v) {
+  using T = basic::TipoVariant;
+  switch (v.Tipo()) {
+    case T::Empty:
+    case T::Null:
+    case T::Date: return v;
+    case T::Integer:
+    case T::Long:
+    case T::Double:
+    case T::Currency: return basic::Variant::DeFecha(v.Numero());
+    default: break;
+  }
+  if (v.Cadena() && basic::IsDate(*v.Cadena())) return basic::Variant::DeFecha(basic::CDate(*v.Cadena()));
+  ErrorAdo(errTipoIncorrecto, kFuenteField);
+}
+
 void Field::SetValue(basic::Variant v) {
   auto& im = *rs_->impl_;
   im.ComprobarAbierto();
   if (im.lockType == adLockReadOnly || !im.enMemoria) ErrorAdo(errNoActualizable, kFuenteField);
+  if (type_ == adDBTimeStamp || type_ == adDate) v = ComoFecha(std::move(v));
   if (im.modo == Recordset::Impl::Modo::Ninguno) {
     if (im.bof || im.eof) ErrorAdo(errBofEof, kFuenteField);
     const basic::Variant* f = im.FilaActual();
@@ -338,6 +360,7 @@ void Recordset::Open(const std::string& source, Connection& activeConnection, lo
     if (esTabla) sql = t;
   }
   if (esTabla) sql = "SELECT * FROM " + sql;
+  activeConnection.Errors().Clear();
   long af = 0;
   auto c = activeConnection.backend()->Ejecutar(sql, af);
   if (!c) return;  // a statement without rows leaves the recordset closed

@@ -43,6 +43,9 @@ Error ErrorDe(sqlite3* db, int rc, const std::string& contexto = "") {
       break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
+      // Another program holds the file past CommandTimeout: a time-out, as on the server,
+      // not a lost connection (which would reconnect).
+      e.Number = errTiempoAgotado;
       e.SQLState = "HYT00";
       e.NativeError = 1222;
       e.Description = "La base de datos está bloqueada por otro proceso; se agotó el tiempo de "
@@ -214,7 +217,8 @@ inline void EnteroA(basic::Variant& d, sqlite3_int64 v) {
 
 class CursorSqlite : public Cursor {
  public:
-  CursorSqlite(sqlite3* db, sqlite3_stmt* st, int primerPaso) : db_(db), st_(st), paso_(primerPaso) {
+  CursorSqlite(sqlite3* db, sqlite3_stmt* st, int primerPaso, Errors& errores)
+      : db_(db), st_(st), paso_(primerPaso), errores_(errores) {
     int n = sqlite3_column_count(st);
     columnas_.resize(static_cast<size_t>(n));
     conv_.resize(static_cast<size_t>(n));
@@ -255,11 +259,15 @@ class CursorSqlite : public Cursor {
       rc = sqlite3_step(st_);
     }
     if (rc == SQLITE_ROW) return true;
-    Liberar();
     if (rc != SQLITE_DONE) {
+      // A failure on a later row is reported like one on the first.
       Error e = ErrorDe(db_, rc);
+      Liberar();
+      errores_.Clear();
+      errores_.Append(e);
       throw ErrorEjecucion(e.Number, e.Description, e.Source);
     }
+    Liberar();
     return false;
   }
 
@@ -345,6 +353,7 @@ class CursorSqlite : public Cursor {
   sqlite3* db_;
   sqlite3_stmt* st_;
   int paso_;
+  Errors& errores_;
   std::vector<Columna> columnas_;
   std::vector<Conv> conv_;
 };
@@ -459,7 +468,7 @@ class BackendSqlite : public Backend {
       if (!st) continue;  // a comment alone
       int rc = Paso(st);
       if (sqlite3_column_count(st) > 0) {
-        auto c = std::make_unique<CursorSqlite>(db_, st, rc);
+        auto c = std::make_unique<CursorSqlite>(db_, st, rc, errores_);
         if (sentencias.size() == 1) return c;  // streamed
         if (!resultado) {
           auto m = std::make_unique<CursorMemoria>(c->Columnas());
@@ -503,7 +512,7 @@ class BackendSqlite : public Backend {
       return fila;  // a table without rowid: the values as written stay
     }
     int rc = sqlite3_step(st);
-    CursorSqlite c(db_, st, rc);  // takes the statement
+    CursorSqlite c(db_, st, rc, errores_);  // takes the statement
     if (c.Siguiente()) {
       fila.resize(columnas.size());
       for (size_t i = 0; i < columnas.size(); ++i) c.Leer(i, fila[i]);

@@ -73,4 +73,25 @@ TEST(Dialecto, LotesSinPuntoYComa) {
   for (const auto& l : lotes) EXPECT_EQ(ado::DividirLoteTSql(l.lote), l.sentencias) << l.lote;
 }
 
+// The date forms the filters accept mean one date; a two-digit year follows the platform's
+// rule, and texts that only look like dates keep their form.
+TEST(Dialecto, FechasConCualquierSeparador) {
+  struct Caso {
+    const char* literal;
+    const char* iso;  // nullptr: not a date literal
+  };
+  const Caso casos[] = {
+      {"15/03/2024", "2024-03-15 00:00:00"}, {"15-03-2024", "2024-03-15 00:00:00"},
+      {"15.03.2024 10:30", "2024-03-15 10:30:00"}, {"15/3/24", "2024-03-15 00:00:00"},
+      {"01/02/29", "2029-02-01 00:00:00"}, {"01/02/30", "1930-02-01 00:00:00"},
+      {"1.2.24", nullptr}, {"15-03-24", nullptr}, {"15-03.2024", nullptr}, {"31-02-2024", nullptr},
+  };
+  for (const auto& c : casos) {
+    const std::string sql = std::string("SELECT a FROM t WHERE f >= '") + c.literal + "'";
+    const std::string esperado =
+        std::string("SELECT a FROM t WHERE f >= '") + (c.iso ? c.iso : c.literal) + "'";
+    EXPECT_EQ(ado::TraducirTSql(sql), esperado) << c.literal;
+  }
+}
+
 }  // namespace
