@@ -189,6 +189,13 @@ TEST(ScriptOdbc, EscrituraRechazadaPorTruncadoRevierteGrabaAuxErrYAvisa) {
   EXPECT_EQ(e.op.pedidos[0].titulo, "Aviso al Operador!");
   EXPECT_EQ(e.op.pedidos[0].estilo, 16);
   EXPECT_EQ(e.op.pedidos[0].texto, aviso);
+
+  // The same batch without the refusal is committed, with nothing to report.
+  GActualizarDatoScript({"INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('G','K','1')"},
+                        fallo, nativo, false, false, script, texto, true);
+  EXPECT_FALSE(fallo);
+  EXPECT_EQ(sustituto::Registro(registro).back(), "COMMIT TRANSACTION");
+  EXPECT_EQ(e.op.Cuantos("MsgBox"), 1);
 }
 
 }  // namespace
