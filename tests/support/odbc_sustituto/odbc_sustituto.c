@@ -7,13 +7,13 @@
  *   - containing AVISO_01004: it ran (1 row), SQL_SUCCESS_WITH_INFO, record 01004/8152;
  *   - a SELECT, when COLUMNAS is given: an empty result with those VARCHAR columns;
  *   - anything else: it ran, 1 row, no result columns.
- * REGISTRO names a file that gets one line per statement received (CR and LF written
- * as \r and \n, bound values after tabs) and one per SQLEndTran, so a test can see
- * what reached the "server".
+ * REGISTRO names a file that gets one line per statement received (CR, LF and tab
+ * written \r, \n, \t; bound values after tabs), so a test sees what reached the
+ * "server".
  *
- * Only what the driver manager and the ado layer call is here. Functions of this file
- * never call each other's exported names: inside the process those resolve to the
- * driver manager's. */
+ * Only the functions unixODBC and the ado layer call are here; the driver manager
+ * answers the rest as unsupported. Functions of this file never call each other's
+ * exported names: inside the process those resolve to the driver manager's. */
 #include <sql.h>
 #include <sqlext.h>
 #include <stdio.h>
@@ -82,15 +82,9 @@ static size_t Largo(const SQLCHAR* texto, SQLINTEGER largo) {
 }
 
 /* Copies a text into an ODBC output buffer; SQL_SUCCESS_WITH_INFO when cut. */
-static SQLRETURN Copiar(const char* texto, SQLPOINTER destino, SQLLEN capacidad, void* largo,
-                        int largoCorto) {
+static SQLRETURN Copiar(const char* texto, SQLPOINTER destino, SQLLEN capacidad, SQLSMALLINT* largo) {
   size_t n = strlen(texto);
-  if (largo) {
-    if (largoCorto)
-      *(SQLSMALLINT*)largo = (SQLSMALLINT)n;
-    else
-      *(SQLLEN*)largo = (SQLLEN)n;
-  }
+  if (largo) *largo = (SQLSMALLINT)n;
   if (destino && capacidad > 0) {
     size_t cabe = (size_t)capacidad - 1 < n ? (size_t)capacidad - 1 : n;
     memcpy(destino, texto, cabe);
@@ -204,7 +198,7 @@ EXPORTA SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT tipo, SQLHANDLE padre, SQLH
     case SQL_HANDLE_STMT: {
       Sentencia* s = calloc(1, sizeof(Sentencia));
       if (s) s->cnn = (Conexion*)padre;
-      h = &s->c;
+      h = s ? &s->c : NULL;
       break;
     }
     default: return SQL_ERROR;
@@ -218,22 +212,6 @@ EXPORTA SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT tipo, SQLHANDLE padre, SQLH
 EXPORTA SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT tipo, SQLHANDLE h) {
   (void)tipo;
   free(h);
-  return SQL_SUCCESS;
-}
-
-EXPORTA SQLRETURN SQL_API SQLFreeStmt(SQLHSTMT h, SQLUSMALLINT opcion) {
-  Sentencia* s = (Sentencia*)h;
-  if (opcion == SQL_DROP) {
-    free(s);
-    return SQL_SUCCESS;
-  }
-  if (opcion == SQL_CLOSE) s->ncol = 0;
-  if (opcion == SQL_RESET_PARAMS) s->nparam = 0;
-  return SQL_SUCCESS;
-}
-
-EXPORTA SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT h) {
-  ((Sentencia*)h)->ncol = 0;
   return SQL_SUCCESS;
 }
 
@@ -252,39 +230,11 @@ EXPORTA SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC h, SQLINTEGER atributo, SQLP
   return SQL_SUCCESS;
 }
 
-EXPORTA SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC h, SQLINTEGER atributo, SQLPOINTER valor,
-                                            SQLINTEGER capacidad, SQLINTEGER* largo) {
-  (void)h, (void)capacidad, (void)largo;
-  if (valor && atributo == SQL_ATTR_AUTOCOMMIT) *(SQLUINTEGER*)valor = SQL_AUTOCOMMIT_ON;
-  else if (valor) *(SQLUINTEGER*)valor = 0;
-  return SQL_SUCCESS;
-}
-
 EXPORTA SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER atributo, SQLPOINTER valor,
                                          SQLINTEGER largo) {
   (void)atributo, (void)valor, (void)largo;
   Limpiar(h);
   return SQL_SUCCESS;
-}
-
-EXPORTA SQLRETURN SQL_API SQLGetInfo(SQLHDBC h, SQLUSMALLINT tipo, SQLPOINTER valor,
-                                     SQLSMALLINT capacidad, SQLSMALLINT* largo) {
-  (void)h;
-  switch (tipo) {
-    case SQL_DRIVER_ODBC_VER: return Copiar("03.00", valor, capacidad, largo, 1);
-    case SQL_DBMS_NAME: return Copiar("Microsoft SQL Server", valor, capacidad, largo, 1);
-    case SQL_DRIVER_NAME: return Copiar("libodbc_sustituto.so", valor, capacidad, largo, 1);
-    case SQL_CURSOR_COMMIT_BEHAVIOR:
-    case SQL_CURSOR_ROLLBACK_BEHAVIOR:
-      if (valor) *(SQLUSMALLINT*)valor = SQL_CB_PRESERVE;
-      if (largo) *largo = sizeof(SQLUSMALLINT);
-      return SQL_SUCCESS;
-    default:
-      /* Anything else: "" for a text, 0 for a number (the buffer fits either). */
-      if (valor && capacidad >= (SQLSMALLINT)sizeof(SQLUINTEGER)) memset(valor, 0, sizeof(SQLUINTEGER));
-      if (largo) *largo = 0;
-      return SQL_SUCCESS;
-  }
 }
 
 /* ---- Connection ---- */
@@ -308,27 +258,13 @@ EXPORTA SQLRETURN SQL_API SQLDriverConnect(SQLHDBC h, SQLHWND ventana, SQLCHAR* 
     for (char* t = strtok(columnas, ","); t && c->ncolumnas < MAX_COL; t = strtok(NULL, ","))
       snprintf(c->columnas[c->ncolumnas++], sizeof c->columnas[0], "%s", t);
   }
-  SQLRETURN rc = Copiar(cadena, salida, capacidad, largoSalida, 1);
+  SQLRETURN rc = Copiar(cadena, salida, capacidad, largoSalida);
   free(cadena);
   return rc;
 }
 
 EXPORTA SQLRETURN SQL_API SQLDisconnect(SQLHDBC h) {
   Limpiar(h);
-  return SQL_SUCCESS;
-}
-
-EXPORTA SQLRETURN SQL_API SQLEndTran(SQLSMALLINT tipo, SQLHANDLE h, SQLSMALLINT accion) {
-  if (tipo != SQL_HANDLE_DBC) return SQL_SUCCESS;
-  Conexion* c = (Conexion*)h;
-  Limpiar(c);
-  if (c->registro[0]) {
-    FILE* f = fopen(c->registro, "a");
-    if (f) {
-      fputs(accion == SQL_COMMIT ? "SQLEndTran COMMIT\n" : "SQLEndTran ROLLBACK\n", f);
-      fclose(f);
-    }
-  }
   return SQL_SUCCESS;
 }
 
@@ -381,7 +317,7 @@ EXPORTA SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT i, SQLCHAR* no
   if (tamano) *tamano = 255;
   if (decimales) *decimales = 0;
   if (nulos) *nulos = SQL_NULLABLE;
-  return Copiar(s->cnn->columnas[i - 1], nombre, capacidad, largo, 1);
+  return Copiar(s->cnn->columnas[i - 1], nombre, capacidad, largo);
 }
 
 EXPORTA SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT i, SQLUSMALLINT campo,
@@ -390,10 +326,10 @@ EXPORTA SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT i, SQLUSMALLI
   Sentencia* s = (Sentencia*)h;
   if (i < 1 || i > s->ncol) return SQL_ERROR;
   switch (campo) {
-    case SQL_DESC_TYPE_NAME: return Copiar("varchar", texto, capacidad, largo, 1);
+    case SQL_DESC_TYPE_NAME: return Copiar("varchar", texto, capacidad, largo);
     case SQL_DESC_NAME:
-    case SQL_DESC_BASE_COLUMN_NAME: return Copiar(s->cnn->columnas[i - 1], texto, capacidad, largo, 1);
-    case SQL_DESC_BASE_TABLE_NAME: return Copiar("", texto, capacidad, largo, 1);
+    case SQL_DESC_BASE_COLUMN_NAME: return Copiar(s->cnn->columnas[i - 1], texto, capacidad, largo);
+    case SQL_DESC_BASE_TABLE_NAME: return Copiar("", texto, capacidad, largo);
     default:
       if (numero) *numero = 0;
       return SQL_SUCCESS;
@@ -403,12 +339,6 @@ EXPORTA SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT i, SQLUSMALLI
 EXPORTA SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
   (void)h;
   return SQL_NO_DATA; /* results never hold rows */
-}
-
-EXPORTA SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT i, SQLSMALLINT tipo,
-                                     SQLPOINTER valor, SQLLEN capacidad, SQLLEN* indicador) {
-  (void)h, (void)i, (void)tipo, (void)valor, (void)capacidad, (void)indicador;
-  return SQL_NO_DATA;
 }
 
 /* ---- Diagnostics ---- */
@@ -423,34 +353,26 @@ EXPORTA SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT tipo, SQLHANDLE h, SQLSMALLI
   const Diag* d = &c->diag[registro - 1];
   if (estado) memcpy(estado, d->estado, 6);
   if (nativo) *nativo = d->nativo;
-  return Copiar(d->mensaje, mensaje, capacidad, largo, 1);
+  return Copiar(d->mensaje, mensaje, capacidad, largo);
 }
 
+/* unixODBC reads the records with SQLGetDiagRec, but only from a driver that also has this. */
 EXPORTA SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT tipo, SQLHANDLE h, SQLSMALLINT registro,
                                           SQLSMALLINT campo, SQLPOINTER valor,
                                           SQLSMALLINT capacidad, SQLSMALLINT* largo) {
   (void)tipo;
   Cabecera* c = (Cabecera*)h;
-  if (registro == 0) {
-    switch (campo) {
-      case SQL_DIAG_NUMBER: *(SQLINTEGER*)valor = c->ndiag; return SQL_SUCCESS;
-      case SQL_DIAG_ROW_COUNT: *(SQLLEN*)valor = 0; return SQL_SUCCESS;
-      case SQL_DIAG_RETURNCODE: *(SQLRETURN*)valor = SQL_SUCCESS; return SQL_SUCCESS;
-      default: return SQL_ERROR;
-    }
+  if (registro == 0 && campo == SQL_DIAG_NUMBER) {
+    *(SQLINTEGER*)valor = c->ndiag;
+    return SQL_SUCCESS;
   }
+  if (registro < 1) return SQL_ERROR;
   if (registro > c->ndiag) return SQL_NO_DATA;
   const Diag* d = &c->diag[registro - 1];
   switch (campo) {
-    case SQL_DIAG_SQLSTATE: return Copiar(d->estado, valor, capacidad, largo, 1);
+    case SQL_DIAG_SQLSTATE: return Copiar(d->estado, valor, capacidad, largo);
     case SQL_DIAG_NATIVE: *(SQLINTEGER*)valor = d->nativo; return SQL_SUCCESS;
-    case SQL_DIAG_MESSAGE_TEXT: return Copiar(d->mensaje, valor, capacidad, largo, 1);
-    case SQL_DIAG_CLASS_ORIGIN:
-    case SQL_DIAG_SUBCLASS_ORIGIN: return Copiar("ISO 9075", valor, capacidad, largo, 1);
-    case SQL_DIAG_CONNECTION_NAME:
-    case SQL_DIAG_SERVER_NAME: return Copiar("", valor, capacidad, largo, 1);
-    case SQL_DIAG_ROW_NUMBER: *(SQLLEN*)valor = SQL_NO_ROW_NUMBER; return SQL_SUCCESS;
-    case SQL_DIAG_COLUMN_NUMBER: *(SQLINTEGER*)valor = SQL_NO_COLUMN_NUMBER; return SQL_SUCCESS;
+    case SQL_DIAG_MESSAGE_TEXT: return Copiar(d->mensaje, valor, capacidad, largo);
     default: return SQL_ERROR;
   }
 }

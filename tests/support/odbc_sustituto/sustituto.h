@@ -23,7 +23,7 @@ inline std::string Cadena(const std::string& registro, const std::string& column
 }
 
 // The lines of the log: one per statement (\r \n \t written as such, bound values after
-// tabs) and one per SQLEndTran.
+// tabs).
 inline std::vector<std::string> Registro(const std::string& archivo) {
   std::vector<std::string> lineas;
   std::istringstream in(ReadBytes(archivo));
