@@ -22,12 +22,15 @@ std::string QuitarAdmin(const std::string& s) {
   return basic::Replace(s, "@Admin_", "", 1, -1, basic::CompararTexto);
 }
 
-// Provider warning that string data would be truncated: it does not matter here.
+// SQL Server's "String or binary data would be truncated". As a warning after a statement
+// that ran it does not matter here; as the error of a refused write it must stay.
 constexpr long kAvisoTruncado = 8152;
 
-void LimpiarAvisoTruncado(ado::Errors& errores, const std::string& sentencia, bool soloHastaDos) {
+// Called only after a statement that ran (it raised nothing): a refused write raises, and
+// its entries are left for the caller.
+void LimpiarAvisoTruncado(ado::Errors& errores, const std::string& sentencia) {
   const long n = errores.Count();
-  if (n <= 0 || (soloHastaDos && n > 2)) return;
+  if (n <= 0 || n > 2) return;
   if (Contiene(sentencia, "TRANS")) return;
   if (errores.Item(0).NativeError == kAvisoTruncado) errores.Clear();
 }
@@ -127,9 +130,8 @@ void DB_Dll::EjecutarConsulta(std::string& SentenciaSQL, long& RecordsAffected,
       RecordsAffected = afectados;
       if (Lrcs) *Lrcs = std::move(rs);
     }
-    LimpiarAvisoTruncado(errores, SentenciaSQL, true);
+    LimpiarAvisoTruncado(errores, SentenciaSQL);
   } catch (const std::exception& x) {
-    LimpiarAvisoTruncado(errores, SentenciaSQL, false);
     if (!reportar) return;
     const auto* e = dynamic_cast<const ErrorEjecucion*>(&x);
     const long numero = e ? e->Number : 0;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "apoyo_datos.h"
+#include "support/odbc_sustituto/sustituto.h"
 
 namespace {
 
@@ -190,6 +191,55 @@ TEST_F(Consultas, TruncationWarningsAreClearedOutsideTransactions) {
   EXPECT_EQ(gDB().gCnn->Errors().Count(), 0);
   db.EjecutaConsultaSQL("BEGIN TRANSACTION UPDATE t SET a = 'largo'");
   EXPECT_EQ(gDB().gCnn->Errors().Count(), 1);
+}
+
+// gDB on the stand-in ODBC driver: the diagnostics and return codes SQL Server gives.
+class ConsultasOdbc : public ::testing::Test {
+ protected:
+  ConsultasOdbc() {
+    db.gCnn->Open(sustituto::Cadena(registro));
+    db.gOpenFlag = DB_Dll::Verdadero;
+    db.gEsAdmin = DB_Dll::Verdadero;
+  }
+  EntornoDatos env;
+  DB_Dll& db = gDB();
+  std::string registro = env.dir / "sentencias.log";
+};
+
+TEST_F(ConsultasOdbc, ARefusedWriteStaysAFailureWhileATruncationWarningIsCleared) {
+  const std::string rechazo = std::string("UPDATE t SET a = '") + sustituto::kRechazo22001 + "'";
+  const std::string aviso = std::string("UPDATE t SET a = '") + sustituto::kAviso01004 + "'";
+  struct Caso {
+    std::string sql;
+    long afectados;                   // -7: unchanged, the statement failed
+    std::vector<std::string> estados;  // SQLState of each entry left in Errors
+  } casos[] = {
+      {rechazo, -7, {"22001", "01000"}},
+      {aviso, 1, {}},
+      {"BEGIN TRANSACTION " + aviso, 1, {"01004"}},
+      {"BEGIN TRANSACTION " + rechazo, -7, {"22001", "01000"}},
+  };
+  std::vector<std::string> enviadas;
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.sql);
+    enviadas.push_back(c.sql);
+    db.gCnn->Errors().Clear();
+    long afectados = -7;
+    db.EjecutaConsultaSQL(c.sql, afectados);
+    EXPECT_EQ(afectados, c.afectados);
+    const ado::Errors& errores = db.gCnn->Errors();
+    std::vector<std::string> estados;
+    for (long i = 0; i < errores.Count(); ++i) estados.push_back(errores[i].SQLState);
+    EXPECT_EQ(estados, c.estados);
+    if (c.afectados == -7 && errores.Count() == 2) {
+      EXPECT_EQ(errores[0].NativeError, 8152);
+      EXPECT_EQ(errores[0].Description,
+                "[FreeTDS][SQL Server]String or binary data would be truncated.");
+      EXPECT_EQ(errores[1].NativeError, 3621);
+    }
+  }
+  EXPECT_EQ(sustituto::Registro(registro), enviadas);  // every one went over ODBC
+  EXPECT_EQ(env.op.pedidos.size(), 0u);
 }
 
 TEST_F(Consultas, EjecutaConsultaRSQLReportsAllButCommandErrors) {

@@ -6,6 +6,7 @@
 #include "global/cargar_parametros.h"
 #include "global/entorno.h"
 #include "global/errores.h"
+#include "support/odbc_sustituto/sustituto.h"
 
 namespace {
 
@@ -148,6 +149,53 @@ TEST_F(Script, LineasEnBlancoNoEnvianNada) {
   EXPECT_EQ(nativo, 77);
   EXPECT_EQ(script, "antes");
   EXPECT_EQ(texto, "antes");
+}
+
+// The batch on the stand-in ODBC driver, which refuses a write as SQL Server does when a
+// text would be truncated (SQL_ERROR, 22001/8152 then 01000/3621).
+TEST(ScriptOdbc, EscrituraRechazadaPorTruncadoRevierteGrabaAuxErrYAvisa) {
+  EntornoGlobal e(false);
+  const std::string registro = e.dir / "sentencias.log";
+  DB_Dll& db = gDB();
+  db.gCnn->Open(sustituto::Cadena(registro, "Id,Proceso,Fecha,Error,Descripcion,SQL,pc,Usuario"));
+  db.gOpenFlag = DB_Dll::Verdadero;
+  db.gEsAdmin = DB_Dll::Verdadero;
+  db.gUsuario = "admin";
+  const std::string insercion =
+      std::string("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('G','K','") +
+      sustituto::kRechazo22001 + "')";
+
+  bool fallo = false;
+  long nativo = 0;
+  std::string script, texto;
+  GActualizarDatoScript({insercion}, fallo, nativo, false, false, script, texto, true);
+
+  const std::string aviso = "8152 : [FreeTDS][SQL Server]String or binary data would be truncated.\r\n";
+  EXPECT_TRUE(fallo);
+  EXPECT_EQ(nativo, 8152);
+  EXPECT_EQ(texto, aviso);
+  const auto enviadas = sustituto::Registro(registro);
+  ASSERT_EQ(enviadas.size(), 4u);
+  EXPECT_EQ(enviadas[0], "BEGIN TRANSACTION \\r\\r\\r" + insercion + "\\r");
+  EXPECT_EQ(enviadas[1], "ROLLBACK TRANSACTION");
+  EXPECT_EQ(enviadas[2], "select  top 1 * from AUX_ERR  with(nolock) ");
+  // The AUX_ERR row: its INSERT carries the native error and the text the operator sees.
+  EXPECT_EQ(enviadas[3].rfind("INSERT INTO \"AUX_ERR\"", 0), 0u) << enviadas[3];
+  EXPECT_NE(enviadas[3].find("\t8152\t8152 : [FreeTDS][SQL Server]String or binary data would be "
+                             "truncated.\\r\\n\t"),
+            std::string::npos)
+      << enviadas[3];
+  ASSERT_EQ(e.op.Cuantos("MsgBox"), 1);
+  EXPECT_EQ(e.op.pedidos[0].titulo, "Aviso al Operador!");
+  EXPECT_EQ(e.op.pedidos[0].estilo, 16);
+  EXPECT_EQ(e.op.pedidos[0].texto, aviso);
+
+  // The same batch without the refusal is committed, with nothing to report.
+  GActualizarDatoScript({"INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('G','K','1')"},
+                        fallo, nativo, false, false, script, texto, true);
+  EXPECT_FALSE(fallo);
+  EXPECT_EQ(sustituto::Registro(registro).back(), "COMMIT TRANSACTION");
+  EXPECT_EQ(e.op.Cuantos("MsgBox"), 1);
 }
 
 }  // namespace
