@@ -36,8 +36,8 @@ char32_t Minuscula(char32_t c);
 std::string UCase(const std::string& s);
 std::string LCase(const std::string& s);
 
-// UCase for searching: every pair has the same UTF-8 length, so the folded text keeps
-// the byte offsets of the original and a prefix folds to a prefix.
+// UCase for searching: every pair has the same UTF-8 length, so an offset found in the
+// folded text holds in the original.
 std::string PlegarMayusculas(std::string_view texto);
 
 // Order without regard to case: character by character, each folded to lower case by
