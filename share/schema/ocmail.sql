@@ -2,9 +2,11 @@
 -- through the T-SQL rewrite.
 --
 -- Conventions
---   * Text columns compare without regard to case (COLLATE NOCASE), as the suite's server.
---     One exception: TA_TAREAS.USUARIO uses RTRIM, because the task lookup compares it
---     with the user name followed by a blank ('admin '), which the server ignores.
+--   * Text columns are COLLATE NOCASE. The program replaces SQLite's NOCASE on its
+--     connections with the server's comparison: every letter of Windows-1252 without
+--     regard to case, accents kept, trailing blanks ignored ('juan ' = 'JUAN', as the
+--     task lookup needs). Another SQLite tool sees its own NOCASE (ASCII only, trailing
+--     blanks counted).
 --   * Declared types are the ones the ADO layer maps: VARCHAR(n), CHAR(n), INTEGER,
 --     SMALLINT, BIT, DATETIME, NUMERIC(18,4), MONEY, FLOAT.
 --   * Dates are ISO text 'yyyy-mm-dd hh:mm:ss'.
@@ -50,7 +52,7 @@ CREATE TABLE TA_MENU (
 );
 
 CREATE TABLE TA_TAREAS (
-  USUARIO          VARCHAR(50)  COLLATE RTRIM NOT NULL,
+  USUARIO          VARCHAR(50)  COLLATE NOCASE NOT NULL,
   TAREA            VARCHAR(50)  COLLATE NOCASE NOT NULL,
   PRIMARY KEY (USUARIO, TAREA),
   FOREIGN KEY (TAREA) REFERENCES TA_MENU (Clave)

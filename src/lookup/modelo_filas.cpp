@@ -9,39 +9,16 @@
 
 namespace {
 
-inline unsigned char Plegar(unsigned char b, unsigned char anterior) {
-  if (b >= 'a' && b <= 'z') return static_cast<unsigned char>(b - 32);
-  // Latin-1 small letters in UTF-8: C3 A0..BE (but not C3 B7, the division sign).
-  if (anterior == 0xC3 && b >= 0xA0 && b <= 0xBE && b != 0xB7) return static_cast<unsigned char>(b - 0x20);
-  return b;
-}
-
 const std::string kVacio;
 
 }  // namespace
 
-std::string PlegarMayusculas(const std::string& texto) {
-  std::string r = texto;
-  unsigned char anterior = 0;
-  for (auto& ch : r) {
-    const auto b = static_cast<unsigned char>(ch);
-    ch = static_cast<char>(Plegar(b, anterior));
-    anterior = b;
-  }
-  return r;
-}
+using basic::PlegarMayusculas;
 
 bool EmpiezaSinCaso(const std::string& valor, const std::string& buscado) {
   size_t i = 0;
   while (i < valor.size() && valor[i] == ' ') ++i;
-  if (valor.size() - i < buscado.size()) return false;
-  unsigned char anterior = 0;
-  for (size_t j = 0; j < buscado.size(); ++j, ++i) {
-    const auto b = static_cast<unsigned char>(valor[i]);
-    if (Plegar(b, anterior) != static_cast<unsigned char>(buscado[j])) return false;
-    anterior = b;
-  }
-  return true;
+  return PlegarMayusculas(std::string_view(valor).substr(i)).compare(0, buscado.size(), buscado) == 0;
 }
 
 int ModeloFilas::rowCount(const QModelIndex& parent) const {

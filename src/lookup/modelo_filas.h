@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-// Upper case for comparing without regard to case: ASCII and the Latin-1 letters of
-// UTF-8 text, byte for byte (the text keeps its length).
-std::string PlegarMayusculas(const std::string& texto);
+// Searches fold with basic::PlegarMayusculas, the table the embedded database's NOCASE
+// and LIKE use too, so a search in the list and F5 find the same rows.
 // `valor` without its leading blanks starts with `buscadoPlegado` (already folded and
 // trimmed), without regard to case.
 bool EmpiezaSinCaso(const std::string& valor, const std::string& buscadoPlegado);

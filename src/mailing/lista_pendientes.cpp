@@ -27,8 +27,6 @@ bool SoloBlancos(const std::string& s) {
   return std::all_of(s.begin(), s.end(), [](unsigned char c) { return c == ' '; });
 }
 
-unsigned char Plegar(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
-
 }  // namespace
 
 void LeerPendientes(ado::Recordset& rs, std::vector<FilaPendiente>& filas,
@@ -66,15 +64,7 @@ void LeerPendientes(ado::Recordset& rs, std::vector<FilaPendiente>& filas,
   }
 }
 
-int CompararTextoLista(const std::string& a, const std::string& b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = Plegar(static_cast<unsigned char>(a[i]));
-    const unsigned char y = Plegar(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
+int CompararTextoLista(const std::string& a, const std::string& b) { return basic::CompararSinCaso(a, b); }
 
 void ListaPendientes::Cargar(std::vector<FilaPendiente> nuevas) {
   filas = std::move(nuevas);

@@ -61,5 +61,5 @@ class ListaPendientes {
   void MarcarTodas(bool marca);
 };
 
-// Comparison of the list's sort: text without regard to case (ASCII letters folded).
+// Comparison of the list's sort: text without regard to case (basic::CompararSinCaso).
 int CompararTextoLista(const std::string& a, const std::string& b);

@@ -112,6 +112,22 @@ TEST(Inicio, TareaDelUsuarioAliasYProgramasSinRegistro) {
   }
 }
 
+// The task lookup compares the user name followed by a blank; the server ignores the
+// blank and the case, so "juan" holds the task registered for JUAN.
+TEST(Inicio, TareaSinImportarMayusculasDelUsuario) {
+  EntornoGlobal e;
+  Iniciar(kLineaDemo);
+  const std::pair<const char*, const char*> casos[] = {
+      {"juan", "ENVIO DE OC POR MAIL"}, {"Julia", "ENVIO DE OC POR MAIL"}, {"pedro", ""}};
+  for (const auto& [usuario, tarea] : casos) {
+    SCOPED_TRACE(usuario);
+    e.Ejecutar("DELETE FROM Control_Acceso");
+    gDB().gUsuario = usuario;
+    RegistrarAcceso("OCMAIL");
+    EXPECT_EQ(e.Filas("SELECT Tarea FROM Control_Acceso")[0][0], tarea);
+  }
+}
+
 TEST(Inicio, UsuarioConApostrofoYUsuarioIgualALaBase) {
   EntornoGlobal e;
   Iniciar(kLineaDemo);

@@ -19,6 +19,7 @@
 #include "platform/os/procesos.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/operador_guionado.h"
+#include "support/casos_sin_caso.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -346,6 +347,23 @@ TEST_F(Ventana, IncrementalSearchAndF5Narrowing) {
   // "&Nueva Busqueda" returns to the first statement.
   w.CmdNueva_Click();
   EXPECT_EQ(w.Lista().Filas(), ocmailsql::demo::kProveedores);
+}
+
+// The search in the list and F5 (a LIKE on the embedded database) find the same rows.
+TEST_F(Ventana, SearchAndF5AgreeOnTheTableOfCases) {
+  for (const auto& c : casos_sin_caso::kCasos) {
+    SCOPED_TRACE(std::string(c.guardado) + " / " + c.buscado);
+    Sql("DELETE FROM vt_proveedores WHERE Codigo = 'T01'");
+    Sql(std::string("INSERT INTO vt_proveedores (Codigo, Razon_Social) VALUES ('T01', '") + c.guardado + "')");
+    Lib_FrmCons3 v;
+    v.SQL = "SELECT Razon_Social, Codigo FROM vt_proveedores WHERE Codigo = 'T01'";
+    v.Cargar();
+    ASSERT_EQ(v.Lista().Filas(), 1);
+    EXPECT_EQ(v.Busqueda(0, c.buscado), c.igual ? 1 : 0);
+    v.CmbSearch(0)->setEditText(QString::fromStdString(c.buscado));
+    EXPECT_TRUE(v.CmbSearch_KeyDown(0, 116));
+    EXPECT_EQ(v.Lista().Filas(), c.igual ? 1 : 0) << v.SQL;
+  }
 }
 
 TEST_F(Ventana, ListKeysSortingAndChecks) {

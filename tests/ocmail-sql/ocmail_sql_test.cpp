@@ -10,6 +10,7 @@
 
 #include "ocmail-sql/base_datos.h"
 #include "ocmail-sql/consola.h"
+#include "platform/ado/texto_sqlite.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -55,6 +56,8 @@ class Sqlite {
     EXPECT_EQ(sqlite3_open_v2(archivo.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
   }
   ~Sqlite() { sqlite3_close(db_); }
+  // Text compared from now on as the program compares it (its NOCASE and LIKE).
+  void ComoElPrograma() { ado::RegistrarTextoSinCaso(db_); }
   // First column of every row, as text ("NULL" for null).
   std::vector<std::string> Columna(const std::string& sql) {
     std::vector<std::string> r;
@@ -208,7 +211,11 @@ TEST(DemoSet, Invariantes) {
   EXPECT_EQ(db.Numero("SELECT count(DISTINCT Usuario) FROM V_Oc_pendientes"), 3);
 
   // The usage log's task lookup compares the user followed by a blank, as the program
-  // writes it; PEDRO has no task.
+  // writes it, and in any case; PEDRO has no task.
+  db.ComoElPrograma();
+  // Its indexes follow that NOCASE, and the file says so: no re-sorting on the first open.
+  EXPECT_EQ(db.Valor("PRAGMA integrity_check"), "ok");
+  EXPECT_EQ(db.Numero("PRAGMA user_version"), ado::kVersionTextoSinCaso);
   const std::string tarea =
       "SELECT TA_MENU.Nombre FROM TA_TAREAS INNER JOIN TA_MENU ON TA_TAREAS.TAREA = TA_MENU.Clave"
       " WHERE (TA_TAREAS.USUARIO = '%1 ') AND (TA_MENU.Proceso LIKE '%ocmail%')";
@@ -217,6 +224,7 @@ TEST(DemoSet, Invariantes) {
   };
   EXPECT_EQ(db.Valor(conUsuario("admin")), "Envio de OC por mail");
   EXPECT_EQ(db.Valor(conUsuario("JUAN")), "Envio de OC por mail");
+  EXPECT_EQ(db.Valor(conUsuario("juan")), "Envio de OC por mail");
   EXPECT_EQ(db.Columna(conUsuario("PEDRO")).size(), 0u);
 
   // Suppliers.

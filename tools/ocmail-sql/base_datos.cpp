@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/ado/texto_sqlite.h"
 #include "platform/os/rutas.h"
 
 namespace fs = std::filesystem;
@@ -536,10 +537,16 @@ fs::path ConstruirTemporal(const fs::path& destino, const std::string& esquema,
   BorrarBase(tmp);
   try {
     Base b(tmp.string());
+    // Keys and indexes sorted by the program's NOCASE from the start, and the file says
+    // so: the program has nothing to re-sort on its first open.
+    ado::RegistrarTextoSinCaso(b.db);
     // A temporary file that is removed on failure: no journal needed while it is built.
     Ejecutar(b.db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA foreign_keys=ON;",
              "Base nueva");
-    Ejecutar(b.db, "BEGIN;\n" + esquema + "\n;COMMIT;", "Esquema de " + destino.filename().string());
+    Ejecutar(b.db,
+             "BEGIN;\n" + esquema + "\n;PRAGMA user_version = " + std::to_string(ado::kVersionTextoSinCaso) +
+                 ";COMMIT;",
+             "Esquema de " + destino.filename().string());
     if (cargar) cargar(b.db);
   } catch (...) {
     BorrarBase(tmp);

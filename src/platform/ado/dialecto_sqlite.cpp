@@ -379,6 +379,71 @@ void CotejoSinCaso(std::vector<Token>& t) {
   t.swap(o);
 }
 
+bool EsCompuesto(const Token& t) {
+  return EsPalabra(t, "UNION") || EsPalabra(t, "EXCEPT") || EsPalabra(t, "INTERSECT");
+}
+
+// Index of the meaningful token before i, npos when none.
+size_t Ant(const std::vector<Token>& t, size_t i) {
+  while (i > 0)
+    if (!Vacio(t[--i])) return i;
+  return std::string::npos;
+}
+
+// A compound operator at the level of t[s], between the "(" that opens that level (or
+// the start) and s.
+bool CompuestoAntes(const std::vector<Token>& t, size_t s) {
+  int prof = 0;
+  for (size_t i = s; i-- > 0;) {
+    if (EsSimbolo(t[i], ")")) {
+      ++prof;
+    } else if (EsSimbolo(t[i], "(")) {
+      if (prof == 0) return false;
+      --prof;
+    } else if (prof == 0 && EsCompuesto(t[i])) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// T-SQL may put the members of a compound in parentheses, "(SELECT ...) UNION (SELECT
+// ...)", each with its own TOP and ORDER BY; SQLite takes no parentheses there, so each
+// becomes a sub-query: "SELECT * FROM (SELECT ...)".
+void MiembrosEntreParentesis(std::vector<Token>& t) {
+  for (size_t i = t.size(); i-- > 0;) {
+    if (!EsSimbolo(t[i], "(")) continue;
+    size_t s = Sig(t, i + 1);
+    if (s >= t.size() || !EsPalabra(t[s], "SELECT")) continue;
+    size_t a = Ant(t, i);
+    bool miembro = false;
+    if (a != std::string::npos && EsCompuesto(t[a])) {
+      miembro = true;
+    } else if (a != std::string::npos && EsPalabra(t[a], "ALL")) {
+      size_t u = Ant(t, a);
+      miembro = u != std::string::npos && EsPalabra(t[u], "UNION");
+    } else if (a == std::string::npos || EsSimbolo(t[a], "(")) {
+      // First member: its ")" is followed by the operator.
+      int prof = 0;
+      size_t c = i;
+      for (; c < t.size(); ++c) {
+        if (EsSimbolo(t[c], "(")) ++prof;
+        if (EsSimbolo(t[c], ")") && --prof == 0) break;
+      }
+      size_t d = c < t.size() ? Sig(t, c + 1) : c;
+      miembro = d < t.size() && EsCompuesto(t[d]);
+    }
+    if (!miembro) continue;
+    const std::vector<Token> envoltura = {{Tk::Palabra, "SELECT"}, {Tk::Blanco, " "}, {Tk::Simbolo, "*"},
+                                          {Tk::Blanco, " "},       {Tk::Palabra, "FROM"}, {Tk::Blanco, " "}};
+    t.insert(t.begin() + static_cast<long>(i), envoltura.begin(), envoltura.end());
+  }
+}
+
+// TOP n becomes LIMIT n at the end of its SELECT. SQLite takes LIMIT only at the end of a
+// compound, where it limits the whole; on the server each SELECT of a UNION keeps its own
+// TOP and a final ORDER BY orders the whole. So in a compound a SELECT with TOP becomes a
+// sub-query, "SELECT * FROM (SELECT ... LIMIT n)", and the final ORDER BY stays outside.
 void Top(std::vector<Token>& t) {
   std::vector<size_t> selects;
   for (size_t i = 0; i < t.size(); ++i)
@@ -415,17 +480,32 @@ void Top(std::vector<Token>& t) {
       if (q < t.size() && EsPalabra(t[q], "TIES")) tras = q + 1;
     }
     while (tras < t.size() && t[tras].tipo == Tk::Blanco) ++tras;
-    // End of this SELECT: the ")" that closes its level, a ";" or the end.
+    // End of this SELECT: the ")" that closes its level, a ";", the end, or the operator
+    // to the next member of a compound.
     size_t e = tras;
+    size_t orden = t.size();  // ORDER BY of this level
+    bool compuesto = false;
     int prof = 0;
     for (; e < t.size(); ++e) {
-      if (EsSimbolo(t[e], "(")) ++prof;
-      else if (EsSimbolo(t[e], ")")) {
+      if (EsSimbolo(t[e], "(")) {
+        ++prof;
+      } else if (EsSimbolo(t[e], ")")) {
         if (prof == 0) break;
         --prof;
-      } else if (EsSimbolo(t[e], ";") && prof == 0) {
+      } else if (prof == 0 && EsSimbolo(t[e], ";")) {
         break;
+      } else if (prof == 0 && EsCompuesto(t[e])) {
+        compuesto = true;
+        break;
+      } else if (prof == 0 && orden == t.size() && EsPalabra(t[e], "ORDER")) {
+        size_t b = Sig(t, e + 1);
+        if (b < t.size() && EsPalabra(t[b], "BY")) orden = e;
       }
+    }
+    // The last member: the ORDER BY after it is the compound's.
+    if (!compuesto && CompuestoAntes(t, s)) {
+      compuesto = true;
+      e = std::min(e, orden);
     }
     while (e > tras && Vacio(t[e - 1])) --e;
     std::vector<Token> limite;
@@ -438,9 +518,17 @@ void Top(std::vector<Token>& t) {
                 {Tk::Palabra, "LIMIT (SELECT CAST(ceil(COUNT(*) * " + n +
                                   " / 100.0) AS INTEGER) FROM (" + cuerpo + "))"}};
     }
+    const bool subconsulta = compuesto && !limite.empty();
+    if (subconsulta) limite.push_back({Tk::Simbolo, ")"});
     t.insert(t.begin() + static_cast<long>(e), limite.begin(), limite.end());
     // Drop "TOP n [PERCENT] [WITH TIES]" and the blanks after it.
     t.erase(t.begin() + static_cast<long>(j), t.begin() + static_cast<long>(tras));
+    if (subconsulta) {
+      const std::vector<Token> inicio = {{Tk::Palabra, "SELECT"}, {Tk::Blanco, " "}, {Tk::Simbolo, "*"},
+                                         {Tk::Blanco, " "},       {Tk::Palabra, "FROM"}, {Tk::Blanco, " "},
+                                         {Tk::Simbolo, "("}};
+      t.insert(t.begin() + static_cast<long>(s), inicio.begin(), inicio.end());
+    }
   }
 }
 
@@ -452,6 +540,7 @@ bool EsOpcionSesion(const std::vector<Token>& t) {
 std::string Traducir(std::vector<Token> t) {
   Simples(t);
   CotejoSinCaso(t);
+  MiembrosEntreParentesis(t);
   Top(t);
   return Recortar(Unir(t, 0, t.size()));
 }

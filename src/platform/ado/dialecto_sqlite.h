@@ -2,7 +2,11 @@
 // The suite writes its statements in T-SQL; the embedded engine speaks SQLite. These
 // functions rewrite a statement on its tokens, so text inside quotes is never touched:
 //   TOP n / TOP n PERCENT        -> LIMIT at the end of that SELECT (sub-queries too;
-//                                   TOP 100 PERCENT = no limit)
+//                                   TOP 100 PERCENT = no limit); in a UNION, EXCEPT or
+//                                   INTERSECT that SELECT becomes
+//                                   SELECT * FROM (SELECT ... LIMIT n), so each keeps its
+//                                   own TOP and a final ORDER BY orders the whole
+//   (SELECT ...) UNION (SELECT ...) -> SELECT * FROM (SELECT ...) UNION SELECT * FROM (...)
 //   with(nolock), WITH (NOLOCK)  -> removed (any list of table hints)
 //   dbo.name, [dbo].[name]       -> name
 //   [name]                       -> "name"

@@ -10,6 +10,8 @@
 
 #include "platform/ado/backend.h"
 #include "platform/ado/dialecto_sqlite.h"
+#include "platform/ado/texto_sqlite.h"
+#include "platform/basic/texto.h"
 
 namespace ado {
 namespace {
@@ -106,38 +108,25 @@ void FnLen(sqlite3_context* ctx, int, sqlite3_value** v) {
   sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(CaracteresUtf8(p, n)));
 }
 
-// Upper/lower of ASCII and the Latin-1 letters (2-byte UTF-8 sequences C3 80..BE).
-std::string CambiarCaso(const unsigned char* p, size_t n, bool mayus) {
-  std::string r(reinterpret_cast<const char*>(p), n);
-  for (size_t i = 0; i < r.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(r[i]);
-    if (c < 0x80) {
-      if (mayus && c >= 'a' && c <= 'z') r[i] = static_cast<char>(c - 32);
-      if (!mayus && c >= 'A' && c <= 'Z') r[i] = static_cast<char>(c + 32);
-    } else if (c == 0xC3 && i + 1 < r.size()) {
-      unsigned char d = static_cast<unsigned char>(r[i + 1]);
-      if (mayus && d >= 0xA0 && d <= 0xBE && d != 0xB7) r[i + 1] = static_cast<char>(d - 0x20);
-      if (!mayus && d >= 0x80 && d <= 0x9E && d != 0x97) r[i + 1] = static_cast<char>(d + 0x20);
-      ++i;
-    }
-  }
-  return r;
-}
-
 void FnCaso(sqlite3_context* ctx, int, sqlite3_value** v) {
   if (sqlite3_value_type(v[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
-  bool mayus = sqlite3_user_data(ctx) != nullptr;
-  std::string r = CambiarCaso(sqlite3_value_text(v[0]),
-                              static_cast<size_t>(sqlite3_value_bytes(v[0])), mayus);
+  const std::string t(reinterpret_cast<const char*>(sqlite3_value_text(v[0])),
+                      static_cast<size_t>(sqlite3_value_bytes(v[0])));
+  const std::string r = sqlite3_user_data(ctx) != nullptr ? basic::UCase(t) : basic::LCase(t);
   sqlite3_result_text(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
+}
+
+std::string Plegado(sqlite3_value* v) {
+  return basic::PlegarMayusculas(std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                                  static_cast<size_t>(sqlite3_value_bytes(v))));
 }
 
 // CHARINDEX(sought, text[, start]) without regard to case, 1-based in characters.
 void FnCharindex(sqlite3_context* ctx, int argc, sqlite3_value** v) {
   if (sqlite3_value_type(v[0]) == SQLITE_NULL || sqlite3_value_type(v[1]) == SQLITE_NULL)
     return sqlite3_result_null(ctx);
-  std::string b = CambiarCaso(sqlite3_value_text(v[0]), static_cast<size_t>(sqlite3_value_bytes(v[0])), true);
-  std::string t = CambiarCaso(sqlite3_value_text(v[1]), static_cast<size_t>(sqlite3_value_bytes(v[1])), true);
+  const std::string b = Plegado(v[0]);
+  const std::string t = Plegado(v[1]);
   long inicio = argc > 2 ? static_cast<long>(sqlite3_value_int64(v[2])) : 1;
   if (inicio < 1) inicio = 1;
   // byte offset of the start character
@@ -189,6 +178,7 @@ void RegistrarFunciones(sqlite3* db) {
   sqlite3_create_function(db, "GETDATE", 0, SQLITE_UTF8, nullptr, FnGetdate, nullptr, nullptr);
   sqlite3_create_function(db, "SPACE", 1, f, nullptr, FnSpace, nullptr, nullptr);
   sqlite3_create_function(db, "REPLICATE", 2, f, nullptr, FnReplicate, nullptr, nullptr);
+  RegistrarTextoSinCaso(db);
 }
 
 // ---- reading values --------------------------------------------------------------
@@ -429,6 +419,41 @@ class BackendSqlite : public Backend {
       Cerrar();
       Fallar({e});
     }
+    rc = OrdenarIndices();
+    if (rc != SQLITE_OK) {
+      // Two keys that only our order makes equal ("P004" and "P004 "), or a lock.
+      Error e = ErrorDe(db_, rc);
+      e.Number = errProveedor;
+      e.Description = "No se puede abrir la base de datos " + archivo_ +
+                      ": no se pueden reordenar sus índices (" + sqlite3_errmsg(db_) + ")";
+      Cerrar();  // rolls the transaction back
+      Fallar({e});
+    }
+  }
+
+  int VersionUsuario() {
+    sqlite3_stmt* st = nullptr;
+    int v = 0;
+    if (sqlite3_prepare_v2(db_, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+      v = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    return v;
+  }
+
+  // Indexes of a file built with SQLite's own NOCASE (ASCII only) are sorted by another
+  // order than ours: re-sorted once, under a write lock so two programs do it once. A
+  // read-only file is left as it is.
+  int OrdenarIndices() {
+    if (VersionUsuario() >= kVersionTextoSinCaso || sqlite3_db_readonly(db_, "main") == 1) return SQLITE_OK;
+    int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) return rc;
+    if (VersionUsuario() < kVersionTextoSinCaso) {
+      const std::string sql = "REINDEX NOCASE; PRAGMA user_version = " + std::to_string(kVersionTextoSinCaso);
+      rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    // On failure the transaction stays open with the error: the caller closes.
+    return rc == SQLITE_OK ? sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) : rc;
   }
 
   void Cerrar() override {

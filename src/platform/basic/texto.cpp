@@ -19,19 +19,34 @@ const char32_t kAlto1252[32] = {
   throw ErrorEjecucion(5, "Llamada a procedimiento o argumento no válidos", rutina);
 }
 
-char32_t Mayuscula(char32_t c) {
-  if (c >= U'a' && c <= U'z') return c - 32;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
-  if (c == 0xFF) return 0x178;
-  if (c == 0x161 || c == 0x153 || c == 0x17E) return c - 1;  // š œ ž
-  return c;
-}
-
-char32_t Minuscula(char32_t c) {
-  if (c >= U'A' && c <= U'Z') return c + 32;
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-  if (c == 0x178) return 0xFF;
-  if (c == 0x160 || c == 0x152 || c == 0x17D) return c + 1;
+// The character at p[i], i moved past it. An invalid byte is one character 0xDC00 + b.
+char32_t SiguienteCodigo(const unsigned char* p, size_t n, size_t& i) {
+  const unsigned char b = p[i];
+  if (b < 0x80) {
+    ++i;
+    return b;
+  }
+  int extra = 0;
+  char32_t c = 0;
+  if (b >= 0xC2 && b <= 0xDF) { extra = 1; c = b & 0x1F; }
+  else if (b >= 0xE0 && b <= 0xEF) { extra = 2; c = b & 0x0F; }
+  else if (b >= 0xF0 && b <= 0xF4) { extra = 3; c = b & 0x07; }
+  bool ok = extra > 0 && i + extra < n;
+  if (ok) {
+    for (int k = 1; k <= extra; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) { ok = false; break; }
+      c = (c << 6) | (p[i + k] & 0x3F);
+    }
+  }
+  // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
+  if (ok && ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
+             (c >= 0xD800 && c <= 0xDFFF)))
+    ok = false;
+  if (!ok) {
+    ++i;
+    return static_cast<char32_t>(0xDC00 + b);
+  }
+  i += extra + 1;
   return c;
 }
 
@@ -68,6 +83,22 @@ size_t Buscar(const std::u32string& s, const std::u32string& buscado, size_t des
 
 }  // namespace
 
+char32_t Mayuscula(char32_t c) {
+  if (c >= U'a' && c <= U'z') return c - 32;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;
+  if (c == 0xFF) return 0x178;
+  if (c == 0x161 || c == 0x153 || c == 0x17E) return c - 1;  // š œ ž
+  return c;
+}
+
+char32_t Minuscula(char32_t c) {
+  if (c >= U'A' && c <= U'Z') return c + 32;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c == 0x178) return 0xFF;
+  if (c == 0x160 || c == 0x152 || c == 0x17D) return c + 1;
+  return c;
+}
+
 char32_t CodigoDeByte1252(unsigned char b) {
   if (b >= 0x80 && b < 0xA0) return kAlto1252[b - 0x80];
   return b;
@@ -84,29 +115,7 @@ std::u32string ACodigos(const std::string& s) {
   std::u32string out;
   out.reserve(s.size());
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  const size_t n = s.size();
-  for (size_t i = 0; i < n;) {
-    const unsigned char b = p[i];
-    int extra = 0;
-    char32_t c = 0;
-    if (b < 0x80) { out += b; ++i; continue; }
-    if (b >= 0xC2 && b <= 0xDF) { extra = 1; c = b & 0x1F; }
-    else if (b >= 0xE0 && b <= 0xEF) { extra = 2; c = b & 0x0F; }
-    else if (b >= 0xF0 && b <= 0xF4) { extra = 3; c = b & 0x07; }
-    bool ok = extra > 0 && i + extra < n;
-    if (ok) {
-      for (int k = 1; k <= extra; ++k) {
-        if ((p[i + k] & 0xC0) != 0x80) { ok = false; break; }
-        c = (c << 6) | (p[i + k] & 0x3F);
-      }
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not valid UTF-8.
-    if (ok && ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
-               (c >= 0xD800 && c <= 0xDFFF)))
-      ok = false;
-    if (ok) { out += c; i += extra + 1; }
-    else { out += static_cast<char32_t>(0xDC00 + b); ++i; }
-  }
+  for (size_t i = 0; i < s.size();) out += SiguienteCodigo(p, s.size(), i);
   return out;
 }
 
@@ -129,16 +138,44 @@ std::string RTrim(const std::string& s) {
 
 std::string Trim(const std::string& s) { return LTrim(RTrim(s)); }
 
-std::string UCase(const std::string& s) {
-  auto c = ACodigos(s);
-  for (auto& x : c) x = Mayuscula(x);
-  return DeCodigos(c);
-}
+std::string UCase(const std::string& s) { return PlegarMayusculas(s); }
 
 std::string LCase(const std::string& s) {
   auto c = ACodigos(s);
   for (auto& x : c) x = Minuscula(x);
   return DeCodigos(c);
+}
+
+std::string PlegarMayusculas(std::string_view texto) {
+  std::string r(texto);
+  auto* p = reinterpret_cast<unsigned char*>(r.data());
+  for (size_t i = 0; i < r.size(); ++i) {
+    const unsigned char b = p[i];
+    if (b < 0x80) {
+      if (b >= 'a' && b <= 'z') p[i] = static_cast<unsigned char>(b - 32);
+    } else if (b >= 0xC2 && b <= 0xDF && i + 1 < r.size() && (p[i + 1] & 0xC0) == 0x80) {
+      // Every letter of the table is a two-byte sequence, and so is its pair.
+      const char32_t c = ((b & 0x1Fu) << 6) | (p[i + 1] & 0x3Fu);
+      const char32_t m = Mayuscula(c);
+      p[i] = static_cast<unsigned char>(0xC0 | (m >> 6));
+      p[i + 1] = static_cast<unsigned char>(0x80 | (m & 0x3F));
+      ++i;
+    }
+  }
+  return r;
+}
+
+int CompararSinCaso(std::string_view a, std::string_view b) {
+  const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
+  const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    const char32_t x = Minuscula(SiguienteCodigo(pa, a.size(), i));
+    const char32_t y = Minuscula(SiguienteCodigo(pb, b.size(), j));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  return j < b.size() ? -1 : 0;
 }
 
 int Len(const std::string& s) { return static_cast<int>(ACodigos(s).size()); }

@@ -6,6 +6,7 @@
 // compare: 0 = binary (exact), 1 = text (without regard to case, accents kept).
 // Invalid arguments (a start below 1, a negative length) raise ErrorEjecucion 5.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace basic {
@@ -23,9 +24,25 @@ std::string Trim(const std::string& s);
 std::string LTrim(const std::string& s);
 std::string RTrim(const std::string& s);
 
-// Upper/lower case of ASCII and Latin-1 letters (á é í ó ú ñ ü ...).
+// The case pairs of Windows-1252's letters, the only ones the suite's texts hold: ASCII,
+// À-Þ/à-þ (not × ÷), Š/š, Œ/œ, Ž/ž, Ÿ/ÿ. No locale is consulted; any other character
+// stays. Every comparison without regard to case folds through this one table: the text
+// compare of the routines below, the searches of the lists in memory, and NOCASE and
+// LIKE on the embedded database.
+char32_t Mayuscula(char32_t c);
+char32_t Minuscula(char32_t c);
+
+// Upper/lower case by that table.
 std::string UCase(const std::string& s);
 std::string LCase(const std::string& s);
+
+// UCase for searching: every pair has the same UTF-8 length, so an offset found in the
+// folded text holds in the original.
+std::string PlegarMayusculas(std::string_view texto);
+
+// Order without regard to case: character by character, each folded to lower case by
+// the table (ASCII thus orders as SQLite's own NOCASE). -1, 0 or 1; trailing blanks count.
+int CompararSinCaso(std::string_view a, std::string_view b);
 
 int Len(const std::string& s);
 std::string Left(const std::string& s, int n);

@@ -1,5 +1,6 @@
 // Connection strings onto the two roads, ODBC failures, and what only the embedded
 // engine does (batches, dialect, identities).
+#include <algorithm>
 #include <filesystem>
 
 #include "ado_prueba.h"
@@ -129,6 +130,52 @@ TEST_F(Embebida, ArbolDeFamiliasConTopPorcentajeYSubconsulta) {
   }
   auto rs = cnn_.Execute("SELECT TOP 50 PERCENT IdFamilia FROM familias ORDER BY IdFamilia");
   EXPECT_EQ(rs->GetRows().size(), 3u);
+}
+
+TEST_F(Embebida, TopEnCadaSelectDeUnCompuesto) {
+  // TOP picks any rows of its SELECT: each group holds one value, so any pick will do.
+  cnn_.Execute("CREATE TABLE numeros (a INTEGER, g VARCHAR(1))");
+  cnn_.Execute("INSERT INTO numeros VALUES (1,'x'),(1,'x'),(1,'x'),(2,'y'),(2,'y'),(2,'y'),(3,'z')");
+  struct Caso {
+    const char* sql;
+    std::vector<long> filas;
+    bool ordenadas;  // false: compared as a set of rows
+  };
+  const Caso casos[] = {
+      {"SELECT TOP 1 a FROM numeros WHERE g = 'x' UNION SELECT TOP 1 a FROM numeros WHERE g = 'y'", {1, 2}, false},
+      {"SELECT TOP 2 a FROM numeros WHERE g = 'x' UNION ALL SELECT a FROM numeros WHERE g = 'y' ORDER BY 1 DESC",
+       {2, 2, 2, 1, 1}, true},
+      {"SELECT a FROM numeros WHERE g = 'x' UNION ALL SELECT TOP 1 a FROM numeros WHERE g = 'y' ORDER BY a",
+       {1, 1, 1, 2}, true},
+      {"SELECT TOP 2 a AS v FROM numeros WHERE g = 'x' UNION ALL SELECT TOP 1 a FROM numeros WHERE g = 'y' "
+       "UNION ALL SELECT TOP 5 a FROM numeros WHERE g = 'z' ORDER BY v DESC",
+       {3, 2, 1, 1}, true},
+      {"SELECT TOP 50 PERCENT a FROM numeros WHERE g = 'x' UNION ALL SELECT TOP 1 a FROM numeros WHERE g = 'y'",
+       {1, 1, 2}, false},
+      {"SELECT a FROM numeros EXCEPT SELECT TOP 1 a FROM numeros WHERE g = 'x'", {2, 3}, false},
+      {"SELECT TOP 1 a FROM numeros WHERE g = 'y' INTERSECT SELECT a FROM numeros", {2}, false},
+      {"SELECT COUNT(*) FROM (SELECT TOP 1 a FROM numeros WHERE g = 'x' UNION ALL "
+       "SELECT TOP 2 a FROM numeros WHERE g = 'y') s",
+       {3}, true},
+      {"SELECT COUNT(*) FROM numeros WHERE a IN (SELECT TOP 1 a FROM numeros WHERE g = 'z' UNION "
+       "SELECT TOP 1 a FROM numeros WHERE g = 'x')",
+       {4}, true},
+      {"(SELECT TOP 1 a FROM numeros ORDER BY a DESC) UNION ALL (SELECT TOP 1 a FROM numeros ORDER BY a) "
+       "ORDER BY 1",
+       {1, 3}, true},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.sql);
+    std::vector<long> filas;
+    try {
+      for (const auto& f : Filas(c.sql)) filas.push_back(f[0].Entero());
+    } catch (const ErrorEjecucion& e) {
+      ADD_FAILURE() << e.Description;
+      continue;
+    }
+    if (!c.ordenadas) std::sort(filas.begin(), filas.end());
+    EXPECT_EQ(filas, c.filas);
+  }
 }
 
 TEST_F(Embebida, LoteDeTransaccionConClaveDuplicada) {

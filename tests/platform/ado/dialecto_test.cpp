@@ -52,6 +52,37 @@ TEST(Dialecto, Traduccion) {
   for (const auto& c : casos) EXPECT_EQ(ado::TraducirTSql(c.tsql), c.sqlite) << c.tsql;
 }
 
+// Each SELECT of a compound keeps its own TOP; a final ORDER BY orders the whole.
+TEST(Dialecto, TopEnCadaSelectDeUnCompuesto) {
+  const Caso casos[] = {
+      {"select top 1 a from t union select top 1 b from u",
+       "SELECT * FROM (select a from t LIMIT 1) union SELECT * FROM (select b from u LIMIT 1)"},
+      {"SELECT TOP 2 a FROM t UNION ALL SELECT b FROM u ORDER BY 1",
+       "SELECT * FROM (SELECT a FROM t LIMIT 2) UNION ALL SELECT b FROM u ORDER BY 1"},
+      {"SELECT a FROM t UNION SELECT TOP 3 b FROM u ORDER BY a DESC",
+       "SELECT a FROM t UNION SELECT * FROM (SELECT b FROM u LIMIT 3) ORDER BY a DESC"},
+      {"SELECT a FROM t EXCEPT SELECT DISTINCT TOP 1 b FROM u",
+       "SELECT a FROM t EXCEPT SELECT * FROM (SELECT DISTINCT b FROM u LIMIT 1)"},
+      {"SELECT TOP (2) a FROM t INTERSECT SELECT b FROM u",
+       "SELECT * FROM (SELECT a FROM t LIMIT 2) INTERSECT SELECT b FROM u"},
+      {"SELECT TOP 100 PERCENT a FROM t UNION SELECT b FROM u", "SELECT a FROM t UNION SELECT b FROM u"},
+      {"SELECT TOP 50 PERCENT a FROM t UNION ALL SELECT b FROM u",
+       "SELECT * FROM (SELECT a FROM t LIMIT (SELECT CAST(ceil(COUNT(*) * 50 / 100.0) AS INTEGER) FROM "
+       "(SELECT a FROM t))) UNION ALL SELECT b FROM u"},
+      // A compound inside parentheses, and a TOP inside a member's own sub-query.
+      {"SELECT * FROM x WHERE k IN (SELECT TOP 1 a FROM t UNION SELECT TOP 1 b FROM u)",
+       "SELECT * FROM x WHERE k IN (SELECT * FROM (SELECT a FROM t LIMIT 1) UNION SELECT * FROM (SELECT b FROM u "
+       "LIMIT 1))"},
+      {"SELECT a FROM t WHERE a IN (SELECT TOP 1 b FROM u) UNION SELECT c FROM v",
+       "SELECT a FROM t WHERE a IN (SELECT b FROM u LIMIT 1) UNION SELECT c FROM v"},
+      // Members in parentheses, each with its own ORDER BY.
+      {"(SELECT TOP 1 a FROM t ORDER BY a) UNION (SELECT TOP 1 b FROM u ORDER BY b DESC)",
+       "SELECT * FROM (SELECT a FROM t ORDER BY a LIMIT 1) UNION SELECT * FROM (SELECT b FROM u ORDER BY b DESC "
+       "LIMIT 1)"},
+  };
+  for (const auto& c : casos) EXPECT_EQ(ado::TraducirTSql(c.tsql), c.sqlite) << c.tsql;
+}
+
 TEST(Dialecto, LotesSinPuntoYComa) {
   struct Lote {
     const char* lote;

@@ -2,6 +2,7 @@
 
 #include "platform/basic/error.h"
 #include "platform/basic/texto.h"
+#include "support/casos_sin_caso.h"
 
 using namespace basic;
 
@@ -18,6 +19,33 @@ TEST(Texto, CaseOfAccentedLetters) {
   EXPECT_EQ(UCase("respondió señor über ça"), "RESPONDIÓ SEÑOR ÜBER ÇA");
   EXPECT_EQ(LCase("ÁÉÍÓÚÑÜ ABC"), "áéíóúñü abc");
   EXPECT_EQ(UCase("1 × 2 ÷ 3"), "1 × 2 ÷ 3");
+}
+
+// The same table the embedded database is tested on (NOCASE and LIKE).
+TEST(Texto, FoldingAgreesWithTheTableOfCases) {
+  for (const auto& c : casos_sin_caso::kCasos) {
+    SCOPED_TRACE(std::string(c.guardado) + " / " + c.buscado);
+    const std::string g = PlegarMayusculas(c.guardado), b = PlegarMayusculas(c.buscado);
+    EXPECT_EQ(RTrim(g) == RTrim(b), c.igual);
+    EXPECT_EQ(g.rfind(b, 0) == 0, c.igual);  // the lists' search: the start of the value
+    EXPECT_EQ(CompararSinCaso(RTrim(c.guardado), RTrim(c.buscado)) == 0, c.igual);
+    EXPECT_EQ(IgualesSinCaso(RTrim(c.guardado), RTrim(c.buscado)), c.igual);
+    EXPECT_EQ(g, UCase(c.guardado));
+  }
+}
+
+TEST(Texto, FoldingKeepsBytesAndOrdersAsLowerCase) {
+  // Each pair has the same UTF-8 length, so offsets found in the folded text hold.
+  EXPECT_EQ(PlegarMayusculas("ÿšœž àþ"), "ŸŠŒŽ ÀÞ");
+  EXPECT_EQ(LCase("ŸŠŒŽ ÀÞ"), "ÿšœž àþ");
+  const std::string roto = std::string("\xC3") + "a\xA1" + "\xE2\x82\xAC" + "\xC3";
+  EXPECT_EQ(PlegarMayusculas(roto), std::string("\xC3") + "A\xA1" + "\xE2\x82\xAC" + "\xC3");
+  // Lower case decides the order, as SQLite's own NOCASE for ASCII ("_" before letters).
+  EXPECT_LT(CompararSinCaso("a_", "aB"), 0);
+  EXPECT_GT(CompararSinCaso("Zeta", "alfa"), 0);
+  EXPECT_LT(CompararSinCaso("Zeta", "álvarez"), 0);
+  EXPECT_EQ(CompararSinCaso("ÁLVAREZ", "álvarez"), 0);
+  EXPECT_LT(CompararSinCaso("ab", "ab "), 0);
 }
 
 TEST(Texto, PositionsCountCharactersNotBytes) {
