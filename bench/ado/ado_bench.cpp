@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include "platform/ado/ado.h"
+#include "platform/os/rutas.h"
+
+#include "support/informe.h"
 
 namespace {
 
@@ -68,7 +71,7 @@ void BM_Sqlite3Step(benchmark::State& state) {
 }
 
 void BM_Recordset(benchmark::State& state) {
-  ado::FijarCarpetaAplicacion(Carpeta());
+  os::FijarCarpetaAplicacion(Carpeta());
   ado::Connection cnn;
   cnn.Open("PROVIDER=SQLOLEDB;Server=sqlite;Database =bench;UId=a;Pwd=;");
   for (auto _ : state) {
@@ -89,15 +92,6 @@ void BM_Recordset(benchmark::State& state) {
 
 BENCHMARK(BM_Sqlite3Step)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Recordset)->Unit(benchmark::kMillisecond);
-
-class Informe : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> tiempos;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) tiempos[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 

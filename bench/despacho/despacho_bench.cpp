@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "companion/companion.h"
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
-#include "global/acceso.h"
-#include "global/cargar_parametros.h"
+#include "startup/acceso.h"
+#include "startup/cargar_parametros.h"
 #include "mailing/despacho.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
@@ -26,6 +26,8 @@
 #include "platform/os/procesos.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/operador_guionado.h"
+
+#include "support/informe.h"
 
 namespace fs = std::filesystem;
 
@@ -61,7 +63,6 @@ void Preparar() {
 
   ui::InstalarOperador(&gOperador);
   os::FijarCarpetaAplicacion(gApp);
-  ado::FijarCarpetaAplicacion(gApp);
   std::string cs;
   CargarParametros(false, "@Server=sqlite;@DbName=demo;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;", cs, 3);
 }
@@ -91,16 +92,6 @@ void BM_Despacho500(benchmark::State& state) {
 BENCHMARK(BM_IniciarCorreo500)->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Despacho500)->Iterations(2)->Unit(benchmark::kMillisecond);
 
-class Informe : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> tiempos;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (!r.error_occurred) tiempos[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,8 +101,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Informe informe;
   benchmark::RunSpecifiedBenchmarks(&informe);
-  const double base = informe.tiempos["BM_IniciarCorreo500/iterations:2"];
-  const double despacho = informe.tiempos["BM_Despacho500/iterations:2"];
+  const double base = informe.tiempos["BM_IniciarCorreo500"];
+  const double despacho = informe.tiempos["BM_Despacho500"];
   if (base > 0 && despacho > 0)
     std::printf("despacho de %d órdenes / %d inicios del programa de correo = %.2f (meta <= 3.00)\n", kOrdenes,
                 kOrdenes, despacho / base);

@@ -69,7 +69,6 @@ int main(int argc, char** argv) {
   const auto dir = std::filesystem::temp_directory_path() / ("bench_lookup_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   os::FijarCarpetaAplicacion(dir.string());
-  ado::FijarCarpetaAplicacion(dir.string());
   ocmailsql::CrearBaseDatos((dir / "bench.db").string(), -1, true);
   Llenar((dir / "bench.db").string(), filas);
 

@@ -16,13 +16,15 @@
 #include <unistd.h>
 
 #include "data/db_dll.h"
-#include "global/acceso.h"
+#include "startup/acceso.h"
 #include "mailing/consulta_pendientes.h"
 #include "mailing/frm_ocmailing.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/operador_guionado.h"
+
+#include "support/informe.h"
 
 namespace {
 
@@ -68,15 +70,6 @@ void BM_CargarProveedores(benchmark::State& state) {
 BENCHMARK(BM_LecturaRecordset)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_CargarProveedores)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-class Informe : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> tiempos;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) tiempos[r.run_name.function_name] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
-
 // Peak resident memory of this process, in megabytes (VmHWM).
 double PicoMemoriaMb() {
   std::ifstream status("/proc/self/status");
@@ -99,7 +92,6 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   const std::string base = ocmailsql::CrearBaseDatos(Carpeta() + "/demo.db", kPedidos);
   os::FijarCarpetaAplicacion(Carpeta());
-  ado::FijarCarpetaAplicacion(Carpeta());
 
   auto ventana = std::make_unique<frmOCMailing>();
   Ventana() = ventana.get();

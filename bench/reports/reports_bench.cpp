@@ -10,9 +10,11 @@
 #include <map>
 #include <string>
 
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
+
+#include "support/informe.h"
 
 namespace {
 
@@ -92,15 +94,6 @@ void BM_RenderOrden50(benchmark::State& state) {
 
 BENCHMARK(BM_LecturaCruda)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderOrden50)->Unit(benchmark::kMillisecond);
-
-class Informe : public benchmark::ConsoleReporter {
- public:
-  std::map<std::string, double> tiempos;  // milliseconds
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs) tiempos[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 

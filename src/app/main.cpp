@@ -16,12 +16,14 @@
 #include <unistd.h>
 
 #include "connection/frm_acceso.h"
-#include "global/acceso.h"
+#include "startup/acceso.h"
 #include "global/apariencia.h"
-#include "global/cargar_parametros.h"
+#include "startup/cargar_parametros.h"
+#include "mailing/acciones_ventana.h"
 #include "mailing/despacho.h"
 #include "mailing/frm_ocmailing.h"
 #include "platform/ui/qt/operador_qt.h"
+#include "reports/qt/vista_previa.h"
 
 namespace {
 
@@ -58,6 +60,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   ui::InstalarOperadorQt();
   InstalarVentanaAccesoQt();
+  reporte::InstalarVistaPreviaQt();
 
   bool medir = false;
   std::string captura;

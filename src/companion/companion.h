@@ -2,7 +2,7 @@
 // The companion library's shared objects: general functions, the computer, the
 // workstation INI file, window helpers and the file-open dialog. Program-wide instances
 // are created on first use (gFunciones()...) and released by LiberarCompanion() at
-// shut-down. The report object Reporte lives in companion/report.
+// shut-down. The report object Reporte and its engine live in reports/.
 #include <cstdint>
 #include <optional>
 #include <string>

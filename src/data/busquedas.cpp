@@ -25,8 +25,6 @@ int Tipo(const basic::Variant& t) {
   return static_cast<int>(basic::Val(t.Texto()));
 }
 
-// Apostrophes doubled: a value stays one literal whatever it holds.
-std::string Literal(const std::string& s) { return basic::Replace(s, "'", "''"); }
 
 // The operator dialog of the lookups: Abort/Retry/Ignore with the critical icon.
 int AvisoOperador(const ErrorEjecucion& e) {
@@ -43,9 +41,9 @@ std::string DB_Dll::CondicionPorTipo(const std::string& Campo, const std::string
                                      bool datos) const {
   switch (Tipo(Tipodato)) {
     case 8:
-      if (st) return Campo + " ='" + Literal(ValorBuscado) + "'";
-      if (datos && !conTrim) return Campo + " ='" + Literal(ValorBuscado) + "' ";
-      return "LTRIM(RTRIM(" + Campo + ")) ='" + Literal(basic::Trim(ValorBuscado)) + "'" +
+      if (st) return Campo + " ='" + basic::DoblarComillas(ValorBuscado) + "'";
+      if (datos && !conTrim) return Campo + " ='" + basic::DoblarComillas(ValorBuscado) + "' ";
+      return "LTRIM(RTRIM(" + Campo + ")) ='" + basic::DoblarComillas(basic::Trim(ValorBuscado)) + "'" +
              (datos ? " " : "");
     case 7:
       if (datos) return Campo + " = #" + basic::Trim(ValorBuscado) + "# ";

@@ -94,7 +94,6 @@ int32_t Color(const std::string& v) {
   return static_cast<int32_t>(n);
 }
 
-std::string Literal(const std::string& v) { return basic::Replace(v, "'", "''"); }
 
 std::string CfgEn(DB_Dll& db, const std::string& clave, std::string& valorAux,
                   const char* rutina) {
@@ -106,7 +105,7 @@ std::string CfgEn(DB_Dll& db, const std::string& clave, std::string& valorAux,
       {
           P([&] {
             sql = "SELECT VALOR, valoraux FROM " + gTablaConfiguracion +
-                  " with(nolock)  WHERE CLAVE = '" + Literal(Trim(clave)) + "'";
+                  " with(nolock)  WHERE CLAVE = '" + basic::DoblarComillas(Trim(clave)) + "'";
             const std::string k = Trim(clave);
             if (k == "[FECHA HASTA]" || k == "[FECHA DESDE]") sql = UCase(sql);
           }),
@@ -171,7 +170,7 @@ void GrabaCfgQZ(const std::string& clave, const basic::Variant& valor,
   basic::EjecutarIgnorando({
       P([&] {
         db.AbrirRecordset("SELECT * FROM " + gTablaConfiguracion +
-                              " with(nolock)  WHERE CLAVE = '" + Literal(clave) + "'",
+                              " with(nolock)  WHERE CLAVE = '" + basic::DoblarComillas(clave) + "'",
                           rs, db.gCnn.get(), ado::adOpenDynamic, ado::adLockOptimistic);
       }),
       P([&] {
@@ -272,7 +271,7 @@ void CargarConfiguracion(const std::string& carpetaAplicacion) {
         ado::Recordset rs;
         gUNegocio = "";
         db.AbrirRecordset("Select * from ta_usuarios  with(nolock)  where Nombre = '" +
-                              Literal(gUsuarioLogeado) + "'",
+                              basic::DoblarComillas(gUsuarioLogeado) + "'",
                           rs, nullptr, ado::adOpenForwardOnly, ado::adLockReadOnly);
         if (rs.State() != ado::adStateClosed && !rs.Eof()) {
           gUNegocio = f.SinNulo(rs.Fields("UNegocio"));

@@ -741,8 +741,8 @@ bool Lib_FrmCons3::Form_KeyDown(int KeyCode) {
     const std::string ahora = basic::Variant::DeFecha(os::sistema().Ahora()).Texto();
     gDB().EjecutaConsultaSQL(
         "INSERT INTO V_MV_FALTANTES (FechaHora,IdArticulo,Descripcion,Usuario) values('" + ahora + "','" +
-        DuplicarComillas(gFunciones().FormatearTexto(id, 25)) + "','" + DuplicarComillas(basic::Trim(desc)) +
-        "','" + DuplicarComillas(gDB().gUsuario) + "')");
+        basic::DoblarComillas(gFunciones().FormatearTexto(id, 25)) + "','" + basic::DoblarComillas(basic::Trim(desc)) +
+        "','" + basic::DoblarComillas(gDB().gUsuario) + "')");
   } catch (...) {
   }
   return true;

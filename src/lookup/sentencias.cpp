@@ -108,7 +108,6 @@ std::string SentenciaGenerada(const std::string& tabla, const std::string& colum
   return s;
 }
 
-std::string DuplicarComillas(const std::string& texto) { return basic::Replace(texto, "'", "''"); }
 
 std::string TablaDeSentencia(const std::string& sentencia) {
   const int p = basic::InStr(sentencia, "from", CompararTexto);
@@ -130,9 +129,9 @@ std::string SentenciaF5(const std::string& SQL, std::string& SentenciaBase,
   const std::string conector = Contiene(SQL, "where") ? " and " : " where ";
   if (conLike)
     return SentenciaBase + conector + prefijo + campo + " like '%" +
-           DuplicarComillas(basic::Replace(textoCaja, " ", "%")) + "%' " + ClausulaFinal;
+           basic::DoblarComillas(basic::Replace(textoCaja, " ", "%")) + "%' " + ClausulaFinal;
   textoCaja = basic::Replace(textoCaja, "*", "%");
-  return SentenciaBase + conector + prefijo + campo + " like '" + DuplicarComillas(textoCaja) + "%' " +
+  return SentenciaBase + conector + prefijo + campo + " like '" + basic::DoblarComillas(textoCaja) + "%' " +
          ClausulaFinal;
 }
 
@@ -144,5 +143,5 @@ std::string SentenciaF5Arbol(const std::string& SQL, std::string& SentenciaBase,
   else
     SentenciaBase = SQL;
   return SentenciaBase + (Contiene(SQL, "where") ? " and " : " where ") + "Descripcion like '%" +
-         DuplicarComillas(texto) + "%' " + ClausulaFinal;
+         basic::DoblarComillas(texto) + "%' " + ClausulaFinal;
 }

@@ -36,9 +36,6 @@ std::string ColumnasDeCampos(const std::string& tabla, const std::vector<std::st
 std::string SentenciaGenerada(const std::string& tabla, const std::string& columnas, long n,
                               const std::string& CampoBusqueda, const std::string& Where);
 
-// Apostrophes doubled, so a typed text stays inside its SQL literal.
-std::string DuplicarComillas(const std::string& texto);
-
 // The word after the first "from" of a statement (blank when there is none).
 std::string TablaDeSentencia(const std::string& sentencia);
 

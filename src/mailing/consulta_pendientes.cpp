@@ -7,8 +7,6 @@
 
 namespace {
 
-// A value inside a '...' literal: a typed quote must not end the literal.
-std::string Literal(const std::string& valor) { return basic::Replace(valor, "'", "''"); }
 
 constexpr const char* kCamposTodos =
     " SELECT vt_proveedores.Codigo, vt_proveedores.razon_social, vt_proveedores.Calle, "
@@ -42,9 +40,9 @@ std::string FechaFiltro(const std::string& texto) {
 
 std::string FiltroPendientes(const FiltrosPendientes& f) {
   std::string filtro;
-  if (!f.provDesde.empty()) filtro += " AND CODIGO >= '" + Literal(f.provDesde) + "' ";
-  if (!f.provHasta.empty()) filtro += " AND CODIGO <= '" + Literal(f.provHasta) + "' ";
-  if (!f.usuario.empty()) filtro += " AND USUARIO LIKE '" + Literal(f.usuario) + "%' ";
+  if (!f.provDesde.empty()) filtro += " AND CODIGO >= '" + basic::DoblarComillas(f.provDesde) + "' ";
+  if (!f.provHasta.empty()) filtro += " AND CODIGO <= '" + basic::DoblarComillas(f.provHasta) + "' ";
+  if (!f.usuario.empty()) filtro += " AND USUARIO LIKE '" + basic::DoblarComillas(f.usuario) + "%' ";
   if (basic::IsDate(f.fechaDesde)) filtro += " AND FECHA >= '" + FechaFiltro(f.fechaDesde) + "' ";
   if (basic::IsDate(f.fechaHasta)) filtro += " AND FECHA <= '" + FechaFiltro(f.fechaHasta) + "' ";
   return filtro;

@@ -5,12 +5,10 @@
 #include <thread>
 
 #include "companion/companion.h"
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
 #include "global/configuracion.h"
 #include "global/contexto.h"
-#include "mailing/frm_ocmailing.h"
-#include "mailing/vista_previa.h"
 #include "platform/ado/ado.h"
 #include "platform/basic/archivos.h"
 #include "platform/basic/error.h"
@@ -32,7 +30,7 @@ constexpr const char* kTitulo = "Aviso al Usuario";
 constexpr const char* kSinSeleccion = "No Hay Proveedores Seleccionados!!!";
 constexpr const char* kSeguir = "\n\n¿Continúa con las órdenes siguientes?";
 
-std::string Q(const std::string& s) { return ComillasDobladas(s); }
+std::string Q(const std::string& s) { return basic::DoblarComillas(s); }
 
 std::string NombrarOrden(const ResultadoOrden& o) {
   return "la orden de compra " + o.idComprobante + " del proveedor " + o.cuenta;
@@ -342,7 +340,6 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
 
 // ---- Pieces ----
 
-std::string ComillasDobladas(const std::string& valor) { return basic::Replace(valor, "'", "''"); }
 
 namespace {
 std::string TextoFecha(basic::Fecha ahora) {
@@ -428,28 +425,4 @@ std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion) {
 std::string LineaComandoCorreo(const std::string& carpetaAplicacion) {
   const std::string app = gFunciones().AgregarBarra(carpetaAplicacion);
   return app + "TSPOST.EXE " + app + "cfgMail.txt ;vxqr@";
-}
-
-// ---- The window ----
-
-std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
-  std::vector<FilaDespacho> filas;
-  const int n = frm.CantidadFilas();
-  filas.reserve(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    const FilaPendiente& f = frm.Fila(i);
-    filas.push_back({f.Texto(), f.SubItem(colTC), f.SubItem(colIdComprobante), f.SubItem(colMail),
-                     frm.FilaMarcada(i)});
-  }
-  return filas;
-}
-
-void EnviarDesdeVentana(frmOCMailing& frm) {
-  Despacho().Ejecutar(FilasDeVentana(frm), frm.TextoCampo("ENCABEZADO"), frm.TextoCampo("PIEDEPAGINA"),
-                      [&frm] { frm.RecargarLista(); });
-}
-
-void ConectarEnvioYVista(frmOCMailing& frm) {
-  frm.FijarAccionEnviar([](frmOCMailing& f) { EnviarDesdeVentana(f); });
-  frm.FijarAccionVer([](frmOCMailing& f) { VerDesdeVentana(f); });
 }

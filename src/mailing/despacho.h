@@ -31,8 +31,6 @@
 
 #include "platform/basic/variant.h"
 
-class frmOCMailing;
-
 // One row of the pending-order list, as the run reads it.
 struct FilaDespacho {
   std::string cuenta;         // supplier code (row text)
@@ -97,9 +95,6 @@ class Despacho {
 
 // ---- The pieces of the run, each as the run uses it ----
 
-// A value for a place between single quotes: quotes doubled.
-std::string ComillasDobladas(const std::string& valor);
-
 // «app»/E-MAILS/ENVIOS/«date»/«time» for that moment: the short date with "/" as "-" and
 // the time with ":" as ".". Not created.
 std::string RutaCarpetaEnvio(const std::string& carpetaAplicacion, basic::Fecha ahora);
@@ -126,13 +121,3 @@ std::string TextoTrabajoCorreo(const std::string& destinatario, const std::strin
 // Full path of the job file and the mail program's command line.
 std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion);
 std::string LineaComandoCorreo(const std::string& carpetaAplicacion);
-
-// ---- The window ----
-
-// The rows of the window's list, in list order.
-std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm);
-// CmdEnviar_Click: the run on the window's rows, subject ("ENCABEZADO") and message
-// ("PIEDEPAGINA"), reloading the list afterwards.
-void EnviarDesdeVentana(frmOCMailing& frm);
-// Installs the dispatch run ("&Enviar") and the preview ("&Ver") on the window.
-void ConectarEnvioYVista(frmOCMailing& frm);

@@ -31,9 +31,9 @@
 
 #include "companion/companion.h"
 #include "data/db_dll.h"
-#include "global/acceso.h"
+#include "startup/acceso.h"
 #include "global/apariencia.h"
-#include "global/cargar_parametros.h"
+#include "startup/cargar_parametros.h"
 #include "lookup/lib_clscons3.h"
 #include "mailing/consulta_pendientes.h"
 #include "mailing/modelo_proveedores.h"

@@ -1,10 +1,10 @@
 #include "mailing/vista_previa.h"
 
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "global/contexto.h"
-#include "mailing/frm_ocmailing.h"
 #include "platform/basic/error.h"
 #include "platform/ui/operador.h"
+#include "platform/basic/texto.h"
 
 namespace {
 constexpr const char* kTitulo = "Aviso al Usuario";
@@ -19,9 +19,9 @@ std::string FormulaVistaPrevia(const std::vector<FilaDespacho>& filas, bool conE
     const FilaDespacho& f = filas[i];
     if (!f.marcada) continue;
     if (hay) formula += " OR ";
-    formula += "{V_OC_pendientes.Cuenta} = '" + ComillasDobladas(f.cuenta) + "' AND {V_OC_pendientes.TC} ='" +
-               ComillasDobladas(f.tc) + "' AND {V_OC_pendientes.IDCOMPROBANTE}='" +
-               ComillasDobladas(f.idComprobante) + "'";
+    formula += "{V_OC_pendientes.Cuenta} = '" + basic::DoblarComillas(f.cuenta) + "' AND {V_OC_pendientes.TC} ='" +
+               basic::DoblarComillas(f.tc) + "' AND {V_OC_pendientes.IDCOMPROBANTE}='" +
+               basic::DoblarComillas(f.idComprobante) + "'";
     hay = true;
   }
   if (conEnvioPendiente) formula += " and isnull({V_OC_pendientes.fechaenviomail})";
@@ -57,9 +57,4 @@ void VistaPrevia::CmbVer_Click() {
   }
   ui::operador().MsgBox("No se pudo mostrar el reporte OCMAIL:\n" + error, int{ui::vbOKOnly} + int{ui::vbCritical},
                         kTitulo);
-}
-
-void VerDesdeVentana(frmOCMailing& frm) {
-  VistaPrevia vista{FilasDeVentana(frm), frm.ConEnvioPendiente()};
-  vista.CmbVer_Click();
 }

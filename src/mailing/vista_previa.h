@@ -26,6 +26,3 @@ struct VistaPrevia {
   // Returns true when the report ran. Failures of the engine go to the caller.
   bool Aceptar();
 };
-
-// CmbVer_Click on the window's rows and switch.
-void VerDesdeVentana(frmOCMailing& frm);

@@ -19,7 +19,6 @@ using basic::P;
 
 // Values pasted into the statements below go between single quotes: a quote inside is
 // doubled so that a name such as "O'Brien|..." cannot break the statement.
-std::string Q(const std::string& s) { return basic::Replace(s, "'", "''"); }
 
 const basic::Variant kTexto(int32_t{8});
 
@@ -167,7 +166,7 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
           P([&] {
             EsElectronico = gDB().ExisteEnTabla(
                 "V_MV_CPTE_ELECTRONICOS", Tipo, "TC", nullptr, kTexto,
-                " TC='" + Q(Tipo) + "' AND IDCOMPROBANTE='" + Q(basic::Trim(Comprobante)) + "'", true);
+                " TC='" + basic::DoblarComillas(Tipo) + "' AND IDCOMPROBANTE='" + basic::DoblarComillas(basic::Trim(Comprobante)) + "'", true);
           }),
           // 2. The workstation-specific name first.
           P([&] {
@@ -176,7 +175,7 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
           }),
           // 3. The row under that name.
           P([&] {
-            abrir(kSelectReportes + Q(basic::Trim(NombreRpt)) + "'", rsReporte);
+            abrir(kSelectReportes + basic::DoblarComillas(basic::Trim(NombreRpt)) + "'", rsReporte);
             filaEquipo = TieneFila(rsReporte);
           }),
           P([&] {
@@ -188,7 +187,7 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
           // 4. The plain name: empty copy columns repeat the copy before them.
           P([&] {
             if (filaEquipo) return;
-            abrir(kSelectReportes + Q(basic::Trim(NombreBase)) + "'", rsNombre);
+            abrir(kSelectReportes + basic::DoblarComillas(basic::Trim(NombreBase)) + "'", rsNombre);
             filaNombre = TieneFila(rsNombre);
           }),
           P([&] {
@@ -227,13 +226,13 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
             if (!esRemito) return;
             Unidad = gDB()
                          .DatosTabla("V_MV_CPTE", Comprobante, "UNEGOCIO", "IDCOMPROBANTE", kTexto,
-                                     " TC='RM' AND IDCOMPROBANTE='" + Q(Comprobante) + "'", true, false)
+                                     " TC='RM' AND IDCOMPROBANTE='" + basic::DoblarComillas(Comprobante) + "'", true, false)
                          .Texto();
           }),
           P([&] {
             if (!esRemito || basic::Trim(Unidad).empty()) return;
             std::string Codigo = f.FormatearTexto(Unidad, 4);
-            abrir("SELECT * FROM V_TA_UNIDADNEGOCIO WHERE CODIGO='" + Q(Codigo) + "'", rsUnidad);
+            abrir("SELECT * FROM V_TA_UNIDADNEGOCIO WHERE CODIGO='" + basic::DoblarComillas(Codigo) + "'", rsUnidad);
           }),
           P([&] {
             if (!esRemito || basic::Trim(Unidad).empty()) return;
@@ -258,7 +257,7 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
             bool propia = false;
             if (!basic::Trim(Comprobante).empty()) {
               abrir("SELECT * FROM V_TA_UNIDADNEGOCIO WHERE LTRIM(PDV)='" +
-                        Q(basic::Trim(basic::Left(Comprobante, 4))) + "'",
+                        basic::DoblarComillas(basic::Trim(basic::Left(Comprobante, 4))) + "'",
                     rsPdv);
               if (TieneFila(rsPdv) && UsaEfc(rsPdv.Fields("usaefc").Value()) &&
                   !basic::Trim(Columna(rsPdv, "ruta_reporte")).empty()) {

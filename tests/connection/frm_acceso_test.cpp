@@ -21,7 +21,6 @@ class Acceso : public ::testing::Test {
  protected:
   void SetUp() override {
     os::FijarCarpetaAplicacion(dir.str());
-    ado::FijarCarpetaAplicacion(dir.str());
     sistema.entorno = {{"HOME", dir / "home"}, {"temp", dir.str()}};
     os::InstalarSistema(&sistema);
     os::InstalarProcesos(&procesos);
@@ -30,7 +29,6 @@ class Acceso : public ::testing::Test {
     LiberarInstanciasDB();
     os::InstalarProcesos(nullptr);
     os::InstalarSistema(nullptr);
-    ado::FijarCarpetaAplicacion("");
     os::FijarCarpetaAplicacion("");
   }
   // An embedded database file the standard login can open.

@@ -113,7 +113,6 @@ std::function<void(ui::VentanaModal&)> ResponderVentana(std::string servidor, st
 EntornoDatos::EntornoDatos() {
   archivo = dir / "base.db";
   Sql(kEsquema);
-  ado::FijarCarpetaAplicacion(dir.str());
   os::FijarCarpetaAplicacion(dir.str());
   reloj.ahora = basic::DateSerial(2024, 3, 7) + basic::TimeSerial(9, 5, 30);
   os::InstalarSistema(&reloj);
@@ -129,7 +128,6 @@ EntornoDatos::~EntornoDatos() {
   InstalarFabricaVentanaAcceso(nullptr);
   ui::InstalarOperador(nullptr);
   os::InstalarSistema(nullptr);
-  ado::FijarCarpetaAplicacion("");
   os::FijarCarpetaAplicacion("");
 }
 

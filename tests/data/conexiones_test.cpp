@@ -9,21 +9,10 @@
 #include <filesystem>
 
 #include "apoyo_datos.h"
+#include "support/puertos.h"
 
 namespace {
 
-// A loopback port nobody listens on.
-int PuertoCerrado() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  close(s);
-  return ntohs(a.sin_port);
-}
 
 class Conexiones : public ::testing::Test {
  protected:
@@ -150,7 +139,7 @@ TEST_F(Conexiones, ConnectionWindowExchange) {
 }
 
 TEST_F(Conexiones, RefusedServerAsksAndRetriesThroughTheWindow) {
-  db.gServidor = "127.0.0.1," + std::to_string(PuertoCerrado());
+  db.gServidor = "127.0.0.1," + std::to_string(PuertoLibre());
   db.gDBName = "EMPRESA";
   db.gUsuario = "ana";
   db.gUserPassWord = "secreto";
@@ -174,7 +163,7 @@ TEST_F(Conexiones, RefusedServerAsksAndRetriesThroughTheWindow) {
                              std::to_string(e.Number) + "\rDescripcion: ";
   EXPECT_EQ(aviso.texto.substr(0, inicio.size()), inicio);
   EXPECT_NE(aviso.texto.find("\rCodigo Nativo: " + std::to_string(e.NativeError) +
-                             "\r\r\nNombre de Proceso: data_tests\r\r\n\r\n"
+                             "\r\r\nNombre de Proceso: data_test\r\r\n\r\n"
                              "1. Verifique el Usuario, contraseña y base de datos\r\n"
                              "2. Verifique el nombre del servidor, quizas necesite agregarle el "
                              "nombre de la instancia, por ejemplo : " + db.gServidor +

@@ -8,9 +8,12 @@
 #include <filesystem>
 #include <thread>
 
+#include "mailing/acciones_ventana.h"
 #include "mailing/despacho.h"
 #include "mailing/despacho_soporte.h"
 #include "mailing/frm_ocmailing.h"
+#include "support/estado_global.h"
+#include "platform/os/rutas.h"
 
 namespace {
 
@@ -32,7 +35,6 @@ class EnvioDesdeVentana : public ::testing::Test {
       fs::copy_file(e.path(), app + "/" + e.path().filename().string());
     fs::copy_file(std::string(OCMAIL_SHARE) + "/demo/TM440kv.INI", app + "/TM440kv.INI");
     os::FijarCarpetaAplicacion(app);
-    ado::FijarCarpetaAplicacion(app);
     os::InstalarSistema(&reloj);
   }
 
@@ -47,14 +49,8 @@ class EnvioDesdeVentana : public ::testing::Test {
 
   void TearDown() override {
     v.reset();
-    InstalarReporte(nullptr);
     CerrarSistemaSinSalir();
-    LiberarInstanciasDB();
-    LiberarReporte();
-    gIdAcceso = 0;
-    os::InstalarSistema(nullptr);
-    os::FijarCarpetaAplicacion("");
-    ado::FijarCarpetaAplicacion("");
+    ReiniciarEstadoGlobal();
   }
 
   // Checks only the first `n` rows; returns their (supplier, document) pairs.

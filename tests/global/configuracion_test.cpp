@@ -1,7 +1,7 @@
 // The configuration store on the demo database and the values loaded at start.
 #include <gtest/gtest.h>
 
-#include "global/cargar_parametros.h"
+#include "startup/cargar_parametros.h"
 #include "global/configuracion.h"
 #include "global/entorno.h"
 #include "platform/basic/regional.h"

@@ -12,7 +12,7 @@
 
 #include "banner/dll_display.h"
 #include "companion/companion.h"
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
 #include "data/ventana_acceso.h"
 #include "global/configuracion.h"
@@ -26,6 +26,7 @@
 #include "platform/os/rutas.h"
 #include "platform/os/sistema.h"
 #include "platform/ui/operador_guionado.h"
+#include "support/estado_global.h"
 #include "support/temp_dir.h"
 
 struct SistemaFijo : os::Sistema {
@@ -65,50 +66,21 @@ struct VentanaAccesoGuionada : VentanaAcceso {
 
 inline constexpr const char* kLineaDemo = "@Server=sqlite; @DbName=demo; @Usuario=admin; @Password=x;";
 
-// Launch context and shared objects as at process start.
-inline void ReiniciarEstadoGlobal() {
-  LiberarInstanciasDB();
-  LiberarCompanion();
-  LiberarReporte();
-  LiberarDisplay();
-  gClsCons3().gConnString.clear();
-  gClsCons3().gRutaMascaraConsultas.clear();
-  gClsCons3().gUsarMascarasConsultas = false;
-  gUsuarioLogeado.clear();
-  gCaja.clear();
-  gMenu.clear();
-  gParametroAdicional.clear();
-  gClaveEquipo.clear();
-  gFlatToolbars = 1;
-  gConnectDSN.clear();
-  gColorFondo = 0xFFFFFF;
-  gColorLetra = 0;
-  gTimeOut = 360;
-  gIdAcceso = 0;
-  gTablaConfiguracion.clear();
-  gCamposSentencia.clear();
-  InstalarFabricaVentanaAcceso(nullptr);
-}
-
 class EntornoGlobal {
  public:
   explicit EntornoGlobal(bool conBase = true) {
+    ReiniciarEstadoGlobal();
     std::filesystem::create_directories(dir.path() / "log");
     sistema.entorno = {{"temp", dir / "log"}, {"tmp", dir / "log"}};
     os::InstalarSistema(&sistema);
     ui::InstalarOperador(&op);
     os::FijarCarpetaAplicacion(dir.str());
-    ado::FijarCarpetaAplicacion(dir.str());
     ArchivoIni::FijarCarpeta("");
-    ReiniciarEstadoGlobal();
     if (conBase) ocmailsql::CrearBaseDatos(dir / "demo.db", 60);
   }
   ~EntornoGlobal() {
     ReiniciarEstadoGlobal();
-    os::FijarCarpetaAplicacion("");
-    ado::FijarCarpetaAplicacion("");
     ui::InstalarOperador(nullptr);
-    os::InstalarSistema(nullptr);
   }
   EntornoGlobal(const EntornoGlobal&) = delete;
   EntornoGlobal& operator=(const EntornoGlobal&) = delete;

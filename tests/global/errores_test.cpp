@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "global/cargar_parametros.h"
+#include "startup/cargar_parametros.h"
 #include "global/entorno.h"
 #include "global/errores.h"
 #include "support/odbc_sustituto/sustituto.h"

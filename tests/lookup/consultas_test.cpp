@@ -36,7 +36,6 @@ class Consultas : public ::testing::Test {
  protected:
   void SetUp() override {
     os::FijarCarpetaAplicacion(dir.str());
-    ado::FijarCarpetaAplicacion(dir.str());
     os::InstalarProcesos(&procesos);
     ocmailsql::CrearBaseDatos(dir / "demo.db", 8);
     DB_Dll& db = gDB();
@@ -52,7 +51,6 @@ class Consultas : public ::testing::Test {
   void TearDown() override {
     LiberarInstanciasDB();
     os::InstalarProcesos(nullptr);
-    ado::FijarCarpetaAplicacion("");
     os::FijarCarpetaAplicacion("");
   }
   void Sql(const std::string& s) {

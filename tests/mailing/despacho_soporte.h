@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
-#include "global/acceso.h"
-#include "global/cargar_parametros.h"
+#include "startup/acceso.h"
+#include "startup/cargar_parametros.h"
 #include "global/contexto.h"
 #include "mailing/despacho.h"
 #include "ocmail-sql/base_datos.h"
@@ -25,6 +25,7 @@
 #include "platform/os/rutas.h"
 #include "platform/os/sistema.h"
 #include "platform/ui/operador_guionado.h"
+#include "support/estado_global.h"
 #include "support/temp_dir.h"
 
 namespace despacho_prueba {
@@ -60,6 +61,8 @@ struct CorreoFalso : os::Procesos {
 struct ReporteGrabado : Reporte {
   std::vector<std::string> llamadas;
   using Reporte::Destino;
+  // Reads where the start-up's report object reads: the main connection.
+  ReporteGrabado() { Conexion(gDB().gCnn.get()); }
 
   void Propiedad(const std::string& nombre, basic::Variant& valor) override {
     llamadas.push_back("Propiedad " + nombre + "=" + valor.Texto());
@@ -128,7 +131,6 @@ class Aplicacion : public ::testing::Test {
     for (const auto& e : fs::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
       fs::copy_file(e.path(), app + "/" + e.path().filename().string());
     os::FijarCarpetaAplicacion(app);
-    ado::FijarCarpetaAplicacion(app);
     os::InstalarSistema(&reloj);
     std::string cs;
     CargarParametros(false, "@Server=sqlite;@DbName=" + app + "/demo.db;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;",
@@ -137,17 +139,13 @@ class Aplicacion : public ::testing::Test {
   }
 
   void TearDown() override {
+    // The test's stand-ins may be gone already: off before the shut-down uses them.
     os::InstalarProcesos(nullptr);
     InstalarReporte(nullptr);
     InstalarCanalADO(nullptr);
     opcionesDespacho() = {};
     CerrarSistemaSinSalir();
-    LiberarInstanciasDB();
-    LiberarReporte();
-    gIdAcceso = 0;
-    os::InstalarSistema(nullptr);
-    os::FijarCarpetaAplicacion("");
-    ado::FijarCarpetaAplicacion("");
+    ReiniciarEstadoGlobal();
   }
 
   std::string CarpetaEnvio() const { return app + "/E-MAILS/ENVIOS/21-05-2026/14.03.11"; }

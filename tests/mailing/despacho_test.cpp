@@ -2,10 +2,11 @@
 // report engine, a stand-in mail program and the scripted operator.
 #include <gtest/gtest.h>
 
-#include "companion/report/formula.h"
+#include "reports/formula.h"
 #include "mailing/despacho.h"
 #include "mailing/vista_previa.h"
 #include "mailing/despacho_soporte.h"
+#include "platform/basic/texto.h"
 
 namespace {
 
@@ -150,7 +151,7 @@ TEST(PiezasDespacho, ComillasDobladasYNombreDeReporte) {
   const std::string f = FormulaSeleccionOrden("O'H", "X");
   EXPECT_EQ(f, " {c_mv_cpte.cuenta}= 'O''H' AND {c_mv_cpte.idcomprobante}= 'X' AND {c_mv_cpte.tc}= 'OC'");
   EXPECT_NE(reporte::TextoArbol(*reporte::ParsearFormula(f)).find("'O''H'"), std::string::npos);
-  EXPECT_EQ(reporte::LeerFormulaValor("NombreEmpresa = '" + ComillasDobladas("D'Amico") + "'").second, "D'Amico");
+  EXPECT_EQ(reporte::LeerFormulaValor("NombreEmpresa = '" + basic::DoblarComillas("D'Amico") + "'").second, "D'Amico");
 
   EXPECT_EQ(NombreReporteOrden("000100001000X"), "OC-X");
   EXPECT_EQ(NombreReporteOrden("A1"), "OC-");

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "data/db_dll.h"
-#include "global/acceso.h"
+#include "startup/acceso.h"
 #include "global/contexto.h"
 #include "mailing/frm_ocmailing.h"
 #include "lookup/lib_frmcons3.h"
@@ -32,6 +32,7 @@
 #include "platform/os/rutas.h"
 #include "platform/ui/operador_guionado.h"
 #include "support/temp_dir.h"
+#include "support/estado_global.h"
 
 namespace {
 
@@ -73,7 +74,6 @@ class Ventana : public ::testing::Test {
   void SetUp() override {
     ocmailsql::CrearBaseDatos(Base(), kPedidos);
     os::FijarCarpetaAplicacion(dir.str());
-    ado::FijarCarpetaAplicacion(dir.str());
   }
 
   // Creates the window and runs its start-up on the test's database.
@@ -91,10 +91,7 @@ class Ventana : public ::testing::Test {
   void TearDown() override {
     v.reset();
     CerrarSistemaSinSalir();
-    LiberarInstanciasDB();
-    gIdAcceso = 0;
-    os::FijarCarpetaAplicacion("");
-    ado::FijarCarpetaAplicacion("");
+    ReiniciarEstadoGlobal();
   }
 
   // Rows the list must show for the switch and a condition on order i.

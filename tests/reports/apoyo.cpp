@@ -2,14 +2,13 @@
 
 #include <fstream>
 
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/os/rutas.h"
 
 BaseDemo::BaseDemo() {
   os::FijarCarpetaAplicacion(dir.str());
-  ado::FijarCarpetaAplicacion(dir.str());
   os::InstalarSistema(&sistema);
   ui::InstalarOperador(&op);
   std::string archivo = ocmailsql::CrearBaseDatos(dir / "demo.db", 60);
@@ -25,7 +24,6 @@ BaseDemo::~BaseDemo() {
   ui::InstalarOperador(nullptr);
   os::InstalarSistema(nullptr);
   os::FijarCarpetaAplicacion("");
-  ado::FijarCarpetaAplicacion("");
 }
 
 ado::Connection& BaseDemo::Cn() { return *gDB().gCnn; }

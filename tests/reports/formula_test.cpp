@@ -1,8 +1,8 @@
 // The selection formula language: precedence, texts, errors, and the bound SQL.
 #include <gtest/gtest.h>
 
-#include "companion/report/formula.h"
-#include "companion/report/reporte.h"
+#include "reports/formula.h"
+#include "reports/reporte.h"
 
 using reporte::Enlazar;
 using reporte::LeerFormulaValor;

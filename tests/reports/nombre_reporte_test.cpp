@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "apoyo.h"
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
 #include "reports/nombre_reporte.h"
 

@@ -22,6 +22,8 @@
 #include "support/temp_dir.h"
 #include "platform/basic/archivos.h"
 #include "tspost.h"
+#include "support/puertos.h"
+#include "platform/basic/texto.h"
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -127,17 +129,6 @@ int Esperar(pid_t pid) {
   return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
 }
 
-int PuertoLibre() {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t n = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
-  close(s);
-  return ntohs(a.sin_port);
-}
 
 bool Escucha(int puerto) {
   int s = socket(AF_INET, SOCK_STREAM, 0);
@@ -323,7 +314,7 @@ TEST_F(TspostEnvio, EnviaConStartTlsYConTlsAutenticado) {
     ServidorSmtp smtp(puerto, dir_ / ("recibidos-" + modo), {modo, "compras", "cl@ve;1 x"});
     ASSERT_TRUE(smtp.Listo());
     EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) + "\r\nSeguridad=" +
-                tspost::Mayusculas(modo) +
+                basic::UCase(modo) +
                 "\r\nUsuario=compras\r\nClave=cl@ve;1 x\r\nRemitente=compras@empresa.com\r\n"
                 "VerificarCertificado=NO\r\nTiempoEspera=20\r\n");
     EscribirTrabajo();

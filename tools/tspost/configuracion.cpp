@@ -4,6 +4,7 @@
 
 #include "companion/companion.h"
 #include "tspost.h"
+#include "platform/basic/texto.h"
 
 namespace fs = std::filesystem;
 
@@ -58,7 +59,7 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion,
     auto leer = [&](const char* clave) { return ini.LeerIni(c.archivoIni, "CORREO", clave, ""); };
     c.servidor = leer("Servidor");
     c.puerto = std::atoi(leer("Puerto").c_str());
-    std::string s = Mayusculas(leer("Seguridad"));
+    std::string s = basic::UCase(leer("Seguridad"));
     if (s == "STARTTLS") c.seguridad = Seguridad::StartTls;
     else if (s == "TLS" || s == "SSL" || s == "SMTPS") c.seguridad = Seguridad::Tls;
     c.usuario = leer("Usuario");
@@ -69,7 +70,7 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion,
     carpetaPendientes = leer("CarpetaPendientes");
     archivoLog = leer("ArchivoLog");
     if (long t = std::atol(leer("TiempoEspera").c_str()); t > 0) c.tiempoEspera = t;
-    s = Mayusculas(leer("VerificarCertificado"));
+    s = basic::UCase(leer("VerificarCertificado"));
     c.verificarCertificado = !(s == "NO" || s == "0" || s == "FALSE");
   }
   c.carpetaSalida = Ruta(carpetaSalida, c.carpetaAplicacion, "CORREO/SALIDA");

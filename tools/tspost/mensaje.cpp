@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "tspost.h"
+#include "platform/basic/texto.h"
 
 namespace fs = std::filesystem;
 
@@ -62,7 +63,7 @@ std::string LeerArchivo(const std::string& ruta) {
 }
 
 std::string TipoContenido(const std::string& nombre) {
-  std::string ext = Mayusculas(fs::path(nombre).extension().string());
+  std::string ext = basic::UCase(fs::path(nombre).extension().string());
   if (ext == ".HTML" || ext == ".HTM") return "text/html";
   if (ext == ".PDF") return "application/pdf";
   if (ext == ".TXT") return "text/plain";

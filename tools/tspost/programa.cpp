@@ -25,6 +25,7 @@
 
 #include "platform/basic/archivos.h"
 #include "tspost.h"
+#include "platform/basic/texto.h"
 
 namespace fs = std::filesystem;
 
@@ -352,7 +353,7 @@ int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPro
   std::vector<std::string> resto;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    std::string m = Mayusculas(a);
+    std::string m = basic::UCase(a);
     if (m == "--REINTENTAR" || m == "/REINTENTAR") reintentar = true;
     else if (m == "--AYUDA" || m == "/AYUDA" || m == "--HELP" || m == "-H" || m == "/?")
       ayuda = true;

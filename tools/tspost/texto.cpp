@@ -141,18 +141,4 @@ std::string CodificarEncabezado(const std::string& utf8, size_t usado) {
   return out;
 }
 
-std::string Recortar(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t");
-  if (a == std::string::npos) return "";
-  size_t b = s.find_last_not_of(" \t");
-  return s.substr(a, b - a + 1);
-}
-
-std::string Mayusculas(const std::string& s) {
-  std::string r = s;
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return r;
-}
-
 }  // namespace tspost

@@ -3,6 +3,7 @@
 
 #include "platform/basic/archivos.h"
 #include "tspost.h"
+#include "platform/basic/texto.h"
 
 namespace fs = std::filesystem;
 
@@ -22,13 +23,13 @@ std::vector<std::string> Dividir(const std::string& texto, const std::string& se
 std::string Clave(const std::string& linea) {
   size_t igual = linea.find('=');
   if (igual == std::string::npos) return "";
-  std::string k = Mayusculas(Recortar(linea.substr(0, igual)));
+  std::string k = basic::UCase(basic::RecortarEspacios(linea.substr(0, igual)));
   if (k == "DESTINATARIO" || k == "ASUNTO" || k == "MENSAJE" || k == "ARCHIVO") return k;
   return "";
 }
 
 std::string SinComillas(std::string t) {
-  t = Recortar(t);
+  t = basic::RecortarEspacios(t);
   if (t.size() >= 2 && t.front() == '"' && t.back() == '"') t = t.substr(1, t.size() - 2);
   return t;
 }
@@ -43,7 +44,7 @@ std::string Normalizar(const std::string& s) {
       r += c;
     }
   }
-  return Mayusculas(r);
+  return basic::UCase(r);
 }
 
 }  // namespace
@@ -77,14 +78,14 @@ Trabajo ParsearTrabajo(const std::string& bytes) {
     ultima = k;
     if (k == "DESTINATARIO") {
       if (!t.destinatarioTexto.empty()) t.destinatarioTexto += "; ";
-      t.destinatarioTexto += Recortar(v);
+      t.destinatarioTexto += basic::RecortarEspacios(v);
       std::string lista = v;
       for (char& c : lista)
         if (c == ',') c = ';';
       for (const auto& d : Dividir(lista, ";"))
-        if (!Recortar(d).empty()) t.destinatarios.push_back(Recortar(d));
+        if (!basic::RecortarEspacios(d).empty()) t.destinatarios.push_back(basic::RecortarEspacios(d));
     } else if (k == "ASUNTO") {
-      t.asunto = Recortar(v);
+      t.asunto = basic::RecortarEspacios(v);
     } else if (k == "MENSAJE") {
       // Each further message line comes as "MENSAJE=" + LF + text: the LF belongs to
       // the line break already made.
@@ -103,14 +104,14 @@ Trabajo ParsearTrabajo(const std::string& bytes) {
 std::string RutaDeArgumentos(const std::vector<std::string>& args) {
   std::string t;
   for (const auto& a : args) t += (t.empty() ? "" : " ") + a;
-  t = Recortar(t);
+  t = basic::RecortarEspacios(t);
   // The launch token: " ;vxqr@" as its own word, or glued to the path.
   size_t blanco = t.find_last_of(" \t");
-  if (blanco != std::string::npos && t[blanco + 1] == ';') t = Recortar(t.substr(0, blanco));
+  if (blanco != std::string::npos && t[blanco + 1] == ';') t = basic::RecortarEspacios(t.substr(0, blanco));
   else if (!t.empty() && t.front() == ';') t.clear();
   const std::string token = ";VXQR@";
-  if (t.size() >= token.size() && Mayusculas(t.substr(t.size() - token.size())) == token)
-    t = Recortar(t.substr(0, t.size() - token.size()));
+  if (t.size() >= token.size() && basic::UCase(t.substr(t.size() - token.size())) == token)
+    t = basic::RecortarEspacios(t.substr(0, t.size() - token.size()));
   return SinComillas(t);
 }
 

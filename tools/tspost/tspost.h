@@ -15,8 +15,6 @@ std::string QuotedPrintable(const std::string& texto);  // text with CR LF line 
 // length of the header name already on the line (for folding).
 std::string CodificarEncabezado(const std::string& utf8, size_t usado);
 bool EsAscii(const std::string& s);
-std::string Recortar(const std::string& s);
-std::string Mayusculas(const std::string& s);  // ASCII upper case
 
 // ---- settings (configuracion.cpp) ----
 enum class Seguridad { Ninguna, StartTls, Tls };

@@ -61,10 +61,8 @@ struct ConfiguracionOdbc {
 void FijarConfiguracionOdbc(const ConfiguracionOdbc& c);
 const ConfiguracionOdbc& ConfiguracionOdbcActual();
 
-// Folder in which embedded databases named without a path are found: the folder of the
-// running program unless set ("" restores it).
-void FijarCarpetaAplicacion(const std::string& carpeta);
-std::string CarpetaAplicacion();
+// Embedded databases named without a path are found in the application folder of
+// os::CarpetaAplicacion (tests set it with os::FijarCarpetaAplicacion).
 
 // What a connection string turns into (see conexion.cpp for the rules).
 struct DestinoConexion {

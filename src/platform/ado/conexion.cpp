@@ -33,10 +33,6 @@ ConfiguracionOdbc& Config() {
   static ConfiguracionOdbc c;
   return c;
 }
-std::string& CarpetaFijada() {
-  static std::string c;
-  return c;
-}
 
 std::string Recortar(const std::string& s) {
   size_t a = 0, b = s.size();
@@ -107,7 +103,7 @@ std::string ArchivoEmbebido(const std::string& nombre) {
   namespace fs = std::filesystem;
   fs::path p(nombre);
   if (!p.has_extension()) p += ".db";
-  if (p.is_relative()) p = fs::path(CarpetaAplicacion()) / p;
+  if (p.is_relative()) p = fs::path(os::CarpetaAplicacion()) / p;
   return os::ResolverSinCaso(p.string());
 }
 
@@ -115,14 +111,6 @@ std::string ArchivoEmbebido(const std::string& nombre) {
 
 void FijarConfiguracionOdbc(const ConfiguracionOdbc& c) { Config() = c; }
 const ConfiguracionOdbc& ConfiguracionOdbcActual() { return Config(); }
-
-void FijarCarpetaAplicacion(const std::string& carpeta) { CarpetaFijada() = carpeta; }
-
-// Unless set here, the program's own application folder (which tests may also set).
-std::string CarpetaAplicacion() {
-  if (!CarpetaFijada().empty()) return CarpetaFijada();
-  return os::CarpetaAplicacion();
-}
 
 DestinoConexion ResolverConexion(const std::string& cadena, const std::string& usuario,
                                  const std::string& clave) {
@@ -203,7 +191,7 @@ DestinoConexion ResolverConexion(const std::string& cadena, const std::string& u
     std::string fuente = Buscar(p, {"data source"});
     d.catalogo = fuente;
     std::filesystem::path f(fuente);
-    d.archivo = os::ResolverSinCaso(f.is_relative() ? (std::filesystem::path(CarpetaAplicacion()) / f).string() : fuente);
+    d.archivo = os::ResolverSinCaso(f.is_relative() ? (std::filesystem::path(os::CarpetaAplicacion()) / f).string() : fuente);
     return d;
   }
   ErrorAdo(errProveedorNoEncontrado, "ADODB.Connection");

@@ -138,6 +138,13 @@ std::string RTrim(const std::string& s) {
 
 std::string Trim(const std::string& s) { return LTrim(RTrim(s)); }
 
+std::string RecortarEspacios(const std::string& s) {
+  const char* blancos = " \t\r\n\v\f";
+  const size_t a = s.find_first_not_of(blancos);
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(blancos) - a + 1);
+}
+
 std::string UCase(const std::string& s) { return PlegarMayusculas(s); }
 
 std::string LCase(const std::string& s) {
@@ -323,5 +330,7 @@ std::string Chr(int codigo) {
   Agregar(out, CodigoDeByte1252(static_cast<unsigned char>(codigo)));
   return out;
 }
+
+std::string DoblarComillas(const std::string& s) { return Replace(s, "'", "''"); }
 
 }  // namespace basic

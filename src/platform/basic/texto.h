@@ -23,6 +23,9 @@ std::string DeCodigos(const std::u32string& codigos);
 std::string Trim(const std::string& s);
 std::string LTrim(const std::string& s);
 std::string RTrim(const std::string& s);
+// Any ASCII white space at both ends (blanks, tabs, line ends): keys and values read
+// from files and connection strings.
+std::string RecortarEspacios(const std::string& s);
 
 // The case pairs of Windows-1252's letters, the only ones the suite's texts hold: ASCII,
 // À-Þ/à-þ (not × ÷), Š/š, Œ/œ, Ž/ž, Ÿ/ÿ. No locale is consulted; any other character
@@ -59,6 +62,8 @@ int InStrRev(const std::string& s, const std::string& buscado, int start = -1, i
 
 // As the classic Replace: the result starts at position start (the part before it is
 // dropped); count -1 replaces every occurrence.
+// A value for a '...' SQL literal: each quote doubled, so typed text cannot end the literal.
+std::string DoblarComillas(const std::string& s);
 std::string Replace(const std::string& s, const std::string& buscado, const std::string& nuevo,
                     int start = 1, int count = -1, int compare = 0);
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "ado_prueba.h"
+#include "platform/os/rutas.h"
 
 using namespace prueba_ado;
 using basic::Variant;
@@ -11,7 +12,7 @@ using basic::Variant;
 namespace {
 
 TEST(ResolverConexion, CadenasDeLaSuite) {
-  ado::FijarCarpetaAplicacion("/opt/app");
+  os::FijarCarpetaAplicacion("/opt/app");
   struct Caso {
     const char* cadena;
     ado::DestinoConexion::Via via;
@@ -55,7 +56,7 @@ TEST(ResolverConexion, CadenasDeLaSuite) {
   EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=S;Database =D;UId=u;Pwd=p;").cadenaOdbc,
             "DRIVER={ODBC Driver 18 for SQL Server};SERVER=S;DATABASE=D;UID=u;PWD=p;TrustServerCertificate=yes;");
   ado::FijarConfiguracionOdbc(ado::ConfiguracionOdbc{});
-  ado::FijarCarpetaAplicacion("");
+  os::FijarCarpetaAplicacion("");
 }
 
 TEST(ResolverConexion, ArchivoEmbebidoSinImportarMayusculas) {
@@ -63,7 +64,7 @@ TEST(ResolverConexion, ArchivoEmbebidoSinImportarMayusculas) {
   TempDir t;
   std::filesystem::create_directory(t / "Datos");
   WriteBytes(t / "Datos/Empresa.DB", "");
-  ado::FijarCarpetaAplicacion(t.str());
+  os::FijarCarpetaAplicacion(t.str());
   EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=sqlite;Database =datos/EMPRESA.db;").archivo,
             t / "Datos/Empresa.DB");
   EXPECT_EQ(ado::ResolverConexion("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + t / "DATOS/empresa.db")
@@ -72,7 +73,7 @@ TEST(ResolverConexion, ArchivoEmbebidoSinImportarMayusculas) {
   // A missing file keeps its name, in the folder as it exists.
   EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=sqlite;Database =DATOS/nueva;").archivo,
             t / "Datos/nueva.db");
-  ado::FijarCarpetaAplicacion("");
+  os::FijarCarpetaAplicacion("");
 }
 
 TEST(FreeTds, PuertoCerradoDejaCadaDiagnosticoEnErrors) {
@@ -103,10 +104,10 @@ class Embebida : public ::testing::Test {
       CREATE VIEW V_TA_FAMILIAS AS SELECT IdFamilia, Descripcion FROM familias;
       INSERT INTO familias VALUES ('', 'vacia'), ('1', 'Uno'), ('10', 'Diez'), ('101', 'Ciento uno'),
         ('2', 'Dos'), ('20', 'Veinte');)");
-    ado::FijarCarpetaAplicacion(dir_.str());
+    os::FijarCarpetaAplicacion(dir_.str());
     cnn_.Open("PROVIDER=SQLOLEDB;Server=sqlite;Database =prueba;UId=admin;Pwd=x;");
   }
-  void TearDown() override { ado::FijarCarpetaAplicacion(""); }
+  void TearDown() override { os::FijarCarpetaAplicacion(""); }
   std::vector<std::vector<Variant>> Filas(const std::string& sql) {
     auto rs = cnn_.Execute(sql);
     if (rs->State() != ado::adStateOpen || rs->Eof()) return {};

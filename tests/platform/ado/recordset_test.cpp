@@ -9,6 +9,7 @@
 
 #include "ado_prueba.h"
 #include "platform/basic/texto.h"
+#include "platform/os/rutas.h"
 
 using namespace prueba_ado;
 using basic::Variant;
@@ -21,9 +22,9 @@ class RecordsetTest : public ::testing::TestWithParam<Via> {
  protected:
   void SetUp() override {
     CrearBase(dir_ / "prueba.db");
-    ado::FijarCarpetaAplicacion(dir_.str());
+    os::FijarCarpetaAplicacion(dir_.str());
   }
-  void TearDown() override { ado::FijarCarpetaAplicacion(""); }
+  void TearDown() override { os::FijarCarpetaAplicacion(""); }
 
   bool Embebida() const { return GetParam() == Via::Embebida; }
 

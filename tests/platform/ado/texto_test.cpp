@@ -4,6 +4,7 @@
 
 #include "ado_prueba.h"
 #include "support/casos_sin_caso.h"
+#include "platform/os/rutas.h"
 
 using namespace prueba_ado;
 
@@ -15,10 +16,10 @@ class TextoEmbebido : public ::testing::Test {
     CrearBase(dir_ / "texto.db", R"(
       CREATE TABLE claves (c VARCHAR(40) COLLATE NOCASE PRIMARY KEY);
       CREATE TABLE libres (c VARCHAR(40) COLLATE NOCASE);)");
-    ado::FijarCarpetaAplicacion(dir_.str());
+    os::FijarCarpetaAplicacion(dir_.str());
     cnn_.Open(Cadena("texto"));
   }
-  void TearDown() override { ado::FijarCarpetaAplicacion(""); }
+  void TearDown() override { os::FijarCarpetaAplicacion(""); }
   static std::string Cadena(const std::string& base) {
     return "PROVIDER=SQLOLEDB;Server=sqlite;Database =" + base + ";UId=admin;Pwd=x;";
   }

@@ -1,11 +1,11 @@
-#include "companion/report/formula.h"
+#include "reports/formula.h"
 
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "platform/basic/formato.h"
 #include "platform/basic/texto.h"
 
@@ -245,7 +245,7 @@ std::string TextoOperando(const Operando& o) {
   switch (o.tipo) {
     case Operando::Tipo::Campo: return "{" + o.tabla + "." + o.columna + "}";
     case Operando::Tipo::Numero: return o.valor;
-    case Operando::Tipo::Texto: return "'" + basic::Replace(o.valor, "'", "''") + "'";
+    case Operando::Tipo::Texto: return "'" + basic::DoblarComillas(o.valor) + "'";
   }
   return "";
 }

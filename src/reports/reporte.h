@@ -97,8 +97,8 @@ class Reporte {
   virtual void Ejecutar(int16_t& accion);
   void Ejecutar(int16_t&& accion) { Ejecutar(accion); }
 
-  // The connection the data are read from; nullptr (the default) = the main connection
-  // of gDB. Not owned.
+  // The connection the data are read from, set by the start-up (the main connection).
+  // Not owned; Ejecutar without an open one raises errDatos.
   void Conexion(ado::Connection* cn) { conexion_ = cn; }
   ado::Connection* Conexion() const { return conexion_; }
 

@@ -1,8 +1,8 @@
-#include "global/acceso.h"
+#include "startup/acceso.h"
 
 #include "banner/dll_display.h"
 #include "companion/companion.h"
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
 #include "global/contexto.h"
 #include "global/errores.h"
@@ -39,7 +39,6 @@ const char* const kSinTarea[] = {"ALTADSN", "QZCONFIG", "QZACTUALIZA"};
 // The suite's mail program leaves no usage row at all.
 constexpr const char* kSinRegistro = "TSPOST";
 
-std::string Literal(const std::string& v) { return basic::Replace(v, "'", "''"); }
 
 std::string AhoraFormateado() {
   return basic::FormatFecha(os::sistema().Ahora(), FormatoFechaHora());
@@ -93,8 +92,8 @@ void RegistrarAcceso(const std::string& programa) {
         db.AbrirRecordset(
             "SELECT TA_TAREAS.USUARIO, TA_MENU.Proceso, TA_MENU.Clave , TA_MENU.Nombre "
             " FROM TA_TAREAS  with(nolock) INNER JOIN TA_MENU ON TA_TAREAS.TAREA = TA_MENU.Clave "
-            " WHERE (TA_TAREAS.USUARIO = '" + Literal(gUsuarioLogeado) +
-                " ') AND (TA_MENU.Proceso LIKE '%" + Literal(nombre) + "%')",
+            " WHERE (TA_TAREAS.USUARIO = '" + basic::DoblarComillas(gUsuarioLogeado) +
+                " ') AND (TA_MENU.Proceso LIKE '%" + basic::DoblarComillas(nombre) + "%')",
             rs, nullptr, ado::adOpenForwardOnly, ado::adLockReadOnly);
       }),
       P([&] {

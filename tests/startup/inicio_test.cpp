@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "global/acceso.h"
-#include "global/cargar_parametros.h"
+#include "startup/acceso.h"
+#include "startup/cargar_parametros.h"
 #include "global/entorno.h"
 #include "lookup/definiciones.h"
 

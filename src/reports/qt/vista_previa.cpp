@@ -1,4 +1,4 @@
-#include "companion/report/vista_previa.h"
+#include "reports/qt/vista_previa.h"
 
 #include <QDialog>
 #include <QFile>
@@ -33,9 +33,9 @@ bool VentanaVistaPrevia::GuardarPdf(const std::string& archivo) const {
   Preparar(impresora);
   impresora.setOutputFormat(QPrinter::PdfFormat);
   impresora.setOutputFileName(ruta);
-  impresora.setDocName(QString::fromStdString(titulo_));
+  impresora.setDocName(QString::fromStdString(Titulo()));
   QTextDocument documento;
-  documento.setHtml(QString::fromStdString(html_));
+  documento.setHtml(QString::fromStdString(Html()));
   documento.print(&impresora);
   QFileInfo info(ruta);
   return info.isFile() && info.size() > 0;
@@ -44,12 +44,12 @@ bool VentanaVistaPrevia::GuardarPdf(const std::string& archivo) const {
 void VentanaVistaPrevia::EjecutarModal() {
   QDialog ventana;
   ventana.setObjectName(QString::fromStdString(NombreVentana()));
-  ventana.setWindowTitle(QString::fromStdString(titulo_.empty() ? "Vista previa" : titulo_));
+  ventana.setWindowTitle(QString::fromStdString(Titulo().empty() ? "Vista previa" : Titulo()));
   ventana.resize(900, 700);
 
   auto* texto = new QTextBrowser(&ventana);
   texto->setOpenExternalLinks(false);
-  texto->setHtml(QString::fromStdString(html_));
+  texto->setHtml(QString::fromStdString(Html()));
 
   auto* imprimir = new QPushButton("Imprimir", &ventana);
   auto* pdf = new QPushButton("Guardar PDF", &ventana);
@@ -80,6 +80,12 @@ void VentanaVistaPrevia::EjecutarModal() {
   });
   QObject::connect(cerrar, &QPushButton::clicked, &ventana, &QDialog::accept);
   ventana.exec();
+}
+
+void InstalarVistaPreviaQt() {
+  InstalarFabricaVistaReporte([](const std::string& titulo, const std::string& html) {
+    return std::make_unique<VentanaVistaPrevia>(titulo, html);
+  });
 }
 
 }  // namespace reporte

@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "companion/report/definicion.h"
-#include "companion/report/formula.h"
+#include "reports/definicion.h"
+#include "reports/formula.h"
 
 namespace ado {
 class Connection;

@@ -1,4 +1,4 @@
-#include "companion/report/motor.h"
+#include "reports/motor.h"
 
 #include <unistd.h>
 
@@ -11,7 +11,7 @@
 
 #include <kainjow/mustache.hpp>
 
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "platform/ado/ado.h"
 #include "platform/basic/formato.h"
 #include "platform/basic/texto.h"

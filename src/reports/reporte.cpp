@@ -1,11 +1,10 @@
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 
 #include <filesystem>
 
 #include "companion/companion.h"
-#include "companion/report/motor.h"
-#include "companion/report/vista_previa.h"
-#include "data/db_dll.h"
+#include "reports/motor.h"
+#include "reports/vista_reporte.h"
 #include "platform/ado/ado.h"
 #include "platform/basic/texto.h"
 #include "platform/os/rutas.h"
@@ -101,21 +100,36 @@ void Reporte::Ejecutar(int16_t& accion) {
     throw ErrorEjecucion(errEjecucion, "Destino de reporte no disponible: " + std::to_string(destino_),
                          "Reporte");
   }
-  ado::Connection& cn = conexion_ ? *conexion_ : *gDB().gCnn;
-  if (cn.State() != ado::adStateOpen) {
+  if (!conexion_ || conexion_->State() != ado::adStateOpen) {
     throw ErrorEjecucion(errDatos, "El reporte " + trabajo_->definicion->archivo +
                                        " no puede leer sus datos: la conexión no está abierta",
                          "Reporte");
   }
-  ultimoHtml_ = reporte::GenerarHtml(*trabajo_, cn);
+  ultimoHtml_ = reporte::GenerarHtml(*trabajo_, *conexion_);
   if (destino_ == kDestinoArchivo) {
     reporte::EscribirArchivoCompleto(archivoSalida_, ultimoHtml_);
   } else {
     const auto& def = *trabajo_->definicion;
-    reporte::VentanaVistaPrevia ventana(def.titulo.empty() ? def.nombre : def.titulo, ultimoHtml_);
-    ui::operador().MostrarModal(ventana);
+    auto ventana = reporte::CrearVistaReporte(def.titulo.empty() ? def.nombre : def.titulo, ultimoHtml_);
+    ui::operador().MostrarModal(*ventana);
   }
 }
+
+namespace reporte {
+namespace {
+FabricaVistaReporte& Fabrica() {
+  static FabricaVistaReporte f;
+  return f;
+}
+}  // namespace
+
+void InstalarFabricaVistaReporte(FabricaVistaReporte f) { Fabrica() = std::move(f); }
+
+std::unique_ptr<VistaReporte> CrearVistaReporte(const std::string& titulo, const std::string& html) {
+  if (Fabrica()) return Fabrica()(titulo, html);
+  return std::make_unique<VistaReporte>(titulo, html);
+}
+}  // namespace reporte
 
 namespace {
 Reporte* instalado = nullptr;

@@ -1,4 +1,4 @@
-#include "companion/report/definicion.h"
+#include "reports/definicion.h"
 
 #include <cctype>
 #include <filesystem>
@@ -8,8 +8,8 @@
 
 #include <kainjow/mustache.hpp>
 
-#include "companion/report/formula.h"
-#include "companion/report/reporte.h"
+#include "reports/formula.h"
+#include "reports/reporte.h"
 #include "platform/basic/texto.h"
 #include "platform/os/rutas.h"
 

@@ -4,25 +4,19 @@
 // so tests drive it without a real modal loop. No Qt type in this header.
 #include <string>
 
-#include "platform/ui/operador.h"
+#include "reports/vista_reporte.h"
 
 namespace reporte {
 
-class VentanaVistaPrevia : public ui::VentanaModal {
+class VentanaVistaPrevia : public VistaReporte {
  public:
-  VentanaVistaPrevia(std::string titulo, std::string html)
-      : titulo_(std::move(titulo)), html_(std::move(html)) {}
-  std::string NombreVentana() const override { return "frmVistaPrevia"; }
+  using VistaReporte::VistaReporte;
   void EjecutarModal() override;
-
-  const std::string& Titulo() const { return titulo_; }
-  const std::string& Html() const { return html_; }
   // Writes the report as a PDF file; false when it cannot be written.
   bool GuardarPdf(const std::string& archivo) const;
-
- private:
-  std::string titulo_;
-  std::string html_;
 };
+
+// Makes the engine show this window for the window destination.
+void InstalarVistaPreviaQt();
 
 }  // namespace reporte

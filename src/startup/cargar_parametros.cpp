@@ -1,11 +1,11 @@
-#include "global/cargar_parametros.h"
+#include "startup/cargar_parametros.h"
 
 #include <exception>
 
 #include "companion/companion.h"
-#include "companion/report/reporte.h"
+#include "reports/reporte.h"
 #include "data/db_dll.h"
-#include "global/acceso.h"
+#include "startup/acceso.h"
 #include "global/configuracion.h"
 #include "global/contexto.h"
 #include "global/lanzamiento.h"
@@ -122,7 +122,9 @@ void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
         return Paso::Seguir;
       },
       P([&] {
-        if (!db.gDBName.empty()) gReporte().CarpetaSistema(carpeta);
+        if (db.gDBName.empty()) return;
+        gReporte().CarpetaSistema(carpeta);
+        gReporte().Conexion(db.gCnn.get());  // the engine reads its data here
       }),
       P([&] {
         if (!db.gDBName.empty()) db.gCnn->SetDefaultDatabase(db.gDBName);
