@@ -140,6 +140,8 @@ bool ArchivoIni::GrabarIni(const std::string& archivo, const std::string& seccio
   std::string bytes;
   std::vector<std::string> lineas;
   if (LeerBytes(ruta, bytes)) lineas = Lineas(DesdeAnsi(bytes));
+  // A UTF-8 file stays UTF-8: in Windows-1252 its other keys could lose characters.
+  const bool utf8 = bytes.rfind("\xEF\xBB\xBF", 0) == 0;
 
   int seccionEn = -1, ultimaDeSeccion = -1;
   bool hecho = false, enSeccion = false;
@@ -166,8 +168,8 @@ bool ArchivoIni::GrabarIni(const std::string& archivo, const std::string& seccio
       lineas.push_back(nueva);
     }
   }
-  std::string salida;
-  for (const auto& l : lineas) salida += basic::AWindows1252(l) + "\r\n";
+  std::string salida = utf8 ? "\xEF\xBB\xBF" : "";
+  for (const auto& l : lineas) salida += (utf8 ? l : basic::AWindows1252(l)) + "\r\n";
   std::ofstream f(ruta, std::ios::binary | std::ios::trunc);
   if (!f) return false;
   f << salida;

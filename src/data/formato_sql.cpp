@@ -1,5 +1,6 @@
 // Values and object names as pieces of SQL text.
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <string>
 
@@ -13,10 +14,16 @@ namespace {
 // ADO type values are compared by value: a number or its decimal text.
 long TipoADO(const basic::Variant& q) {
   if (q.EsNull() || q.EsEmpty()) return -1;
-  if (q.EsNumerico()) return static_cast<long>(q.Numero());
-  const std::string t = basic::Trim(q.Texto());
-  if (t.empty() || !basic::IsNumeric(t)) return -1;
-  return static_cast<long>(basic::Val(t));
+  double n = 0;
+  if (q.EsNumerico()) {
+    n = q.Numero();
+  } else {
+    const std::string t = basic::Trim(q.Texto());
+    if (t.empty() || !basic::IsNumeric(t)) return -1;
+    n = basic::Val(t);
+  }
+  // A number beyond a long is no type (and must not be converted to one).
+  return std::fabs(n) < 2147483648.0 ? static_cast<long>(n) : -1;
 }
 
 bool EsUno(const basic::Variant& q, std::initializer_list<long> tipos) {

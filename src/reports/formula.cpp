@@ -160,12 +160,21 @@ class Parser {
     return g;
   }
 
+  // Parentheses and "not" nest by recursion here and in every walk of the tree: a bound
+  // keeps a crafted formula from exhausting the stack.
+  static constexpr int kMaxAnidado = 256;
+  void Entrar() {
+    if (++anidado_ > kMaxAnidado) Falla("demasiados paréntesis o not anidados");
+  }
+
   std::unique_ptr<Nodo> No() {
     if (EsPalabra("not")) {
+      Entrar();
       ++i_;
       auto g = std::make_unique<Nodo>();
       g->tipo = Nodo::Tipo::No;
       g->hijos.push_back(No());
+      --anidado_;
       return g;
     }
     return Primario();
@@ -173,10 +182,12 @@ class Parser {
 
   std::unique_ptr<Nodo> Primario() {
     if (Actual().tipo == Token::Tipo::Abre) {
+      Entrar();
       ++i_;
       auto n = O();
       if (Actual().tipo != Token::Tipo::Cierra) Falla("falta el paréntesis de cierre");
       ++i_;
+      --anidado_;
       return n;
     }
     if (EsPalabra("isnull")) {
@@ -239,6 +250,7 @@ class Parser {
   const std::string& f_;
   std::vector<Token> t_;
   size_t i_ = 0;
+  int anidado_ = 0;
 };
 
 std::string TextoOperando(const Operando& o) {

@@ -73,6 +73,17 @@ TEST_F(Ini, GrabarIniKeepsTheRestAndReadsBack) {
   EXPECT_EQ(ini.LeerIni("otro.ini", "s", "K", ""), "v");
 }
 
+TEST_F(Ini, GrabarIniKeepsAUtf8FileUtf8) {
+  // Characters outside Windows-1252, and bytes that are no UTF-8 at all, stay as they were.
+  const std::string resto = "[ODBC]\r\nDriver=Oracle \xE2\x86\x92 \xC5\x81\xFF\r\n";
+  WriteBytes(t / "TM440kv.INI", "\xEF\xBB\xBF[Regional]\r\nFechaCorta=d/m/y\r\n" + resto);
+  EXPECT_TRUE(ini.GrabarIni("tm440kv.ini", "Regional", "FechaCorta", "dd/mm/yyyy"));
+  EXPECT_TRUE(ini.GrabarIni("tm440kv.ini", "Regional", "Hora", "hh:nn \xE2\x86\x92"));
+  EXPECT_EQ(ReadBytes(t / "TM440kv.INI"),
+            "\xEF\xBB\xBF[Regional]\r\nFechaCorta=dd/mm/yyyy\r\nHora=hh:nn \xE2\x86\x92\r\n" + resto);
+  EXPECT_EQ(ini.LeerIni("tm440kv.ini", "ODBC", "Driver", ""), "Oracle \xE2\x86\x92 \xC5\x81\xFF");
+}
+
 TEST_F(Ini, RegionalOverridesComeFromTheIniFile) {
   const basic::Regional antes = basic::regional();
   WriteBytes(t / "tm440kv.ini", "[Regional]\r\nFechaCorta=mm/dd/yyyy\r\nSeparadorDecimal=.\r\n");

@@ -44,6 +44,11 @@ TEST(ADOTypes, ClassifyByValueAsNumberOrText) {
   EXPECT_TRUE(db.ADOBoolean(Variant(int32_t{11})));
   EXPECT_FALSE(db.ADONumeric(Variant(int32_t{6})));
   EXPECT_FALSE(db.adodate(Variant("abc")));
+  // Numbers no long holds are no type, whether given as numbers or as text.
+  for (const Variant& v : {Variant(1e20), Variant(-1e300), Variant("1E20"), Variant("1E400")}) {
+    EXPECT_FALSE(db.adodate(v)) << v.Texto();
+    EXPECT_FALSE(db.ADONumeric(v)) << v.Texto();
+  }
 }
 
 TEST(NameHelpers, StripAndBracketObjectNames) {

@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "global/fuzz_lanzamiento.h"
+#include "fuzz/lanzamiento.h"
 
 TEST(LineaLanzamiento, LineasAlAzarNoRompenElLector) {
   std::mt19937 azar(20260521);

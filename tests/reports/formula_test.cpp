@@ -93,6 +93,33 @@ TEST(FormulaSeleccion, MalformedFormulaIsAClearErrorNamingIt) {
   }
 }
 
+TEST(FormulaSeleccion, NestingIsBoundedInsteadOfExhaustingTheStack) {
+  auto anidada = [](int n, bool parentesis) {
+    std::string f;
+    for (int k = 0; k < n; ++k) f += parentesis ? "(" : "not ";
+    f += "{t.a} = 1";
+    if (parentesis) f += std::string(n, ')');
+    return f;
+  };
+  for (bool parentesis : {true, false}) {
+    SCOPED_TRACE(parentesis ? "paréntesis" : "not");
+    // Deep enough for any written formula: read, written back and bound.
+    auto n = ParsearFormula(anidada(256, parentesis));
+    ASSERT_TRUE(n);
+    EXPECT_EQ(SqlFormula(*n, {}).valores.size(), 1u);
+    // Far deeper (once a stack overflow): the formula error.
+    for (int profundidad : {257, 200000}) {
+      try {
+        ParsearFormula(anidada(profundidad, parentesis));
+        ADD_FAILURE() << profundidad;
+      } catch (const ErrorEjecucion& e) {
+        EXPECT_EQ(e.Number, Reporte::errFormula);
+        EXPECT_NE(e.Description.find("anidados"), std::string::npos) << e.Description.substr(0, 200);
+      }
+    }
+  }
+}
+
 TEST(FormulaSeleccion, ValuesAreBoundAsLiteralsNeverPastedAsTyped) {
   EXPECT_EQ(Sql("{t.a} = 'O''Higgins' and not isnull({t.b}) or {t.n} >= 2.5"),
             "(((t.a = 'O''Higgins') AND (NOT (t.b IS NULL))) OR (t.n >= 2.5))");

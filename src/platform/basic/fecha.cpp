@@ -47,7 +47,10 @@ struct Partes {
   long segundos;
 };
 
+// A date outside 1/1/100 - 31/12/9999 (or not a number) has no calendar day: error 6,
+// the classic overflow, instead of an out-of-range conversion to long below.
 Partes Descomponer(Fecha f) {
+  if (!(f > -657435.0 && f < 2958466.0)) throw ErrorEjecucion(6, "Desbordamiento", "Fecha");
   const double entero = std::trunc(f);
   long dia = static_cast<long>(entero);
   long segundos = std::lround(std::fabs(f - entero) * 86400.0);

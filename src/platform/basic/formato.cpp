@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/basic/decimal.h"
+#include "platform/basic/error.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/numero.h"
 #include "platform/basic/regional.h"
@@ -334,6 +335,8 @@ std::string FormatoNumeroSeccion(double v, const std::string& p, const Separador
   double valor = std::fabs(v);
   for (int k = 0; k < porcentajes; ++k) valor *= 100;
   for (int k = 0; k < escalas; ++k) valor /= 1000;
+  // Infinity (Val of "1E999") has no digits to write: the classic overflow, not "0".
+  if (!std::isfinite(valor)) throw ErrorEjecucion(6, "Desbordamiento", "Format");
 
   int decimales = 0;
   for (const auto& it : fraccion) decimales += it.marcador;

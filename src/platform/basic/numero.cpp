@@ -170,7 +170,11 @@ double Val(const std::string& s) {
   return v == 0 ? 0.0 : v;  // no negative zero
 }
 
-bool IsNumeric(const std::string& s) { return LeerRegional(s).has_value(); }
+// A number beyond the range of a Double is not numeric: CDbl would overflow on it.
+bool IsNumeric(const std::string& s) {
+  const auto v = LeerRegional(s);
+  return v && !std::isinf(*v);
+}
 
 bool IsNumeric(const Variant& v) {
   if (v.EsNull()) return false;

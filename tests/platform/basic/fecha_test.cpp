@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "platform/basic/error.h"
 #include "platform/basic/fecha.h"
 #include "regional_guard.h"
@@ -32,6 +34,24 @@ TEST(Fecha, PartsOfADate) {
   // Before 1899 the time is a positive fraction after the minus sign.
   EXPECT_EQ(Day(-1.25), 29);
   EXPECT_EQ(Hour(-1.25), 6);
+}
+
+TEST(Fecha, DatesOutsideTheCalendarOverflow) {
+  // 1/1/100 and 31/12/9999 23:59:59 are the ends; past them (and NaN) there is no
+  // calendar day, and every date function raises 6 instead of converting out of range.
+  EXPECT_EQ(Year(DateSerial(100, 1, 1)), 100);
+  EXPECT_EQ(Year(DateSerial(9999, 12, 31) + TimeSerial(23, 59, 59)), 9999);
+  for (const Fecha f : {1e20, -1e20, 2958466.0, -657435.0, std::nan("")}) {
+    try {
+      (void)Year(f);
+      ADD_FAILURE() << f;
+    } catch (const ErrorEjecucion& e) {
+      EXPECT_EQ(e.Number, 6) << f;
+    }
+    EXPECT_THROW((void)Weekday(f), ErrorEjecucion) << f;
+    EXPECT_THROW((void)DateDiff("d", 0, f), ErrorEjecucion) << f;
+    EXPECT_THROW((void)ATm(f), ErrorEjecucion) << f;
+  }
 }
 
 TEST(Fecha, IsDateUnderTheRegionalShortDate) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "platform/basic/error.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/formato.h"
+#include "platform/basic/numero.h"
 #include "regional_guard.h"
 
 using namespace basic;
@@ -105,6 +107,34 @@ TEST(Formato, NumberTextsAndRegionalOutput) {
   EXPECT_EQ(Format(1.5), "1.5");
   EXPECT_EQ(Format(1.5, "Fixed"), "1.50");
   EXPECT_EQ(Format(0, "Yes/No"), "No");
+  // A number text beyond a Double is text, not a number that overflows.
+  EXPECT_EQ(Format("1E400", "0.00"), "1E400");
+  EXPECT_EQ(Format("-1e309", "#,##0"), "-1e309");
+}
+
+TEST(Formato, ValuesNoPatternCanWriteOverflow) {
+  struct Caso {
+    Variant valor;
+    const char* patron;
+  };
+  const Caso casos[] = {
+      // A report column of numbers given a date pattern, past the calendar.
+      {Variant(1e20), "dd/mm/yyyy"},
+      {Variant::DeFecha(-1e20), "dd/mm/yyyy"},
+      {Variant("99999999999"), "dd/mm/yyyy"},
+      // Infinity, as Val gives for "1E999", and a percentage past a Double.
+      {Variant(Val("1E999")), "0.00"},
+      {Variant(Val("-1E999")), "0.00E+00"},
+      {Variant(1e307), "0%%%"},
+  };
+  for (const auto& c : casos) {
+    try {
+      const std::string texto = Format(c.valor, c.patron);
+      ADD_FAILURE() << c.patron << " gave " << texto;
+    } catch (const ErrorEjecucion& e) {
+      EXPECT_EQ(e.Number, 6) << c.patron;
+    }
+  }
 }
 
 TEST(Formato, TextPatterns) {

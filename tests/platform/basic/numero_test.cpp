@@ -55,6 +55,20 @@ TEST(Numero, CDblUsesTheRegionalSeparators) {
   EXPECT_FALSE(IsNumeric("1234,5"));
 }
 
+TEST(Numero, NumbersBeyondADoubleAreNotNumeric) {
+  // IsNumeric says beforehand whether CDbl takes the text: these overflow it.
+  for (const char* s : {"1E400", "-1e309", "111E717", "1,5D999"}) {
+    EXPECT_FALSE(IsNumeric(s)) << s;
+    try {
+      CDbl(s);
+      ADD_FAILURE() << s;
+    } catch (const ErrorEjecucion& e) {
+      EXPECT_EQ(e.Number, 6) << s;
+    }
+  }
+  EXPECT_TRUE(IsNumeric("1E300"));
+}
+
 TEST(Numero, CLngAndCIntRoundHalfToEven) {
   EXPECT_EQ(CLng("2,5"), 2);
   EXPECT_EQ(CLng("3,5"), 4);
