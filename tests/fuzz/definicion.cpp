@@ -2,7 +2,7 @@
 // definition error. "Usar" may name a file beside the one read, never elsewhere.
 #include <cctype>
 
-#include "companion/report/definicion.h"
+#include "reports/definicion.h"
 #include "fuzz/apoyo.h"
 #include "platform/basic/error.h"
 

@@ -3,7 +3,7 @@
 // marker per bound value.
 #include <algorithm>
 
-#include "companion/report/formula.h"
+#include "reports/formula.h"
 #include "fuzz/apoyo.h"
 #include "platform/basic/error.h"
 
