@@ -19,10 +19,13 @@ constexpr long errAccesoArchivo = 75;
 
 std::string Campo(const std::string& s) { return basic::Trim(s); }
 
-// Plain text as the suite writes it; a comma or a quote inside would break the line,
-// so such a field goes between quotes (inner quotes doubled), which readers accept.
+// Plain text as the suite writes it; a comma or a quote inside would break the line, and
+// a tab or blank at either end would be dropped on reading, so such a field goes between
+// quotes (inner quotes doubled), which readers accept.
 std::string Escribir(const std::string& s) {
-  if (s.find_first_of(",\"") == std::string::npos) return s;
+  const bool bordeBlanco = !s.empty() && (s.front() == '\t' || s.front() == ' ' ||
+                                          s.back() == '\t' || s.back() == ' ');
+  if (s.find_first_of(",\"") == std::string::npos && !bordeBlanco) return s;
   std::string r = "\"";
   for (char c : s) {
     r += c;

@@ -35,6 +35,19 @@ TEST(Bases, KeyAndLineOfARegistration) {
   EXPECT_EQ(r.servidor, "s");
 }
 
+TEST(Bases, EveryFieldReadsBackAsWritten) {
+  // Commas, quotes, and tabs at either end (an unquoted field loses them on reading).
+  const std::string campos[] = {"s\t", "\ts", "\t", "a\tb", "x \t", "\"a\"", "a\"\"b", "a,b", ",",
+                                "Compañía \t"};
+  for (const std::string& c : campos) {
+    const RegistroBases r = LeerLineaBases(LineaBases(c, c, c, "p", c));
+    EXPECT_EQ(r.clave, c);
+    EXPECT_EQ(r.base, c);
+    EXPECT_EQ(r.usuario, c);
+    EXPECT_EQ(r.servidor, c);
+  }
+}
+
 TEST(Bases, LinesWithMissingOrExtraFields) {
   struct Caso {
     std::string linea;

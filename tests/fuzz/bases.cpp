@@ -17,7 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
   fuzz::Escribir(ruta, fuzz::Texto(datos, largo));
   for (const RegistroBases& r : LeerBases(ruta)) {
     const std::string linea = LineaBases(r.clave, r.base, r.usuario, "", r.servidor);
-    fuzz::Exigir(Iguales(LeerLineaBases(linea), r), "el registro escrito se lee distinto");
+    const RegistroBases leido = LeerLineaBases(linea);
+    if (!Iguales(leido, r)) {
+      std::fprintf(stderr, "registro [%s] [%s] [%s] [%s]\nlínea %s\nleído [%s] [%s] [%s] [%s]\n",
+                   r.clave.c_str(), r.base.c_str(), r.usuario.c_str(), r.servidor.c_str(),
+                   linea.c_str(), leido.clave.c_str(), leido.base.c_str(), leido.usuario.c_str(),
+                   leido.servidor.c_str());
+      fuzz::Exigir(false, "el registro escrito se lee distinto");
+    }
     (void)ClaveBases(r.base, r.servidor);
   }
   return 0;
