@@ -2,12 +2,13 @@
 // without failing, and the recipients come out trimmed and non-empty.
 #include "fuzz/apoyo.h"
 #include "tspost.h"
+#include "platform/basic/texto.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
   const std::string texto = fuzz::Texto(datos, largo);
   const tspost::Trabajo t = tspost::ParsearTrabajo(texto);
   for (const std::string& d : t.destinatarios)
-    fuzz::Exigir(!d.empty() && d == tspost::Recortar(d), "destinatario vacío o con blancos");
+    fuzz::Exigir(!d.empty() && d == basic::RecortarEspacios(d), "destinatario vacío o con blancos");
   for (const std::string& a : t.archivos) fuzz::Exigir(!a.empty(), "archivo adjunto vacío");
   std::vector<std::string> args;
   for (size_t i = 0, j; i <= texto.size(); i = j + 1) {
