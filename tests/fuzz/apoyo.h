@@ -2,6 +2,7 @@
 // Shared bits of the fuzz targets: the input as text, a private temp folder removed when
 // the fuzzer exits, and a check that aborts (so libFuzzer keeps the input) when a
 // property of the reader fails.
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <string>
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace fuzz {
@@ -26,7 +28,9 @@ inline void Exigir(bool cumple, const char* que) {
   }
 }
 
-// One folder per fuzzer process under the system temp folder, removed at exit.
+// One folder per fuzzer process under the system temp folder, removed at exit. A fuzzer
+// that stops on a finding cannot remove its own: the next one removes the folders of
+// processes that are gone.
 class Carpeta {
  public:
   static Carpeta& Unica() {
@@ -42,9 +46,23 @@ class Carpeta {
 
  private:
   Carpeta() {
-    std::string plantilla = (std::filesystem::temp_directory_path() / "ocmail-fuzz.XXXXXX").string();
-    if (!mkdtemp(plantilla.data())) std::abort();
-    ruta_ = plantilla;
+    namespace fs = std::filesystem;
+    const std::string prefijo = "ocmail-fuzz.";
+    std::error_code ec;
+    for (fs::directory_iterator it(fs::temp_directory_path(), ec), fin; !ec && it != fin;
+         it.increment(ec)) {
+      const std::string nombre = it->path().filename().string();
+      if (nombre.rfind(prefijo, 0) != 0) continue;
+      const std::string pid = nombre.substr(prefijo.size());
+      if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+      if (kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) {
+        std::error_code e;
+        fs::remove_all(it->path(), e);
+      }
+    }
+    ruta_ = (fs::temp_directory_path() / (prefijo + std::to_string(getpid()))).string();
+    fs::remove_all(ruta_, ec);
+    if (!fs::create_directory(ruta_, ec)) std::abort();
   }
   std::string ruta_;
 };
