@@ -30,15 +30,16 @@ void CrearBase() {
   Carpeta() = mkdtemp(plantilla);
   sqlite3* db = nullptr;
   sqlite3_open((Carpeta() + "/bench.db").c_str(), &db);
-  sqlite3_exec(db,
-               "CREATE TABLE ordenes (id INTEGER PRIMARY KEY, codigo VARCHAR(13), nombre VARCHAR(40), "
-               "fecha DATETIME, importe MONEY, cantidad INTEGER, precio FLOAT, activo BIT, obs VARCHAR(80), "
-               "usuario VARCHAR(20));"
-               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
-               "INSERT INTO ordenes SELECT i, printf('0001%08dA', i), 'Proveedor numero ' || i, "
-               "datetime('2024-01-01', '+' || (i % 365) || ' days'), (i % 1000) * 1.25, i % 50, i / 7.0, i % 2, "
-               "CASE WHEN i % 3 = 0 THEN NULL ELSE 'Observacion de la orden ' || i END, 'usuario' || (i % 3) FROM n;",
-               nullptr, nullptr, nullptr);
+  sqlite3_exec(
+      db,
+      "CREATE TABLE ordenes (id INTEGER PRIMARY KEY, codigo VARCHAR(13), nombre VARCHAR(40), "
+      "fecha DATETIME, importe MONEY, cantidad INTEGER, precio FLOAT, activo BIT, obs VARCHAR(80), "
+      "usuario VARCHAR(20));"
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+      "INSERT INTO ordenes SELECT i, printf('0001%08dA', i), 'Proveedor numero ' || i, "
+      "datetime('2024-01-01', '+' || (i % 365) || ' days'), (i % 1000) * 1.25, i % 50, i / 7.0, i % 2, "
+      "CASE WHEN i % 3 = 0 THEN NULL ELSE 'Observacion de la orden ' || i END, 'usuario' || (i % 3) FROM n;",
+      nullptr, nullptr, nullptr);
   sqlite3_close(db);
 }
 
@@ -55,9 +56,7 @@ void BM_Sqlite3Step(benchmark::State& state) {
         switch (sqlite3_column_type(st, c)) {
           case SQLITE_INTEGER: suma += sqlite3_column_int64(st, c); break;
           case SQLITE_FLOAT: suma += static_cast<long long>(sqlite3_column_double(st, c)); break;
-          case SQLITE_TEXT:
-            suma += sqlite3_column_bytes(st, c) + sqlite3_column_text(st, c)[0];
-            break;
+          case SQLITE_TEXT: suma += sqlite3_column_bytes(st, c) + sqlite3_column_text(st, c)[0]; break;
           default: break;
         }
       }
@@ -101,8 +100,7 @@ int main(int argc, char** argv) {
   Informe informe;
   benchmark::RunSpecifiedBenchmarks(&informe);
   double base = informe.tiempos["BM_Sqlite3Step"], rs = informe.tiempos["BM_Recordset"];
-  if (base > 0 && rs > 0)
-    std::printf("Recordset / sqlite3_step = %.2f (goal <= 2.00)\n", rs / base);
+  if (base > 0 && rs > 0) std::printf("Recordset / sqlite3_step = %.2f (goal <= 2.00)\n", rs / base);
   std::filesystem::remove_all(Carpeta());
   return 0;
 }

@@ -52,7 +52,8 @@ void Preparar() {
   sqlite3* db = nullptr;
   sqlite3_open_v2((gApp + "/demo.db").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   sqlite3_stmt* st = nullptr;
-  sqlite3_prepare_v2(db, "SELECT Cuenta, TC, IdComprobante FROM V_Oc_pendientes ORDER BY IdComprobante LIMIT 500",
+  sqlite3_prepare_v2(db,
+                     "SELECT Cuenta, TC, IdComprobante FROM V_Oc_pendientes ORDER BY IdComprobante LIMIT 500",
                      -1, &st, nullptr);
   while (sqlite3_step(st) == SQLITE_ROW) {
     auto col = [&](int c) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, c))); };
@@ -64,7 +65,8 @@ void Preparar() {
   ui::InstalarOperador(&gOperador);
   os::FijarCarpetaAplicacion(gApp);
   std::string cs;
-  CargarParametros(false, "@Server=sqlite;@DbName=demo;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;", cs, 3);
+  CargarParametros(false, "@Server=sqlite;@DbName=demo;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;", cs,
+                   3);
 }
 
 void BM_IniciarCorreo500(benchmark::State& state) {
@@ -72,7 +74,8 @@ void BM_IniciarCorreo500(benchmark::State& state) {
   const std::string linea = LineaComandoCorreo(gApp);
   for (auto _ : state) {
     for (int i = 0; i < kOrdenes; ++i) {
-      basic::EscribirLineas(trabajo, {"DESTINATARIO=compras@example.com", "ASUNTO=", "MENSAJE=", "ARCHIVO=x.html"});
+      basic::EscribirLineas(trabajo,
+                            {"DESTINATARIO=compras@example.com", "ASUNTO=", "MENSAJE=", "ARCHIVO=x.html"});
       os::procesos().EjecutarYEsperar(linea, os::vbNormalFocus);
     }
   }
@@ -104,8 +107,8 @@ int main(int argc, char** argv) {
   const double base = informe.tiempos["BM_IniciarCorreo500"];
   const double despacho = informe.tiempos["BM_Despacho500"];
   if (base > 0 && despacho > 0)
-    std::printf("despacho de %d órdenes / %d inicios del programa de correo = %.2f (meta <= 3.00)\n", kOrdenes,
-                kOrdenes, despacho / base);
+    std::printf("despacho de %d órdenes / %d inicios del programa de correo = %.2f (meta <= 3.00)\n",
+                kOrdenes, kOrdenes, despacho / base);
   CerrarSistemaSinSalir();
   LiberarInstanciasDB();
   LiberarReporte();

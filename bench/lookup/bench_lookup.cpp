@@ -44,7 +44,8 @@ void Llenar(const std::string& archivo, long filas) {
   for (long i = 0; i < filas; ++i) {
     char codigo[32], razon[96], tel[32];
     std::snprintf(codigo, sizeof codigo, "P%06ld", i);
-    std::snprintf(razon, sizeof razon, "%s %s %ld S.A.", palabras[i % 6], palabras[(i / 6) % 6], (i * 7919) % filas);
+    std::snprintf(razon, sizeof razon, "%s %s %ld S.A.", palabras[i % 6], palabras[(i / 6) % 6],
+                  (i * 7919) % filas);
     std::snprintf(tel, sizeof tel, "4%03ld-%04ld", i % 1000, i % 10000);
     sqlite3_bind_text(st, 1, codigo, -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(st, 2, razon, -1, SQLITE_TRANSIENT);
@@ -82,8 +83,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no se pudo abrir la base de prueba\n");
     return 1;
   }
-  const std::string sql = "SELECT TOP " + std::to_string(filas) +
-                          " Razon_Social, Codigo, Localidad, Telefono, Mail FROM vt_proveedores ORDER BY Codigo";
+  const std::string sql =
+      "SELECT TOP " + std::to_string(filas) +
+      " Razon_Social, Codigo, Localidad, Telefono, Mail FROM vt_proveedores ORDER BY Codigo";
 
   std::vector<double> lectura, apertura;
   long leidas = 0;

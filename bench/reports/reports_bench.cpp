@@ -24,7 +24,9 @@ const std::string kCuenta = "P001";
 const std::string kNumero = "000900000001X";
 const std::string kDonde = " WHERE Cuenta='" + kCuenta + "' AND TC='OC' AND IdComprobante='" + kNumero + "'";
 
-std::string Carpeta() { return (fs::temp_directory_path() / ("ocmail-bench-reports-" + std::to_string(::getpid()))).string(); }
+std::string Carpeta() {
+  return (fs::temp_directory_path() / ("ocmail-bench-reports-" + std::to_string(::getpid()))).string();
+}
 
 ado::Connection& Cn() {
   static ado::Connection cn;
@@ -35,30 +37,34 @@ void CrearBase() {
   fs::create_directories(Carpeta());
   std::string archivo = ocmailsql::CrearBaseDatos(Carpeta() + "/bench.db", 20);
   Cn().Open("PROVIDER=SQLOLEDB;Server=sqlite;Database =" + archivo + ";");
-  Cn().Execute("INSERT INTO c_mv_cpte (Cuenta, TC, IdComprobante, Fecha, FechaEntrega, Usuario, UNegocio,"
-               " CondicionPago, Subtotal, Iva, Total) VALUES ('" + kCuenta + "', 'OC', '" + kNumero +
-               "', '2024-03-01 00:00:00', '2024-03-15 00:00:00', 'JUAN', '   1', 'Contado', 50000, 10500, 60500)");
+  Cn().Execute(
+      "INSERT INTO c_mv_cpte (Cuenta, TC, IdComprobante, Fecha, FechaEntrega, Usuario, UNegocio,"
+      " CondicionPago, Subtotal, Iva, Total) VALUES ('" +
+      kCuenta + "', 'OC', '" + kNumero +
+      "', '2024-03-01 00:00:00', '2024-03-15 00:00:00', 'JUAN', '   1', 'Contado', 50000, 10500, 60500)");
   for (int r = 1; r <= 50; ++r) {
-    Cn().Execute("INSERT INTO c_mv_cpteser (Cuenta, TC, IdComprobante, Renglon, IdArticulo, Descripcion, Unidad,"
-                 " Cantidad, PrecioUnitario, Bonificacion, Importe) VALUES ('" + kCuenta + "', 'OC', '" + kNumero +
-                 "', " + std::to_string(r) + ", 'ART" + std::to_string(1000 + r) +
-                 "', 'Artículo de prueba \"" + std::to_string(r) + "\" con descripción larga', 'UN', " +
-                 std::to_string(r) + ", 1234.5, 0, " + std::to_string(r * 1234.5) + ")");
+    Cn().Execute(
+        "INSERT INTO c_mv_cpteser (Cuenta, TC, IdComprobante, Renglon, IdArticulo, Descripcion, Unidad,"
+        " Cantidad, PrecioUnitario, Bonificacion, Importe) VALUES ('" +
+        kCuenta + "', 'OC', '" + kNumero + "', " + std::to_string(r) + ", 'ART" + std::to_string(1000 + r) +
+        "', 'Artículo de prueba \"" + std::to_string(r) + "\" con descripción larga', 'UN', " +
+        std::to_string(r) + ", 1234.5, 0, " + std::to_string(r * 1234.5) + ")");
   }
   for (int r = 1; r <= 2; ++r) {
-    Cn().Execute("INSERT INTO c_mv_cpteobs (Cuenta, TC, IdComprobante, Renglon, Observacion) VALUES ('" + kCuenta +
-                 "', 'OC', '" + kNumero + "', " + std::to_string(r) + ", 'Entregar en Depósito Central.')");
+    Cn().Execute("INSERT INTO c_mv_cpteobs (Cuenta, TC, IdComprobante, Renglon, Observacion) VALUES ('" +
+                 kCuenta + "', 'OC', '" + kNumero + "', " + std::to_string(r) +
+                 ", 'Entregar en Depósito Central.')");
   }
 }
 
 void BM_LecturaCruda(benchmark::State& state) {
   for (auto _ : state) {
     size_t bytes = 0;
-    for (const std::string& sql :
-         {"SELECT c.*, p.* FROM c_mv_cpte c LEFT JOIN vt_proveedores p ON p.Codigo = c.Cuenta WHERE c.Cuenta='" +
-              kCuenta + "' AND c.TC='OC' AND c.IdComprobante='" + kNumero + "'",
-          "SELECT * FROM c_mv_cpteser" + kDonde + " ORDER BY Renglon",
-          "SELECT * FROM c_mv_cpteobs" + kDonde + " ORDER BY Renglon"}) {
+    for (const std::string& sql : {"SELECT c.*, p.* FROM c_mv_cpte c LEFT JOIN vt_proveedores p ON p.Codigo "
+                                   "= c.Cuenta WHERE c.Cuenta='" +
+                                       kCuenta + "' AND c.TC='OC' AND c.IdComprobante='" + kNumero + "'",
+                                   "SELECT * FROM c_mv_cpteser" + kDonde + " ORDER BY Renglon",
+                                   "SELECT * FROM c_mv_cpteobs" + kDonde + " ORDER BY Renglon"}) {
       ado::Recordset rs;
       rs.Open(sql, Cn());
       while (!rs.Eof()) {
@@ -85,8 +91,8 @@ void BM_RenderOrden50(benchmark::State& state) {
                " {c_mv_cpte.cuenta}= '" + kCuenta + "' AND {c_mv_cpte.idcomprobante}= '" + kNumero +
                    "' AND {c_mv_cpte.tc}= 'OC'",
                "DSN=bench; UID=; PWD=", "NombreEmpresa = 'Ferretería Industrial del Plata S.A.'",
-               "Direccion = 'Av. Belgrano 1450  3 B'", "Localidad= 'Buenos Aires'", "CodigoPostal= 'C1092AAO'",
-               "Telefono= 'Telefono:4555-1234'", "RP_CPTESER", "", "RP_CpteObs");
+               "Direccion = 'Av. Belgrano 1450  3 B'", "Localidad= 'Buenos Aires'",
+               "CodigoPostal= 'C1092AAO'", "Telefono= 'Telefono:4555-1234'", "RP_CPTESER", "", "RP_CpteObs");
     r.Ejecutar(20);
   }
   state.counters["bytes"] = static_cast<double>(r.UltimoHtml().size());

@@ -128,8 +128,7 @@ QPixmap Lbf_CtrlDisplay::DibujarCuadro(int n, QSize tamano) {
   // Twelve marks; the current one bright, the four before it fading behind.
   for (int i = 0; i < kCuadros; ++i) {
     const double ang = (i * 30.0 - 90.0) * pi / 180.0;
-    const QPointF punto(centro.x() + std::cos(ang) * radio * 0.78,
-                        centro.y() + std::sin(ang) * radio * 0.78);
+    const QPointF punto(centro.x() + std::cos(ang) * radio * 0.78, centro.y() + std::sin(ang) * radio * 0.78);
     const int atras = (n - i + kCuadros) % kCuadros;
     QColor c(31, 95, 168);
     double r = radio * 0.07;
@@ -149,8 +148,8 @@ QPixmap Lbf_CtrlDisplay::DibujarCuadro(int n, QSize tamano) {
   // The hand, pointing at the current mark.
   const double ang = (n * 30.0 - 90.0) * pi / 180.0;
   p.setPen(QPen(QColor(31, 95, 168), std::max(2.0, radio * 0.06), Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(centro, QPointF(centro.x() + std::cos(ang) * radio * 0.55,
-                             centro.y() + std::sin(ang) * radio * 0.55));
+  p.drawLine(centro,
+             QPointF(centro.x() + std::cos(ang) * radio * 0.55, centro.y() + std::sin(ang) * radio * 0.55));
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(31, 95, 168));
   p.drawEllipse(centro, radio * 0.08, radio * 0.08);

@@ -127,8 +127,8 @@ std::string ArchivoIni::LeerIni(const std::string& archivo, const std::string& s
   return defecto;
 }
 
-bool ArchivoIni::GrabarIni(const std::string& archivo, const std::string& seccion,
-                           const std::string& clave, const std::string& valor) const {
+bool ArchivoIni::GrabarIni(const std::string& archivo, const std::string& seccion, const std::string& clave,
+                           const std::string& valor) const {
   const std::string buscadaS = Recortar(seccion), buscadaC = Recortar(clave);
   const std::string ruta = RutaArchivo(archivo);
   if (buscadaS.empty() || buscadaC.empty() || ruta.empty()) return false;
@@ -179,7 +179,10 @@ bool ArchivoIni::GrabarIni(const std::string& archivo, const std::string& seccio
 
 void CargarRegional(const ArchivoIni& ini, const std::string& archivo) {
   static const std::string kNada = "\x01";
-  struct Clave { const char* nombre; std::string basic::Regional::*campo; };
+  struct Clave {
+    const char* nombre;
+    std::string basic::Regional::*campo;
+  };
   static const Clave claves[] = {{"FechaCorta", &basic::Regional::fechaCorta},
                                  {"Hora", &basic::Regional::hora},
                                  {"SeparadorDecimal", &basic::Regional::separadorDecimal},

@@ -33,14 +33,13 @@ class Funciones {
   // Words separated by blanks (blanks, tabs, line ends).
   int ContarPalabras(const std::string& texto) const;
   // Every occurrence of each given character (or text) removed.
-  std::string QuitarCaracter(const std::string& texto, const std::string& c1,
-                             const std::string& c2 = "", const std::string& c3 = "") const;
+  std::string QuitarCaracter(const std::string& texto, const std::string& c1, const std::string& c2 = "",
+                             const std::string& c3 = "") const;
   // Every occurrence of one character (or text) replaced by another.
   std::string ReemplazarCaracter(const std::string& texto, const std::string& viejo,
                                  const std::string& nuevo) const;
   // Every occurrence of a text replaced, compared exactly.
-  std::string Reemplazar(const std::string& texto, const std::string& viejo,
-                         const std::string& nuevo) const;
+  std::string Reemplazar(const std::string& texto, const std::string& viejo, const std::string& nuevo) const;
   // A date picked by the operator in the short-date format; "" when cancelled.
   std::string ElegirFecha() const;
   // Window hooks; windows are opaque here and nothing depends on their effect.
@@ -86,12 +85,12 @@ class ArchivoIni {
   // The value of key in section (both without regard to case; blanks around the value
   // and one pair of enclosing double quotes removed); the default for a missing file,
   // section or key. Never fails.
-  std::string LeerIni(const std::string& archivo, const std::string& seccion,
-                      const std::string& clave, const std::string& defecto) const;
+  std::string LeerIni(const std::string& archivo, const std::string& seccion, const std::string& clave,
+                      const std::string& defecto) const;
   // Writes (or replaces) the key, keeping the rest of the file. False when the file cannot
   // be written.
-  bool GrabarIni(const std::string& archivo, const std::string& seccion,
-                 const std::string& clave, const std::string& valor) const;
+  bool GrabarIni(const std::string& archivo, const std::string& seccion, const std::string& clave,
+                 const std::string& valor) const;
   // Full path of an INI file name, found whatever its case.
   std::string RutaArchivo(const std::string& archivo) const;
 

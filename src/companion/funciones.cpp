@@ -10,8 +10,7 @@ namespace {
 
 bool EsBlanco(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string ReemplazarTodo(const std::string& s, const std::string& viejo,
-                           const std::string& nuevo) {
+std::string ReemplazarTodo(const std::string& s, const std::string& viejo, const std::string& nuevo) {
   if (viejo.empty()) return s;
   std::string r;
   size_t i = 0;
@@ -57,8 +56,8 @@ basic::Moneda Funciones::ANumero(const std::string& texto) const {
   while (i < texto.size() && texto[i] == ' ') ++i;
   // The numeric run: digits and the two marks.
   const size_t inicio = i;
-  while (i < texto.size() && (std::isdigit(static_cast<unsigned char>(texto[i])) ||
-                              texto[i] == ',' || texto[i] == '.'))
+  while (i < texto.size() &&
+         (std::isdigit(static_cast<unsigned char>(texto[i])) || texto[i] == ',' || texto[i] == '.'))
     ++i;
   const std::string run = texto.substr(inicio, i - inicio);
 
@@ -130,8 +129,8 @@ int Funciones::ContarPalabras(const std::string& texto) const {
   return n;
 }
 
-std::string Funciones::QuitarCaracter(const std::string& texto, const std::string& c1,
-                                      const std::string& c2, const std::string& c3) const {
+std::string Funciones::QuitarCaracter(const std::string& texto, const std::string& c1, const std::string& c2,
+                                      const std::string& c3) const {
   std::string r = texto;
   for (const std::string* c : {&c1, &c2, &c3}) r = ReemplazarTodo(r, *c, "");
   return r;
@@ -167,8 +166,8 @@ std::string Funciones::FormatearTexto(const basic::Variant& valor, int n) const 
 int Funciones::MostrarError(const ErrorEjecucion& error, std::optional<int> botones,
                             const std::string& rutina) const {
   if (error.Number == 0) return 0;
-  const std::string mensaje = "Ha ocurrido el Siguiente Error (" + std::to_string(error.Number) +
-                              ") " + basic::Trim(error.Description);
+  const std::string mensaje = "Ha ocurrido el Siguiente Error (" + std::to_string(error.Number) + ") " +
+                              basic::Trim(error.Description);
   const std::string r = basic::Trim(rutina);
   const std::string titulo = (r.empty() ? "" : r + " - ") + "Aviso al operador!!!";
   return ui::operador().MsgBox(mensaje, botones.value_or(int{ui::vbAbortRetryIgnore} + int{ui::vbCritical}),

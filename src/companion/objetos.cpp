@@ -35,8 +35,7 @@ void Formulario::TeclaPresionada(const std::string&, int& caracter) const {
   }
 }
 
-int Formulario::IndiceControl(const std::string& nombre,
-                              const std::vector<std::string>& nombres) const {
+int Formulario::IndiceControl(const std::string& nombre, const std::vector<std::string>& nombres) const {
   const std::string buscado = basic::Trim(nombre);
   for (size_t i = 0; i < nombres.size(); ++i)
     if (basic::IgualesSinCaso(basic::Trim(nombres[i]), buscado)) return static_cast<int>(i);

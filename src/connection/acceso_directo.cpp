@@ -68,7 +68,9 @@ std::string DesdeUserDirs(const std::string& home) {
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
     if (v.rfind("$HOME", 0) == 0) v = home + v.substr(5);
     // "$HOME/" alone means no desktop folder of its own.
-    if (!v.empty() && v.front() == '/' && fs::path(v).lexically_normal() != fs::path(home + "/").lexically_normal()) return v;
+    if (!v.empty() && v.front() == '/' &&
+        fs::path(v).lexically_normal() != fs::path(home + "/").lexically_normal())
+      return v;
   }
   return "";
 }
@@ -108,8 +110,7 @@ std::string ContenidoAccesoDirecto(const std::string& programa, const std::strin
 }
 
 std::string CrearAccesoDirecto() {
-  const std::string programa =
-      gFunciones().AgregarBarra(os::CarpetaAplicacion()) + os::NombreEjecutable();
+  const std::string programa = gFunciones().AgregarBarra(os::CarpetaAplicacion()) + os::NombreEjecutable();
   const std::string carpeta = CarpetaEscritorio();
   std::error_code ec;
   fs::create_directories(carpeta, ec);
@@ -122,8 +123,7 @@ std::string CrearAccesoDirecto() {
     if (!f) throw ErrorEjecucion(errAccesoArchivo, "No se pudo escribir " + ruta);
   }
   // Desktops only start entries marked executable.
-  fs::permissions(ruta,
-                  fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+  fs::permissions(ruta, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                   fs::perm_options::add, ec);
   return ruta;
 }

@@ -23,8 +23,8 @@ std::string Campo(const std::string& s) { return basic::Trim(s); }
 // a tab or blank at either end would be dropped on reading, so such a field goes between
 // quotes (inner quotes doubled), which readers accept.
 std::string Escribir(const std::string& s) {
-  const bool bordeBlanco = !s.empty() && (s.front() == '\t' || s.front() == ' ' ||
-                                          s.back() == '\t' || s.back() == ' ');
+  const bool bordeBlanco =
+      !s.empty() && (s.front() == '\t' || s.front() == ' ' || s.back() == '\t' || s.back() == ' ');
   if (s.find_first_of(",\"") == std::string::npos && !bordeBlanco) return s;
   std::string r = "\"";
   for (char c : s) {
@@ -82,9 +82,8 @@ std::vector<RegistroBases> LeerBases(const std::string& ruta) {
   return r;
 }
 
-std::string LineaBases(const std::string& clave, const std::string& base,
-                       const std::string& usuario, const std::string& password,
-                       const std::string& servidor) {
+std::string LineaBases(const std::string& clave, const std::string& base, const std::string& usuario,
+                       const std::string& password, const std::string& servidor) {
   using basic::Trim;
   return Escribir(Trim(clave)) + "," + Escribir(Trim(base)) + "," + Escribir(Trim(usuario)) + "," +
          Escribir(Trim(gFunciones().Codificar(password))) + "," + Escribir(Trim(servidor));
@@ -104,8 +103,8 @@ void GrabarBases(const std::string& clave, const std::string& base, const std::s
   }
   std::ofstream f(ruta, std::ios::binary | std::ios::app);
   if (!f) {
-    throw ErrorEjecucion(errAccesoArchivo, "Error de acceso a la ruta o al archivo: " + ruta +
-                                               " (" + std::strerror(errno) + ")");
+    throw ErrorEjecucion(errAccesoArchivo, "Error de acceso a la ruta o al archivo: " + ruta + " (" +
+                                               std::strerror(errno) + ")");
   }
   if (terminar) f << "\r\n";
   f << basic::AWindows1252(LineaBases(clave, base, usuario, password, servidor)) << "\r\n";

@@ -6,8 +6,8 @@
 #include <vector>
 
 struct RegistroBases {
-  std::string clave;     // "EMPRESA / SRV1"
-  std::string base;      // database as typed
+  std::string clave;  // "EMPRESA / SRV1"
+  std::string base;   // database as typed
   std::string usuario;
   std::string password;  // as stored (encoded)
   std::string servidor;  // server as typed, may be server:port
@@ -31,9 +31,8 @@ std::vector<RegistroBases> LeerBases(const std::string& ruta);
 
 // The text of a line (no line end): trimmed key, database, user, Codificar(password) and
 // server. A field holding a comma or a quote is written between quotes so it reads back whole.
-std::string LineaBases(const std::string& clave, const std::string& base,
-                       const std::string& usuario, const std::string& password,
-                       const std::string& servidor);
+std::string LineaBases(const std::string& clave, const std::string& base, const std::string& usuario,
+                       const std::string& password, const std::string& servidor);
 // Appends one line to BASES.TXT (created when missing). Failures raise ErrorEjecucion.
 void GrabarBases(const std::string& clave, const std::string& base, const std::string& usuario,
                  const std::string& password, const std::string& servidor);

@@ -38,9 +38,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
 
 // Errors of the registration that only mean "go on with the next step".
-bool ErrorTolerado(long n) {
-  return n == 3704 || n == -2147023840L || n == 1056 || n == 440 || n == 20480;
-}
+bool ErrorTolerado(long n) { return n == 3704 || n == -2147023840L || n == 1056 || n == 440 || n == 20480; }
 
 // The number as the classic Str gives it: a leading blank for positive numbers.
 std::string Str(long n) { return n >= 0 ? " " + std::to_string(n) : std::to_string(n); }
@@ -82,8 +80,7 @@ void Abrir(const std::string& servidor, const std::string& usuario, const std::s
 
 }  // namespace
 
-std::string ServidorConPuerto(const std::string& servidor, const std::string& puerto,
-                              int plataforma) {
+std::string ServidorConPuerto(const std::string& servidor, const std::string& puerto, int plataforma) {
   if (plataforma != 0) return servidor;  // Oracle names a data source, not a host
   std::string s = servidor;
   const size_t dos = s.find(':');
@@ -237,7 +234,8 @@ bool frmAcceso::eventFilter(QObject* objeto, QEvent* evento) {
   if (objeto == txtUserId_ && evento->type() == QEvent::FocusIn) {
     MensajeInicial(txtUserId_);
     // The focus change selects after this event; select the hint once it settled.
-    QMetaObject::invokeMethod(this, [this] { MensajeInicial(txtUserId_); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { MensajeInicial(txtUserId_); }, Qt::QueuedConnection);
   }
   return QDialog::eventFilter(objeto, evento);
 }
@@ -263,9 +261,7 @@ void frmAcceso::llenarlist() {
         llenando_ = false;
       }),
   };
-  basic::EjecutarPasos(pasos, [](const ErrorEjecucion& e) {
-    return AvisoError(e, "FormLoad");
-  });
+  basic::EjecutarPasos(pasos, [](const ErrorEjecucion& e) { return AvisoError(e, "FormLoad"); });
   llenando_ = false;
 }
 
@@ -417,9 +413,9 @@ void frmAcceso::Registrar() {
   };
   basic::EjecutarPasos(pasos, [&](const ErrorEjecucion& e) {
     if (!ErrorTolerado(e.Number)) {
-      ui::operador().MsgBox("SQL Server start failed.  \rSQL-DMO error:  " + Str(e.Number) + " " +
-                                e.Description,
-                            ui::vbOKOnly, "");
+      ui::operador().MsgBox(
+          "SQL Server start failed.  \rSQL-DMO error:  " + Str(e.Number) + " " + e.Description, ui::vbOKOnly,
+          "");
       alLanzador = true;
     }
     return static_cast<int>(ui::vbIgnore);
@@ -435,8 +431,7 @@ bool frmAcceso::ExisteBaseDeDatos(const std::string& Servidor, const std::string
   } catch (const ErrorEjecucion&) {
   }
   const std::string cadena = "PROVIDER=" + Proveedor + ";" + "Server=" + Servidor + ";" +
-                             "Database =" + Dbname + ";" + "UId=" + Usuario + ";" + "Pwd=" +
-                             Password + ";";
+                             "Database =" + Dbname + ";" + "UId=" + Usuario + ";" + "Pwd=" + Password + ";";
   try {
     principal::Probar(cadena);
     return true;

@@ -54,9 +54,8 @@ class frmAcceso : public QDialog, public VentanaAcceso {
   // Puts the connection selected in lstBases into the text boxes.
   void AsignarDatosBase();
   // True when a connection with these values can be opened (on gDB's connection).
-  bool ExisteBaseDeDatos(const std::string& Servidor, const std::string& Dbname,
-                         const std::string& Usuario, const std::string& Password,
-                         const std::string& Proveedor);
+  bool ExisteBaseDeDatos(const std::string& Servidor, const std::string& Dbname, const std::string& Usuario,
+                         const std::string& Password, const std::string& Proveedor);
   // Writes the box's hint into it, selected, when the box is blank or holds the hint.
   void MensajeInicial(QLineEdit* ObjTxt);
   // Runs a command and waits for it, keeping the window responsive.
@@ -93,7 +92,7 @@ class frmAcceso : public QDialog, public VentanaAcceso {
   QPushButton* cmdLineaComando_ = nullptr;
 
   bool aceptar_ = false;
-  bool llenando_ = false;        // lstBases filled by code: no choice event
+  bool llenando_ = false;  // lstBases filled by code: no choice event
   bool escribiendoAyuda_ = false;
   std::string rutaBases_;
   RegistroBases datos_;
@@ -103,8 +102,7 @@ class frmAcceso : public QDialog, public VentanaAcceso {
 // The server text a connection string takes: "host:port" (as BASES.TXT keeps it) becomes
 // "host,port"; a port in the port box other than the default 1433 is added as ",port" to a
 // server without one. Oracle (plataforma 1) is left as it stands.
-std::string ServidorConPuerto(const std::string& servidor, const std::string& puerto,
-                              int plataforma);
+std::string ServidorConPuerto(const std::string& servidor, const std::string& puerto, int plataforma);
 
 // Installs the factory through which OpenServerADODB loads frmAcceso. Called at start.
 void InstalarVentanaAccesoQt();

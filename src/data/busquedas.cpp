@@ -25,11 +25,10 @@ int Tipo(const basic::Variant& t) {
   return static_cast<int>(basic::Val(t.Texto()));
 }
 
-
 // The operator dialog of the lookups: Abort/Retry/Ignore with the critical icon.
 int AvisoOperador(const ErrorEjecucion& e) {
-  return ui::operador().MsgBox(OcultarClaves(e.Description),
-                               int{ui::vbCritical} + ui::vbAbortRetryIgnore, "Aviso al Operador");
+  return ui::operador().MsgBox(OcultarClaves(e.Description), int{ui::vbCritical} + ui::vbAbortRetryIgnore,
+                               "Aviso al Operador");
 }
 
 }  // namespace
@@ -53,13 +52,12 @@ std::string DB_Dll::CondicionPorTipo(const std::string& Campo, const std::string
     case 4:
       // The leading number, written with "." so that the statement stays valid.
       return Campo + " = " + basic::Trim(basic::NumeroATexto(basic::Val(ValorBuscado), "."));
-    default:
-      return Campo + " = " + ValorBuscado;
+    default: return Campo + " = " + ValorBuscado;
   }
 }
 
-bool DB_Dll::ExisteEnTablaComun(const std::string& sentencia, ado::Connection& cn,
-                                ado::Recordset* Lrcs, bool SoloLectura, bool sinonimos) {
+bool DB_Dll::ExisteEnTablaComun(const std::string& sentencia, ado::Connection& cn, ado::Recordset* Lrcs,
+                                bool SoloLectura, bool sinonimos) {
   std::string sql = sentencia;
   bool resultado = false;
   std::shared_ptr<ado::Recordset> propio;
@@ -77,8 +75,8 @@ bool DB_Dll::ExisteEnTablaComun(const std::string& sentencia, ado::Connection& c
           resultado = !Lrcs->Bof();
         } else {
           propio = std::make_shared<ado::Recordset>();
-          canalADO().OpenRecordset(*propio, sinonimos ? ORACLE_Dicc(sql) : sql, cn,
-                                   ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
+          canalADO().OpenRecordset(*propio, sinonimos ? ORACLE_Dicc(sql) : sql, cn, ado::adOpenForwardOnly,
+                                   ado::adLockReadOnly, -1);
           resultado = !propio->Bof();
         }
       }),
@@ -91,9 +89,8 @@ bool DB_Dll::ExisteEnTablaComun(const std::string& sentencia, ado::Connection& c
 }
 
 bool DB_Dll::ExisteEnTabla(const std::string& Tabla, const std::string& ValorBuscado,
-                           const std::string& Campo, ado::Recordset* Lrcs,
-                           const basic::Variant& Tipodato, const std::string& Condicion,
-                           bool SoloLectura) {
+                           const std::string& Campo, ado::Recordset* Lrcs, const basic::Variant& Tipodato,
+                           const std::string& Condicion, bool SoloLectura) {
   std::string sql;
   if (EnBlanco(Condicion)) {
     const std::string cabeza = Tipo(Tipodato) == 8 ? "SELECT TOP 1  * FROM " : "SELECT TOP 1 * FROM ";
@@ -107,24 +104,23 @@ bool DB_Dll::ExisteEnTabla(const std::string& Tabla, const std::string& ValorBus
 }
 
 bool DB_Dll::ExisteEnTablaST(const std::string& Tabla, const std::string& ValorBuscado,
-                             const std::string& Campo, ado::Recordset* Lrcs,
-                             const basic::Variant& Tipodato, const std::string& Condicion,
-                             bool SoloLectura) {
+                             const std::string& Campo, ado::Recordset* Lrcs, const basic::Variant& Tipodato,
+                             const std::string& Condicion, bool SoloLectura) {
   std::string sql;
   if (EnBlanco(Condicion)) {
     sql = "SELECT * FROM " + Tabla + " with(nolock)   WHERE " +
           CondicionPorTipo(Campo, ValorBuscado, Tipodato, false, true, false);
   } else {
-    sql = "SELECT * FROM " + Tabla + " with(nolock)  " +
-          (Contiene(Condicion, " WHERE ") ? " " : " WHERE ") + Condicion;
+    sql = "SELECT * FROM " + Tabla + " with(nolock)  " + (Contiene(Condicion, " WHERE ") ? " " : " WHERE ") +
+          Condicion;
   }
   return ExisteEnTablaComun(sql, *gDB().gCnn, Lrcs, SoloLectura, false);
 }
 
 basic::Variant DB_Dll::DatosTabla(const std::string& Tabla, const std::string& ValorBuscado,
                                   const std::string& CampoDevuelto, const std::string& Campo,
-                                  const basic::Variant& Tipodato, const std::string& Condicion,
-                                  bool UsaTrim, bool IgnoraError) {
+                                  const basic::Variant& Tipodato, const std::string& Condicion, bool UsaTrim,
+                                  bool IgnoraError) {
   basic::Variant resultado;  // Empty until a row has been looked at
   std::string sql;
   ado::Recordset rs;
@@ -158,8 +154,7 @@ basic::Variant DB_Dll::DatosTabla(const std::string& Tabla, const std::string& V
 }
 
 basic::Variant DB_Dll::BuscaMaximo(const std::string& QueTabla, const std::string& QueCampo,
-                                   std::optional<basic::Variant> Tipo,
-                                   std::optional<std::string> Condicion) {
+                                   std::optional<basic::Variant> Tipo, std::optional<std::string> Condicion) {
   // A blank condition counts as none: " WHERE " alone would break the statement.
   if (Condicion && EnBlanco(*Condicion)) Condicion.reset();
   const bool articulos = basic::IgualesSinCaso(QueTabla, "V_MA_ARTICULOS");
@@ -192,8 +187,7 @@ basic::Variant DB_Dll::BuscaMinimo(const std::string& QueTabla, const std::strin
                                    std::optional<basic::Variant> /*Tipo*/,
                                    std::optional<std::string> Condicion) {
   if (Condicion && EnBlanco(*Condicion)) Condicion.reset();
-  const std::string sql = "SELECT MIN(" + QueCampo + ") AS MENOR FROM " + QueTabla +
-                          "  with(nolock) " +
+  const std::string sql = "SELECT MIN(" + QueCampo + ") AS MENOR FROM " + QueTabla + "  with(nolock) " +
                           (Condicion ? " WHERE " + basic::Trim(*Condicion) : "");
   ado::Recordset rs;
   canalADO().OpenRecordset(rs, sql, *gCnn, ado::adOpenForwardOnly, ado::adLockReadOnly, -1);
@@ -204,8 +198,7 @@ basic::Variant DB_Dll::BuscaMinimo(const std::string& QueTabla, const std::strin
 }
 
 basic::Variant DB_Dll::BuscaUltimoCodigo(const std::string& QueTabla, const std::string& QueCampo,
-                                         const basic::Variant& /*Tipo*/,
-                                         const std::string& Condicion) {
+                                         const basic::Variant& /*Tipo*/, const std::string& Condicion) {
   const std::string sql = "SELECT MAX(" + QueCampo + ") AS MAYOR FROM " + QueTabla +
                           (EnBlanco(Condicion) ? "" : " WHERE " + Condicion);
   ado::Recordset rs;

@@ -25,16 +25,15 @@ bool Contiene(const std::string& texto, const std::string& buscado) {
 
 // The connection failure text, built from the first entry of the Errors list.
 std::string MensajeErrorConexion(const ado::Error& e) {
-  return " Estado de Sql: " + e.SQLState + CR + "Numero de Error: " + std::to_string(e.Number) +
-         CR + "Descripcion: " + OcultarClaves(e.Description) + CR +
+  return " Estado de Sql: " + e.SQLState + CR + "Numero de Error: " + std::to_string(e.Number) + CR +
+         "Descripcion: " + OcultarClaves(e.Description) + CR +
          "Codigo Nativo: " + std::to_string(e.NativeError) + CR + CRLF +
          "Nombre de Proceso: " + os::NombreEjecutable() + CR + CRLF + CRLF +
          "1. Verifique el Usuario, contraseña y base de datos" + CRLF +
          "2. Verifique el nombre del servidor, quizas necesite agregarle el nombre de la "
          "instancia, por ejemplo : " +
-         gDB().gServidor + "\\ORBITAL" + CRLF +
-         "3. Verifique si el inicio de sesion para el usuario " + gDB().gUsuario + " existe" +
-         CRLF + CRLF + CRLF + " - Desea Intentarlo Nuevamente??? ";
+         gDB().gServidor + "\\ORBITAL" + CRLF + "3. Verifique si el inicio de sesion para el usuario " +
+         gDB().gUsuario + " existe" + CRLF + CRLF + CRLF + " - Desea Intentarlo Nuevamente??? ";
 }
 
 }  // namespace
@@ -121,9 +120,8 @@ void DB_Dll::OpenServerADODB(bool PideParametrosSQL, long lCursor, const std::st
         return Paso::Salir;
       },
       P([&] {
-        const basic::Variant admin =
-            DatosTabla("ta_usuarios", gUsuario, "Administrador", "nombre",
-                       basic::Variant(int32_t{8}), "", true, false);
+        const basic::Variant admin = DatosTabla("ta_usuarios", gUsuario, "Administrador", "nombre",
+                                                basic::Variant(int32_t{8}), "", true, false);
         gEsAdmin = basic::Val(admin.Texto()) == 1 ? Verdadero : Falso;
       }),
   };
@@ -204,9 +202,8 @@ void DB_Dll::OpenLocalADODB(const std::string& ConnString, const std::string& Ca
       if (basic::Trim(gDBName).empty() && !PedirArchivoLocal()) return;
       std::string cadena = !basic::Trim(ConnString).empty()
                                ? ConnString
-                               : "PROVIDER=" + gProveedor + ";" + "Data Source =" + gDBName +
-                                     ";" + CadenaID + "=" + gUsuario + ";" + CadenaPWD + "=" +
-                                     gUserPassWord + ";" + gExtended;
+                               : "PROVIDER=" + gProveedor + ";" + "Data Source =" + gDBName + ";" + CadenaID +
+                                     "=" + gUsuario + ";" + CadenaPWD + "=" + gUserPassWord + ";" + gExtended;
       cadena += clausulaClave;
       canalADO().Open(*gCnn, cadena, "", "", -1);
       gConnString = cadena;
@@ -226,8 +223,7 @@ void DB_Dll::OpenLocalADODB(const std::string& ConnString, const std::string& Ca
           clausulaClave = "Jet OLEDB:Database Password=" + gUserPassWord + ";";
           continue;
         }
-        const std::string clave =
-            ui::operador().InputBox("ingrese el password:", "Password Access", "");
+        const std::string clave = ui::operador().InputBox("ingrese el password:", "Password Access", "");
         if (clave.empty()) return;  // cancelled
         clausulaClave = " Jet OLEDB:Database Password=" + clave + ";";
         continue;

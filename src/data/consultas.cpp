@@ -37,9 +37,8 @@ void LimpiarAvisoTruncado(ado::Errors& errores, const std::string& sentencia) {
 
 }  // namespace
 
-void DB_Dll::AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs,
-                            ado::Connection* Conexionactiva, long CursorType, long LockType,
-                            long Options, bool ConvOracle) {
+void DB_Dll::AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs, ado::Connection* Conexionactiva,
+                            long CursorType, long LockType, long Options, bool ConvOracle) {
   int reintentos = 1;
   const std::vector<FuncionPaso> pasos = {
       P([&] { CierraRecordset(Lrcs); }),
@@ -47,16 +46,15 @@ void DB_Dll::AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs,
       P([&] {
         ado::Connection& cn = Conexionactiva ? *Conexionactiva : *gCnn;
         const bool oracle =
-            basic::InStr(gCnn->ConnectionString(), "ORACLE", basic::CompararTexto) > 1 &&
-            ConvOracle;
+            basic::InStr(gCnn->ConnectionString(), "ORACLE", basic::CompararTexto) > 1 && ConvOracle;
         const std::string fuente = oracle ? ORACLE_Dicc(SentenciaSQL) : SentenciaSQL;
         canalADO().OpenRecordset(Lrcs, fuente, cn, CursorType, LockType, Options);
       }),
   };
 
   basic::EjecutarPasos(pasos, [&](const ErrorEjecucion& e) -> int {
-    const bool perdida = (e.Number == ado::errProveedor || e.Number == ado::errConexionNoUsable) &&
-                         gCnn->Errors().Count() > 0;
+    const bool perdida =
+        (e.Number == ado::errProveedor || e.Number == ado::errConexionNoUsable) && gCnn->Errors().Count() > 0;
     if (perdida) {
       // Reconnect; the first reconnection in a call repeats the step silently, a second
       // one goes on to the operator dialog.
@@ -67,11 +65,10 @@ void DB_Dll::AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs,
           if (reintentos < 3) return ui::vbRetry;
           break;
         }
-        const std::string aviso =
-            CRLF + CRLF + CRLF + "Se perdio la conexion con la base de datos " + gDB().gDBName +
-            CRLF + " Servidor " + gDB().gServidor + CRLF + CRLF +
-            "Elija SI para reintentar conectarse" + CRLF + "Elija NO para cerrar la aplicacion" +
-            CRLF + CRLF + CRLF;
+        const std::string aviso = CRLF + CRLF + CRLF + "Se perdio la conexion con la base de datos " +
+                                  gDB().gDBName + CRLF + " Servidor " + gDB().gServidor + CRLF + CRLF +
+                                  "Elija SI para reintentar conectarse" + CRLF +
+                                  "Elija NO para cerrar la aplicacion" + CRLF + CRLF + CRLF;
         const int respuesta =
             ui::operador().MsgBox(aviso, int{ui::vbCritical} + ui::vbYesNo, "AVISO AL OPERADOR");
         // Only Yes reconnects; any other answer ends the program (never an endless loop).
@@ -84,17 +81,15 @@ void DB_Dll::AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs,
 }
 
 void DB_Dll::AbrirRecordset(const std::string& SentenciaSQL, ado::Recordset& Lrcs,
-                            ado::Connection* Conexionactiva, long CursorType, long LockType,
-                            long Options, bool ConvOracle) {
+                            ado::Connection* Conexionactiva, long CursorType, long LockType, long Options,
+                            bool ConvOracle) {
   std::string copia = SentenciaSQL;
   AbrirRecordset(copia, Lrcs, Conexionactiva, CursorType, LockType, Options, ConvOracle);
 }
 
 void DB_Dll::CierraRecordset(ado::Recordset& LrcsTemp) {
   const std::vector<FuncionPaso> pasos = {
-      [&] {
-        return LrcsTemp.State() == ado::adStateClosed ? basic::Paso::Salir : basic::Paso::Seguir;
-      },
+      [&] { return LrcsTemp.State() == ado::adStateClosed ? basic::Paso::Salir : basic::Paso::Seguir; },
       P([&] { LrcsTemp.Close(); }),
   };
   basic::EjecutarPasos(pasos, [&](const ErrorEjecucion& e) -> int {
@@ -135,12 +130,12 @@ void DB_Dll::EjecutarConsulta(std::string& SentenciaSQL, long& RecordsAffected,
     if (!reportar) return;
     const auto* e = dynamic_cast<const ErrorEjecucion*>(&x);
     const long numero = e ? e->Number : 0;
-    if (numero == ado::errProveedor || numero == ado::errIntegridad ||
-        numero == ado::errTablaNoExiste || numero == ado::errComando)
+    if (numero == ado::errProveedor || numero == ado::errIntegridad || numero == ado::errTablaNoExiste ||
+        numero == ado::errComando)
       return;
     if (Contiene(SentenciaSQL, "TRANS")) return;
-    ui::operador().MsgBox(OcultarClaves(e ? e->Description : x.what()),
-                          int{ui::vbCritical} + ui::vbOKOnly, "Aviso al operador!!!");
+    ui::operador().MsgBox(OcultarClaves(e ? e->Description : x.what()), int{ui::vbCritical} + ui::vbOKOnly,
+                          "Aviso al operador!!!");
   }
 }
 
@@ -166,14 +161,13 @@ void DB_Dll::EjecutaConsultaRSQL(std::string& SentenciaSQL, long& RecordsAffecte
   EjecutarConsulta(SentenciaSQL, RecordsAffected, Lrcs, true);
 }
 
-void DB_Dll::QConsulta(const std::string&, const basic::Variant&, const std::string&,
-                       const std::string&, const std::string&, const std::string&) {}
+void DB_Dll::QConsulta(const std::string&, const basic::Variant&, const std::string&, const std::string&,
+                       const std::string&, const std::string&) {}
 
-void DB_Dll::QGridConsulta(const std::string&, const std::string&, const std::string&,
-                           const std::string&, const std::string&) {}
+void DB_Dll::QGridConsulta(const std::string&, const std::string&, const std::string&, const std::string&,
+                           const std::string&) {}
 
 std::string DB_Dll::FiltraSentencia(std::string& SentenciaSQL) {
-  if (Contiene(SentenciaSQL, "SET NOCOUNT") || Contiene(SentenciaSQL, "IF NOT EXIST"))
-    SentenciaSQL.clear();
+  if (Contiene(SentenciaSQL, "SET NOCOUNT") || Contiene(SentenciaSQL, "IF NOT EXIST")) SentenciaSQL.clear();
   return SentenciaSQL;
 }

@@ -22,13 +22,13 @@ std::shared_ptr<ado::Recordset> CanalADO::Execute(ado::Connection& cn, const std
   return cn.Execute(sql, afectados, opciones);
 }
 
-void CanalADO::OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn,
-                             long cursor, long bloqueo, long opciones) {
+void CanalADO::OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn, long cursor,
+                             long bloqueo, long opciones) {
   rs.Open(fuente, cn, cursor, bloqueo, opciones);
 }
 
-std::shared_ptr<ado::Recordset> CanalADO::OpenSchema(
-    ado::Connection& cn, long esquema, const std::vector<basic::Variant>& restricciones) {
+std::shared_ptr<ado::Recordset> CanalADO::OpenSchema(ado::Connection& cn, long esquema,
+                                                     const std::vector<basic::Variant>& restricciones) {
   return cn.OpenSchema(esquema, restricciones);
 }
 

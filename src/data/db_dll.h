@@ -58,10 +58,10 @@ class CanalADO {
   virtual void Close(ado::Connection& cn);
   virtual std::shared_ptr<ado::Recordset> Execute(ado::Connection& cn, const std::string& sql,
                                                   long* afectados, long opciones);
-  virtual void OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn,
-                             long cursor, long bloqueo, long opciones);
-  virtual std::shared_ptr<ado::Recordset> OpenSchema(
-      ado::Connection& cn, long esquema, const std::vector<basic::Variant>& restricciones);
+  virtual void OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn, long cursor,
+                             long bloqueo, long opciones);
+  virtual std::shared_ptr<ado::Recordset> OpenSchema(ado::Connection& cn, long esquema,
+                                                     const std::vector<basic::Variant>& restricciones);
   virtual void BeginTrans(ado::Connection& cn);
   virtual void CommitTrans(ado::Connection& cn);
   virtual void RollbackTrans(ado::Connection& cn);
@@ -109,8 +109,8 @@ class DB_Dll {
   int16_t gQZTimeOut = 0;
 
   // ---- Connections ----
-  void OpenServerADODB(bool PideParametrosSQL, long lCursor, const std::string& ConnString,
-                       bool ValidaAdmin, bool MuestraError);
+  void OpenServerADODB(bool PideParametrosSQL, long lCursor, const std::string& ConnString, bool ValidaAdmin,
+                       bool MuestraError);
   void ReintentaConectar();
   void OpenLocalADODB(const std::string& ConnString, const std::string& CadenaID,
                       const std::string& CadenaPWD);
@@ -122,11 +122,11 @@ class DB_Dll {
   // Lrcs must exist; on return it is open, or closed when the operator gave up.
   // Conexionactiva: the connection to open on; nullptr = gCnn.
   void AbrirRecordset(std::string& SentenciaSQL, ado::Recordset& Lrcs,
-                      ado::Connection* Conexionactiva = nullptr, long CursorType = 0,
-                      long LockType = 1, long Options = -1, bool ConvOracle = true);
+                      ado::Connection* Conexionactiva = nullptr, long CursorType = 0, long LockType = 1,
+                      long Options = -1, bool ConvOracle = true);
   void AbrirRecordset(const std::string& SentenciaSQL, ado::Recordset& Lrcs,
-                      ado::Connection* Conexionactiva = nullptr, long CursorType = 0,
-                      long LockType = 1, long Options = -1, bool ConvOracle = true);
+                      ado::Connection* Conexionactiva = nullptr, long CursorType = 0, long LockType = 1,
+                      long Options = -1, bool ConvOracle = true);
   void CierraRecordset(ado::Recordset& LrcsTemp);
   // Never raises: a failure is left in the connection's Errors list and RecordsAffected
   // keeps its value. Lrcs (when given) receives the rows the statement returns.
@@ -140,8 +140,7 @@ class DB_Dll {
                            std::shared_ptr<ado::Recordset>* Lrcs = nullptr);
   // Accept their arguments and do nothing.
   void QConsulta(const std::string& TB, const basic::Variant& Rsp, const std::string& Cl1,
-                 const std::string& Cl2, const std::string& CmpDisplay,
-                 const std::string& SQLWHERE);
+                 const std::string& Cl2, const std::string& CmpDisplay, const std::string& SQLWHERE);
   void QGridConsulta(const std::string& Sentencia, const std::string& CampoDevuelto1,
                      const std::string& gCnnString, const std::string& CampoDevuelto2,
                      const std::string& CampoDevuelto3);
@@ -170,12 +169,12 @@ class DB_Dll {
 
   // ---- Lookups and codes ----
   // Tipodato: 8 text, 7 date, 3/5/4 numbers, anything else written as given.
-  bool ExisteEnTabla(const std::string& Tabla, const std::string& ValorBuscado,
-                     const std::string& Campo, ado::Recordset* Lrcs = nullptr,
+  bool ExisteEnTabla(const std::string& Tabla, const std::string& ValorBuscado, const std::string& Campo,
+                     ado::Recordset* Lrcs = nullptr,
                      const basic::Variant& Tipodato = basic::Variant(int32_t{8}),
                      const std::string& Condicion = "", bool SoloLectura = true);
-  bool ExisteEnTablaST(const std::string& Tabla, const std::string& ValorBuscado,
-                       const std::string& Campo, ado::Recordset* Lrcs = nullptr,
+  bool ExisteEnTablaST(const std::string& Tabla, const std::string& ValorBuscado, const std::string& Campo,
+                       ado::Recordset* Lrcs = nullptr,
                        const basic::Variant& Tipodato = basic::Variant(int32_t{8}),
                        const std::string& Condicion = "", bool SoloLectura = true);
   // Text of the column of the first matching row; "" without one; Empty when the
@@ -183,8 +182,7 @@ class DB_Dll {
   basic::Variant DatosTabla(const std::string& Tabla, const std::string& ValorBuscado,
                             const std::string& CampoDevuelto, const std::string& Campo,
                             const basic::Variant& Tipodato = basic::Variant(int32_t{8}),
-                            const std::string& Condicion = "", bool UsaTrim = true,
-                            bool IgnoraError = false);
+                            const std::string& Condicion = "", bool UsaTrim = true, bool IgnoraError = false);
   // Raise to the caller. Empty when there is no row.
   basic::Variant BuscaMaximo(const std::string& QueTabla, const std::string& QueCampo,
                              std::optional<basic::Variant> Tipo = std::nullopt,
@@ -199,9 +197,8 @@ class DB_Dll {
   // ---- Schema, synonyms, Oracle dialect ----
   bool ExisteTablaDB(const std::string& Tabla);
   bool ExisteCampoDB(const std::string& Tabla, const std::string& Campo);
-  bool VerCampoDB(const std::string& Tabla, const std::string& Campo, bool Agregar,
-                  const std::string& Tipo, bool PermiteNulos,
-                  std::optional<basic::Variant> ValorDefault = std::nullopt);
+  bool VerCampoDB(const std::string& Tabla, const std::string& Campo, bool Agregar, const std::string& Tipo,
+                  bool PermiteNulos, std::optional<basic::Variant> ValorDefault = std::nullopt);
   void AddField(const std::string& Tabla, const std::string& Campo, const std::string& Tipo,
                 bool PermiteNulos, std::optional<basic::Variant> ValorDefault = std::nullopt);
   std::string SS_TSinonimos(const std::string& SQL);
@@ -235,10 +232,9 @@ class DB_Dll {
   void EjecutarConsulta(std::string& SentenciaSQL, long& RecordsAffected,
                         std::shared_ptr<ado::Recordset>* Lrcs, bool reportar);
   std::string CondicionPorTipo(const std::string& Campo, const std::string& ValorBuscado,
-                               const basic::Variant& Tipodato, bool conTrim, bool st,
-                               bool datos) const;
-  bool ExisteEnTablaComun(const std::string& sentencia, ado::Connection& cn,
-                          ado::Recordset* Lrcs, bool SoloLectura, bool sinonimos);
+                               const basic::Variant& Tipodato, bool conTrim, bool st, bool datos) const;
+  bool ExisteEnTablaComun(const std::string& sentencia, ado::Connection& cn, ado::Recordset* Lrcs,
+                          bool SoloLectura, bool sinonimos);
 
   std::unique_ptr<Funciones> funciones_;
 };

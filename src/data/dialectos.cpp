@@ -26,8 +26,8 @@ std::string QuitarAdmin(const std::string& s) { return Cambiar(s, "@Admin_", "")
 // The five places a table name is recognised: after a blank or "(" and before a blank or
 // ".", or after a comma and before ".".
 std::string Sinonimo(std::string s, const std::string& tabla, const std::string& sinonimo) {
-  const std::array<std::pair<std::string, std::string>, 5> marcos = {{
-      {" ", " "}, {"(", " "}, {" ", "."}, {"(", "."}, {",", "."}}};
+  const std::array<std::pair<std::string, std::string>, 5> marcos = {
+      {{" ", " "}, {"(", " "}, {" ", "."}, {"(", "."}, {",", "."}}};
   for (const auto& [antes, despues] : marcos)
     s = Cambiar(s, antes + tabla + despues, antes + sinonimo + despues);
   return s;
@@ -88,8 +88,8 @@ std::string LimiteOracle(const std::string& s) {
     const int pOrder = basic::InStr(s, "ORDER BY ", CompararTexto);
     if (pOrder > 0) colaOrder = basic::Mid(s, pOrder);
   }
-  const std::string condicion = Contiene(s, " WHERE ") ? " AND ROWNUM <= " + numero
-                                                       : " WHERE ROWNUM <= " + numero;
+  const std::string condicion =
+      Contiene(s, " WHERE ") ? " AND ROWNUM <= " + numero : " WHERE ROWNUM <= " + numero;
   for (const std::string& cola : {basic::Trim(colaGroup), basic::Trim(colaOrder)})
     if (!cola.empty()) resto = Cambiar(resto, cola, " ");
   return antes + " " + resto + " " + condicion + " " + colaGroup + " " + colaOrder;
@@ -130,8 +130,7 @@ std::string DB_Dll::SS_TSinonimos(const std::string& SQL) {
 
 std::string DB_Dll::ORACLE_Dicc(const std::string& Valor) {
   if (!Contiene(gConnString, "ORACLE")) return Valor;
-  if (funciones().ContarPalabras(Valor) < 2)
-    return basic::IgualesSinCaso(Valor, "LEN") ? "LENGTH" : Valor;
+  if (funciones().ContarPalabras(Valor) < 2) return basic::IgualesSinCaso(Valor, "LEN") ? "LENGTH" : Valor;
 
   std::string s = Valor;
   if (Contiene(s, "top ")) s = LimiteOracle(s);
@@ -175,9 +174,9 @@ std::string DB_Dll::EjecutaScriptOracle(const std::string& SentenciaSQL, long& R
   script = Cambiar(script, "ROLLBACK TRANS", "ROLLBACK");
   const std::string normalizado = script;
 
-  static const std::array<const char*, 12> claves = {
-      "INSERT ", "DELETE ", "UPDATE ",          "CREATE ", "DROP ",     "ALTER ",
-      "SET TRANSACTION", "COMMIT", "ROLLBACK", "IF NOT EXIST", "IF EXIST", "GRANT "};
+  static const std::array<const char*, 12> claves = {"INSERT ",  "DELETE ",      "UPDATE ",         "CREATE ",
+                                                     "DROP ",    "ALTER ",       "SET TRANSACTION", "COMMIT",
+                                                     "ROLLBACK", "IF NOT EXIST", "IF EXIST",        "GRANT "};
   auto primeraClave = [&](int desde) {
     int mejor = 0;
     for (const char* c : claves) {
@@ -191,9 +190,8 @@ std::string DB_Dll::EjecutaScriptOracle(const std::string& SentenciaSQL, long& R
     const int inicio = primeraClave(1);
     if (inicio == 0) break;
     const int siguiente = inicio < basic::Len(script) ? primeraClave(inicio + 1) : 0;
-    std::string sentencia =
-        basic::Trim(siguiente > 0 ? basic::Mid(script, inicio, siguiente - inicio)
-                                  : basic::Mid(script, inicio));
+    std::string sentencia = basic::Trim(siguiente > 0 ? basic::Mid(script, inicio, siguiente - inicio)
+                                                      : basic::Mid(script, inicio));
     script = siguiente > 0 ? basic::Trim(basic::Mid(script, siguiente)) : "";
 
     if (basic::IgualesSinCaso(sentencia, "SET TRANSACTION")) {

@@ -28,9 +28,8 @@ std::string TextoRespuesta(int respuesta) {
 std::string MarcaDeTiempo() {
   const basic::Fecha ahora = os::sistema().Ahora();
   char b[32];
-  std::snprintf(b, sizeof b, "%02d-%02d-%04d %02d:%02d:%02d", basic::Month(ahora),
-                basic::Day(ahora), basic::Year(ahora), basic::Hour(ahora), basic::Minute(ahora),
-                basic::Second(ahora));
+  std::snprintf(b, sizeof b, "%02d-%02d-%04d %02d:%02d:%02d", basic::Month(ahora), basic::Day(ahora),
+                basic::Year(ahora), basic::Hour(ahora), basic::Minute(ahora), basic::Second(ahora));
   return b;
 }
 

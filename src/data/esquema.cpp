@@ -19,8 +19,7 @@ int AvisoVerificaCampos(const ErrorEjecucion& e) {
 bool BuscarEnEsquema(ado::Recordset& rs, const std::string& columna, const std::string& nombre) {
   const std::string buscado = basic::Trim(nombre);
   while (!rs.Eof()) {
-    if (basic::IgualesSinCaso(basic::Trim(rs.Fields(columna).Value().Texto()), buscado))
-      return true;
+    if (basic::IgualesSinCaso(basic::Trim(rs.Fields(columna).Value().Texto()), buscado)) return true;
     rs.MoveNext();
   }
   return false;
@@ -71,8 +70,8 @@ void DB_Dll::AddField(const std::string& Tabla, const std::string& Campo, const 
         sql = "ALTER TABLE dbo." + Tabla + " ADD " + Campo + " " + Tipo +
               (PermiteNulos ? " Null " : " Not Null ");
         if (ValorDefault)
-          sql += " CONSTRAINT DF_" + basic::Trim(Tabla) + "_" + basic::Trim(Campo) +
-                 " DEFAULT (" + ValorDefault->Texto() + ")";
+          sql += " CONSTRAINT DF_" + basic::Trim(Tabla) + "_" + basic::Trim(Campo) + " DEFAULT (" +
+                 ValorDefault->Texto() + ")";
       }),
       P([&] {
         long afectados = 0;

@@ -41,8 +41,7 @@ basic::Variant DB_Dll::SQLValue(const basic::Variant& Valor, const std::string& 
   if (Valor.EsNull()) return basic::Variant(std::string(Tipo == "@" ? "0" : "NULL"));
   if (Tipo == "@") {
     const basic::Moneda m = funciones().ANumero(Valor.Texto());
-    const std::string texto =
-        basic::NumeroATexto(m.ADouble(), basic::regional().separadorDecimal);
+    const std::string texto = basic::NumeroATexto(m.ADouble(), basic::regional().separadorDecimal);
     return basic::Variant(funciones().ReemplazarCaracter(texto, ",", "."));
   }
   if (Tipo == "'")  // apostrophes doubled, so the literal stays one literal
@@ -50,9 +49,7 @@ basic::Variant DB_Dll::SQLValue(const basic::Variant& Valor, const std::string& 
   return basic::Variant(Valor.Texto());
 }
 
-bool DB_Dll::adodate(const basic::Variant& Qtype) const {
-  return EsUno(Qtype, {7, 133, 137, 134, 135, 64});
-}
+bool DB_Dll::adodate(const basic::Variant& Qtype) const { return EsUno(Qtype, {7, 133, 137, 134, 135, 64}); }
 
 bool DB_Dll::ADOText(const basic::Variant& Qtype) const {
   return EsUno(Qtype, {8, 201, 203, 200, 202, 130, 129});
@@ -71,8 +68,7 @@ std::string DB_Dll::ADOComilla(const basic::Variant& Qtype) const {
 }
 
 std::string DB_Dll::AddBrackets(const std::string& rObjName) const {
-  if (basic::InStr(rObjName, " ") > 0 && basic::Left(rObjName, 1) != "[")
-    return "[" + rObjName + "]";
+  if (basic::InStr(rObjName, " ") > 0 && basic::Left(rObjName, 1) != "[") return "[" + rObjName + "]";
   return rObjName;
 }
 

@@ -120,9 +120,8 @@ void MenuExes(const std::string& programa, std::string& parametro, long& tarea) 
           P([&] { tarea = os::procesos().Iniciar(comando, os::vbNormalFocus); }),
           P([&] {
             if (tarea == 0)
-              ui::operador().MsgBox(
-                  "Opcion no Implementada!\rComuniquese con su proveedor de sistemas",
-                  int{ui::vbCritical} + int{ui::vbOKOnly}, "Atención");
+              ui::operador().MsgBox("Opcion no Implementada!\rComuniquese con su proveedor de sistemas",
+                                    int{ui::vbCritical} + int{ui::vbOKOnly}, "Atención");
           }),
       },
       [](const ErrorEjecucion& e) { return AvisoError(e, "MenuExes"); });

@@ -69,9 +69,9 @@ constexpr int16_t kFalso = 0;
 constexpr int16_t kTimeOutPorDefecto = 360;
 
 // Programs of the suite whose sales documents use "CantidadDecimalesVentas".
-const char* const kProgramasVentas[] = {
-    "FACTURACION", "PEDIDOS", "PRESUPUESTOS", "REMITOS", "PUNTOVENTA",
-    "NOTASCREDITO", "PROFORMAS", "VENTASMOSTRADOR", "DEVOLUCIONES"};
+const char* const kProgramasVentas[] = {"FACTURACION", "PEDIDOS",         "PRESUPUESTOS",
+                                        "REMITOS",     "PUNTOVENTA",      "NOTASCREDITO",
+                                        "PROFORMAS",   "VENTASMOSTRADOR", "DEVOLUCIONES"};
 
 int16_t Bandera(bool b) { return b ? kVerdadero : kFalso; }
 int16_t PruebaSi(const std::string& v) { return Bandera(basic::IgualesSinCaso(v, "SI")); }
@@ -89,14 +89,11 @@ int16_t Entero16(double v) {
 
 int32_t Color(const std::string& v) {
   const double n = basic::Round(gFunciones().ANumero(v).ADouble());
-  if (n < -2147483648.0 || n > 2147483647.0)
-    throw ErrorEjecucion(6, "Desbordamiento", "CargarConfiguracion");
+  if (n < -2147483648.0 || n > 2147483647.0) throw ErrorEjecucion(6, "Desbordamiento", "CargarConfiguracion");
   return static_cast<int32_t>(n);
 }
 
-
-std::string CfgEn(DB_Dll& db, const std::string& clave, std::string& valorAux,
-                  const char* rutina) {
+std::string CfgEn(DB_Dll& db, const std::string& clave, std::string& valorAux, const char* rutina) {
   if (Trim(gTablaConfiguracion).empty()) gTablaConfiguracion = "TA_CONFIGURACION";
   std::string resultado;
   std::string sql;
@@ -104,8 +101,8 @@ std::string CfgEn(DB_Dll& db, const std::string& clave, std::string& valorAux,
   const bool completo = basic::EjecutarPasos(
       {
           P([&] {
-            sql = "SELECT VALOR, valoraux FROM " + gTablaConfiguracion +
-                  " with(nolock)  WHERE CLAVE = '" + basic::DoblarComillas(Trim(clave)) + "'";
+            sql = "SELECT VALOR, valoraux FROM " + gTablaConfiguracion + " with(nolock)  WHERE CLAVE = '" +
+                  basic::DoblarComillas(Trim(clave)) + "'";
             const std::string k = Trim(clave);
             if (k == "[FECHA HASTA]" || k == "[FECHA DESDE]") sql = UCase(sql);
           }),
@@ -160,22 +157,23 @@ std::string CfgQZ(const std::string& clave) {
   return CfgQZ(clave, aux);
 }
 
-void GrabaCfgQZ(const std::string& clave, const basic::Variant& valor,
-                const std::string& valorAux, bool politicaNegocio, const std::string& grupo,
-                bool recortar) {
+void GrabaCfgQZ(const std::string& clave, const basic::Variant& valor, const std::string& valorAux,
+                bool politicaNegocio, const std::string& grupo, bool recortar) {
   DB_Dll& db = gDBEstadisticas();
   if (Trim(gTablaConfiguracion).empty()) gTablaConfiguracion = "TA_CONFIGURACION";
   ado::Recordset rs;
   Funciones& f = gFunciones();
   basic::EjecutarIgnorando({
       P([&] {
-        db.AbrirRecordset("SELECT * FROM " + gTablaConfiguracion +
-                              " with(nolock)  WHERE CLAVE = '" + basic::DoblarComillas(clave) + "'",
+        db.AbrirRecordset("SELECT * FROM " + gTablaConfiguracion + " with(nolock)  WHERE CLAVE = '" +
+                              basic::DoblarComillas(clave) + "'",
                           rs, db.gCnn.get(), ado::adOpenDynamic, ado::adLockOptimistic);
       }),
       P([&] {
-        if (rs.Eof()) rs.AddNew();
-        else rs.MoveFirst();
+        if (rs.Eof())
+          rs.AddNew();
+        else
+          rs.MoveFirst();
       }),
       P([&] { rs.Fields("Grupo").SetValue(grupo); }),
       P([&] { rs.Fields("Clave").SetValue(UCase(Trim(clave))); }),

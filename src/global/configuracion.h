@@ -18,9 +18,8 @@ std::string Cfg(const std::string& clave);
 std::string CfgQZ(const std::string& clave, std::string& valorAux);
 std::string CfgQZ(const std::string& clave);
 // Writes (adds or replaces) one key in the statistics database. Never reports.
-void GrabaCfgQZ(const std::string& clave, const basic::Variant& valor,
-                const std::string& valorAux, bool politicaNegocio, const std::string& grupo,
-                bool recortar);
+void GrabaCfgQZ(const std::string& clave, const basic::Variant& valor, const std::string& valorAux,
+                bool politicaNegocio, const std::string& grupo, bool recortar);
 // Opens the statistics connection and fixes gTimeOut (360 unless the database says
 // otherwise). Never reports.
 void AbrirEstadisticas();

@@ -20,13 +20,10 @@ namespace {
 constexpr int kEstiloAviso = int{ui::vbCritical} + int{ui::vbAbortRetryIgnore};  // 18
 
 std::string MensajeError(long numero, const std::string& descripcion) {
-  return "Ha ocurrido el Siguiente Error (" + std::to_string(numero) + ") " +
-         basic::Trim(descripcion);
+  return "Ha ocurrido el Siguiente Error (" + std::to_string(numero) + ") " + basic::Trim(descripcion);
 }
 
-std::string ParteRutina(const std::string& rutina) {
-  return rutina.empty() ? "" : rutina + " - ";
-}
+std::string ParteRutina(const std::string& rutina) { return rutina.empty() ? "" : rutina + " - "; }
 
 }  // namespace
 
@@ -55,16 +52,13 @@ std::string RutaQzErr() {
 std::string LineaQzErr(basic::Fecha ahora, const std::string& rutina, long numero,
                        const std::string& descripcion, int respuesta) {
   char fecha[32];
-  std::snprintf(fecha, sizeof fecha, "%02d-%02d-%04d %02d:%02d:%02d", basic::Month(ahora),
-                basic::Day(ahora), basic::Year(ahora), basic::Hour(ahora), basic::Minute(ahora),
-                basic::Second(ahora));
-  return OcultarClaves(std::string(fecha) + " Rutina: " + basic::Trim(ParteRutina(rutina)) +
-                       " Mensaje " + MensajeError(numero, descripcion) + " Respondió : " +
-                       PalabraRespuesta(respuesta));
+  std::snprintf(fecha, sizeof fecha, "%02d-%02d-%04d %02d:%02d:%02d", basic::Month(ahora), basic::Day(ahora),
+                basic::Year(ahora), basic::Hour(ahora), basic::Minute(ahora), basic::Second(ahora));
+  return OcultarClaves(std::string(fecha) + " Rutina: " + basic::Trim(ParteRutina(rutina)) + " Mensaje " +
+                       MensajeError(numero, descripcion) + " Respondió : " + PalabraRespuesta(respuesta));
 }
 
-int AvisoError(const ErrorEjecucion& error, std::optional<int> botones,
-               const std::string& rutina) {
+int AvisoError(const ErrorEjecucion& error, std::optional<int> botones, const std::string& rutina) {
   // Every step is on its own: a log that cannot be written still lets the operator answer.
   std::unique_ptr<basic::ArchivoTexto> log;
   try {
@@ -83,15 +77,14 @@ int AvisoError(const ErrorEjecucion& error, std::optional<int> botones,
   }
   try {
     if (log)
-      log->EscribirLinea(LineaQzErr(os::sistema().Ahora(), rutina, error.Number,
-                                    error.Description, respuesta));
+      log->EscribirLinea(
+          LineaQzErr(os::sistema().Ahora(), rutina, error.Number, error.Description, respuesta));
   } catch (...) {
   }
   return respuesta;
 }
 
-void GrabarAuxErr(const std::string& sql, std::string& proceso, long error,
-                  const std::string& descripcion) {
+void GrabarAuxErr(const std::string& sql, std::string& proceso, long error, const std::string& descripcion) {
   using basic::P;
   if (proceso.empty()) proceso = os::NombreEjecutable();
   DB_Dll& db = gDB();
@@ -101,8 +94,10 @@ void GrabarAuxErr(const std::string& sql, std::string& proceso, long error,
     return P([&rs, nombre, valor] { rs.Fields(nombre).SetValue(valor); });
   };
   basic::EjecutarIgnorando({
-      P([&] { db.AbrirRecordset("select  top 1 * from AUX_ERR  with(nolock) ", rs, nullptr,
-                                ado::adOpenDynamic, ado::adLockOptimistic); }),
+      P([&] {
+        db.AbrirRecordset("select  top 1 * from AUX_ERR  with(nolock) ", rs, nullptr, ado::adOpenDynamic,
+                          ado::adLockOptimistic);
+      }),
       P([&] { rs.AddNew(); }),
       campo("Proceso", proceso),
       campo("Fecha", ahora),
@@ -123,9 +118,9 @@ void GrabarAuxErr(const std::string& sql, std::string& proceso, long error,
   }
 }
 
-void GActualizarDatoScript(const std::vector<std::string>& lineas, bool& fallo,
-                           long& errorNativo, bool ignoraDuplicados, bool ignoraReferencias,
-                           std::string& script, std::string& textoError, bool mostrarMensaje) {
+void GActualizarDatoScript(const std::vector<std::string>& lineas, bool& fallo, long& errorNativo,
+                           bool ignoraDuplicados, bool ignoraReferencias, std::string& script,
+                           std::string& textoError, bool mostrarMensaje) {
   using basic::P;
   fallo = false;
   std::string cuerpo;
@@ -159,8 +154,7 @@ void GActualizarDatoScript(const std::vector<std::string>& lineas, bool& fallo,
             texto.clear();
             const long hasta = errores.Count() == 1 ? 0 : errores.Count() - 2;
             for (long i = 0; i <= hasta; ++i)
-              texto += std::to_string(errores[i].NativeError) + " : " + errores[i].Description +
-                       "\r\n";
+              texto += std::to_string(errores[i].NativeError) + " : " + errores[i].Description + "\r\n";
             textoError = texto;
             if ((ignoraDuplicados && nativo == 2627) || (ignoraReferencias && nativo == 547)) {
               textoError = errores[0].Description;

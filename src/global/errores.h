@@ -29,13 +29,12 @@ std::string PalabraRespuesta(int respuesta);
 
 // One AUX_ERR row for a failed statement; an empty `proceso` becomes the executable
 // name. Never raises.
-void GrabarAuxErr(const std::string& sql, std::string& proceso, long error,
-                  const std::string& descripcion);
+void GrabarAuxErr(const std::string& sql, std::string& proceso, long error, const std::string& descripcion);
 
 // Runs the non-blank lines as one transaction on gDB. On database errors: rolls back,
 // writes the AUX_ERR row, and tells the operator when `mostrarMensaje` is set, unless the
 // error is an ignored duplicate (2627) or broken reference (547). A script of blank
 // lines sends nothing.
-void GActualizarDatoScript(const std::vector<std::string>& lineas, bool& fallo,
-                           long& errorNativo, bool ignoraDuplicados, bool ignoraReferencias,
-                           std::string& script, std::string& textoError, bool mostrarMensaje);
+void GActualizarDatoScript(const std::vector<std::string>& lineas, bool& fallo, long& errorNativo,
+                           bool ignoraDuplicados, bool ignoraReferencias, std::string& script,
+                           std::string& textoError, bool mostrarMensaje);

@@ -44,8 +44,7 @@ bool LeerClave(const std::string& linea, const std::string& clave, const std::st
 
 }  // namespace
 
-ValoresLanzamiento LeerLineaLanzamiento(const std::string& linea,
-                                        const ValoresLanzamiento& previos) {
+ValoresLanzamiento LeerLineaLanzamiento(const std::string& linea, const ValoresLanzamiento& previos) {
   ValoresLanzamiento v = previos;
   struct Clave {
     const char* nombre;
@@ -92,16 +91,16 @@ std::string LineaPorDefectoIni(const std::string& nombreEquipo, const std::strin
   const ArchivoIni& ini = gArchivoIni();
   std::string servidor = ini.LeerIni(kArchivoIniEquipo, seccion, "Servidor", "");
   std::string dbName = ini.LeerIni(kArchivoIniEquipo, seccion, "DbName", "");
-  std::string user = f.Decodificar(
-      ini.LeerIni(kArchivoIniEquipo, seccion, "Usuario", f.Codificar("TesSera")));
-  std::string password = f.Decodificar(
-      ini.LeerIni(kArchivoIniEquipo, seccion, "UserPassWord", f.Codificar("kumquat")));
+  std::string user =
+      f.Decodificar(ini.LeerIni(kArchivoIniEquipo, seccion, "Usuario", f.Codificar("TesSera")));
+  std::string password =
+      f.Decodificar(ini.LeerIni(kArchivoIniEquipo, seccion, "UserPassWord", f.Codificar("kumquat")));
   servidor = f.QuitarCaracter(servidor, "|");
   dbName = f.QuitarCaracter(dbName, "|");
   user = f.QuitarCaracter(user, "|");
   password = f.QuitarCaracter(password, "|");
-  return "@server=" + servidor + "; @dbname= " + dbName + "; @usuario= " + user +
-         "; @Password= " + password + "; @ParametroAdicional=; @Caja=1;vxqr@";
+  return "@server=" + servidor + "; @dbname= " + dbName + "; @usuario= " + user + "; @Password= " + password +
+         "; @ParametroAdicional=; @Caja=1;vxqr@";
 }
 
 std::string LineaDeLanzamiento(bool usarValoresIni, const std::string& lineaComando) {

@@ -21,8 +21,7 @@ struct ValoresLanzamiento {
 // `previos` untouched, except @ParametroAdicional, which then takes at most 19
 // characters. Keys are found without regard to case, only their first occurrence
 // counts, and "=" is removed from the values.
-ValoresLanzamiento LeerLineaLanzamiento(const std::string& linea,
-                                        const ValoresLanzamiento& previos = {});
+ValoresLanzamiento LeerLineaLanzamiento(const std::string& linea, const ValoresLanzamiento& previos = {});
 
 // The bare server name: what follows the first "/", then what precedes the first ":".
 std::string NombreServidor(const std::string& servidor);

@@ -12,13 +12,17 @@ std::string FormatoHora() { return "hh:mm"; }
 
 void AgregarCampo(const std::string& nombre, std::string& valor, const std::string& comilla,
                   bool nuevaLista) {
-  if (nuevaLista) gCamposSentencia.assign(1, CampoSentencia{});
-  else gCamposSentencia.emplace_back();
+  if (nuevaLista)
+    gCamposSentencia.assign(1, CampoSentencia{});
+  else
+    gCamposSentencia.emplace_back();
   valor = basic::Replace(valor, "'", "");
   CampoSentencia& ultimo = gCamposSentencia.back();
   ultimo.name = nombre;
-  if (basic::UCase(valor) == "NULL") ultimo.value = "Null";
-  else ultimo.value = gDB().SQLValue(basic::Variant(valor), comilla).Texto();
+  if (basic::UCase(valor) == "NULL")
+    ultimo.value = "Null";
+  else
+    ultimo.value = gDB().SQLValue(basic::Variant(valor), comilla).Texto();
 }
 
 void AgregarCampoValor(const std::string& nombre, std::string valor, const std::string& comilla,
@@ -27,8 +31,7 @@ void AgregarCampoValor(const std::string& nombre, std::string valor, const std::
 }
 
 void ArmarSentencia(std::vector<CampoSentencia>& campos, std::vector<std::string>& lineas,
-                    const std::string& tabla, bool actualizar, std::string& condicion,
-                    bool conservarLista) {
+                    const std::string& tabla, bool actualizar, std::string& condicion, bool conservarLista) {
   std::string sentencia;
   if (actualizar) {
     std::string asignaciones;
@@ -37,8 +40,7 @@ void ArmarSentencia(std::vector<CampoSentencia>& campos, std::vector<std::string
       if (!asignaciones.empty()) asignaciones += ",";
       asignaciones += c.name + " = " + c.value;
     }
-    if (basic::InStr(condicion, "WHERE", basic::CompararTexto) == 0)
-      condicion = " WHERE " + condicion;
+    if (basic::InStr(condicion, "WHERE", basic::CompararTexto) == 0) condicion = " WHERE " + condicion;
     sentencia = "UPDATE " + tabla + " SET " + asignaciones + " " + condicion;
   } else {
     std::string nombres, valores;
@@ -60,8 +62,7 @@ void ArmarSentencia(std::vector<CampoSentencia>& campos, std::vector<std::string
 
 std::string AdaptarSQL(const std::string& sql, const std::string& connString) {
   if (basic::InStr(connString, "oracle", basic::CompararTexto) == 0) return sql;
-  if (gFunciones().ContarPalabras(sql) <= 1)
-    return basic::UCase(sql) == "LEN" ? "LENGTH" : sql;
+  if (gFunciones().ContarPalabras(sql) <= 1) return basic::UCase(sql) == "LEN" ? "LENGTH" : sql;
   if (basic::InStr(sql, "top ", basic::CompararTexto) == 0) return sql;
   const int t = basic::InStr(sql, "top", basic::CompararTexto);
   const std::string cabeza = basic::Left(sql, t - 1);

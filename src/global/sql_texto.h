@@ -21,8 +21,7 @@ extern std::vector<CampoSentencia> gCamposSentencia;
 // Adds a column to the pending list (a new list when `nuevaLista` is set). Apostrophes
 // are removed from the value, in the caller's variable too; "NULL" in any case becomes
 // the literal Null, anything else gDB's SQLValue(value, comilla).
-void AgregarCampo(const std::string& nombre, std::string& valor, const std::string& comilla,
-                  bool nuevaLista);
+void AgregarCampo(const std::string& nombre, std::string& valor, const std::string& comilla, bool nuevaLista);
 // For values that are not a caller's variable.
 void AgregarCampoValor(const std::string& nombre, std::string valor, const std::string& comilla,
                        bool nuevaLista);
@@ -33,8 +32,7 @@ void AgregarCampoValor(const std::string& nombre, std::string valor, const std::
 // " WHERE " in front (the caller's text changes too). Records without a name (the empty
 // record a fresh list starts with) are left out.
 void ArmarSentencia(std::vector<CampoSentencia>& campos, std::vector<std::string>& lineas,
-                    const std::string& tabla, bool actualizar, std::string& condicion,
-                    bool conservarLista);
+                    const std::string& tabla, bool actualizar, std::string& condicion, bool conservarLista);
 
 // A SELECT adapted to gDB's connection: on Oracle, "TOP n *" becomes "*" with
 // " WHERE ROWNUM <= n" appended and a lone "LEN" becomes "LENGTH"; otherwise unchanged.

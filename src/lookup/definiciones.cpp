@@ -33,18 +33,17 @@ const Predeterminada kPredeterminadas[] = {
 }  // namespace
 
 std::string DefConsulta::Bytes() const {
-  return basic::CampoFijo(TituloConsulta, kLargos[0]) +
-         basic::CampoFijo(TablaConsulta, kLargos[1]) +
-         basic::CampoFijo(CamposConsulta, kLargos[2]) +
-         basic::CampoFijo(FiltroConsulta, kLargos[3]) + basic::CampoFijo(FinDeLinea, kLargos[4]);
+  return basic::CampoFijo(TituloConsulta, kLargos[0]) + basic::CampoFijo(TablaConsulta, kLargos[1]) +
+         basic::CampoFijo(CamposConsulta, kLargos[2]) + basic::CampoFijo(FiltroConsulta, kLargos[3]) +
+         basic::CampoFijo(FinDeLinea, kLargos[4]);
 }
 
 DefConsulta DefConsulta::DesdeBytes(const std::string& bytes) {
   std::string b = bytes.substr(0, kLargoDefConsulta);
   b.resize(kLargoDefConsulta, '\0');
   DefConsulta d;
-  std::string* campos[] = {&d.TituloConsulta, &d.TablaConsulta, &d.CamposConsulta,
-                           &d.FiltroConsulta, &d.FinDeLinea};
+  std::string* campos[] = {&d.TituloConsulta, &d.TablaConsulta, &d.CamposConsulta, &d.FiltroConsulta,
+                           &d.FinDeLinea};
   size_t desde = 0;
   for (int i = 0; i < 5; ++i) {
     *campos[i] = basic::DeWindows1252(b.substr(desde, kLargos[i]));
@@ -115,8 +114,7 @@ std::optional<DefConsulta> BuscarDefinicion(const std::string& ruta, const std::
   const std::string buscada = basic::Trim(tabla);
   for (long n = 1; n <= archivo.Registros(); ++n) {
     auto def = archivo.Leer(n);
-    if (def && basic::IgualesSinCaso(LimpiarCampoDefinicion(def->TablaConsulta), buscada))
-      return def;
+    if (def && basic::IgualesSinCaso(LimpiarCampoDefinicion(def->TablaConsulta), buscada)) return def;
   }
   return std::nullopt;
 }

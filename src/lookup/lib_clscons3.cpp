@@ -73,8 +73,9 @@ void Lib_ClsCons3::ConsultaSearch(const std::string& SQL) {
   ConsultaSearch(SQL, columnas, "", campoBusqueda, where, "", false, "");
 }
 
-bool Lib_ClsCons3::Generar(const std::string& SQL, long n, std::string& CampoBusqueda, const std::string& Where,
-                           const std::string& SentenciaOpcional, std::string& sentencia) {
+bool Lib_ClsCons3::Generar(const std::string& SQL, long n, std::string& CampoBusqueda,
+                           const std::string& Where, const std::string& SentenciaOpcional,
+                           std::string& sentencia) {
   if (!basic::Trim(SentenciaOpcional).empty()) {
     sentencia = SentenciaOpcional;
     return true;
@@ -120,8 +121,8 @@ bool Lib_ClsCons3::ArmarSentencia(const std::string& SQL, std::string& CampoBusq
   return Generar(SQL, n, CampoBusqueda, Where, SentenciaOpcional, sentencia);
 }
 
-void Lib_ClsCons3::ConsultaSearch(const std::string& SQL, RefColeccion& cmpsDevueltos, const std::string& Clave,
-                                  std::string& CampoBusqueda, std::string& Where,
+void Lib_ClsCons3::ConsultaSearch(const std::string& SQL, RefColeccion& cmpsDevueltos,
+                                  const std::string& Clave, std::string& CampoBusqueda, std::string& Where,
                                   const std::string& SentenciaOpcional, bool TreeView,
                                   const std::string& ValoresDefault) {
   ultimaSentencia_.clear();
@@ -136,7 +137,8 @@ void Lib_ClsCons3::ConsultaSearch(const std::string& SQL, RefColeccion& cmpsDevu
   });
 
   if (resultado == Resultado::SinConfigurar) {
-    ui::operador().MsgBox("Debe configurar la consulta para esta tabla", ui::vbInformation, "Aviso al operador");
+    ui::operador().MsgBox("Debe configurar la consulta para esta tabla", ui::vbInformation,
+                          "Aviso al operador");
     return;
   }
 
@@ -296,8 +298,8 @@ std::string Lib_ClsCons3::MenuOpciones(const std::string& Titulo, const std::vec
 std::string Lib_ClsCons3::ConsultaDesdeArchivo(const std::string& Titulo, const std::string& QueArchivo,
                                                const std::string&) {
   if (!ArchivoExiste(QueArchivo)) {
-    ui::operador().MsgBox("No existe el archivo " + QueArchivo + " que desea consultar consulta ", ui::vbOKOnly,
-                          os::NombreEjecutable());
+    ui::operador().MsgBox("No existe el archivo " + QueArchivo + " que desea consultar consulta ",
+                          ui::vbOKOnly, os::NombreEjecutable());
     return "";
   }
   return Elegir(Chooser::Archivo, Titulo, {}, basic::Replace(QueArchivo, "\"", ""));

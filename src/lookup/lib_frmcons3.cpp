@@ -295,53 +295,52 @@ void Lib_FrmCons3::Leer(long, long) {
   const auto aviso = [](const ErrorEjecucion& e) { return AvisoError(e, "FORM_LOAD"); };
   basic::EjecutarPasos(
       {[&] {
-         if (!rs_ || rs_->Bof()) return Paso::Salir;
-         const long campos = rs_->FieldCount();
-         auto indice = [&](const std::string& nombre) -> long {
-           for (long i = 0; i < campos; ++i)
-             if (basic::IgualesSinCaso(rs_->Fields(i).Name(), nombre)) return i;
-           return -1;
-         };
-         const long iPunto = indice("PUNTOPEDIDO");
-         const long iStock = indice("Stock");
-         const long iDevuelto = indice(basic::Trim(CampoDevuelto));
-         const bool colorear = esArticulos_ && basic::UCase(basic::Trim(MuestraStock)) == "SI" &&
-                               iPunto >= 0 && iStock >= 0;
-         const auto n1 = Color(StkNivel1), n2 = Color(StkNivel2), n3 = Color(StkNivel3),
-                    n4 = Color(StkNivel4);
-         auto filas = rs_->GetRows();
-         std::vector<ModeloFilas::Fila> nuevas;
-         nuevas.reserve(filas.size());
-         for (auto& valores : filas) {
-           ModeloFilas::Fila fila;
-           fila.celdas.resize(static_cast<size_t>(campos));
-           for (long i = 0; i < campos && static_cast<size_t>(i) < valores.size(); ++i) {
-             const basic::Variant& v = valores[static_cast<size_t>(i)];
-             std::string t = v.EsNull() ? std::string() : v.Texto();
-             fila.celdas[static_cast<size_t>(i)] = i == 0 ? basic::Trim(t) : std::move(t);
-           }
-           if (CheckBoxes && iDevuelto >= 0) {
-             const std::string valor = basic::Trim(fila.celdas[static_cast<size_t>(iDevuelto)]);
-             if (!valor.empty() && basic::InStr(ValoresDefault, valor, basic::CompararTexto) > 0)
-               fila.marcada = true;
-           }
-           if (colorear) {
-             const double punto = valores[static_cast<size_t>(iPunto)].Numero();
-             const double stock = valores[static_cast<size_t>(iStock)].Numero();
-             if (punto == 0 && stock > 0)
-               fila.color = n1;
-             else if (punto > 0 && stock > punto)
-               fila.color = n2;
-             else if (punto > 0 && stock < punto)
-               fila.color = n3;
-             else
-               fila.color = n4;
-           }
-           nuevas.push_back(std::move(fila));
-         }
-         modelo_->Reemplazar(std::move(nuevas));
-         return Paso::Seguir;
-       }},
+        if (!rs_ || rs_->Bof()) return Paso::Salir;
+        const long campos = rs_->FieldCount();
+        auto indice = [&](const std::string& nombre) -> long {
+          for (long i = 0; i < campos; ++i)
+            if (basic::IgualesSinCaso(rs_->Fields(i).Name(), nombre)) return i;
+          return -1;
+        };
+        const long iPunto = indice("PUNTOPEDIDO");
+        const long iStock = indice("Stock");
+        const long iDevuelto = indice(basic::Trim(CampoDevuelto));
+        const bool colorear =
+            esArticulos_ && basic::UCase(basic::Trim(MuestraStock)) == "SI" && iPunto >= 0 && iStock >= 0;
+        const auto n1 = Color(StkNivel1), n2 = Color(StkNivel2), n3 = Color(StkNivel3), n4 = Color(StkNivel4);
+        auto filas = rs_->GetRows();
+        std::vector<ModeloFilas::Fila> nuevas;
+        nuevas.reserve(filas.size());
+        for (auto& valores : filas) {
+          ModeloFilas::Fila fila;
+          fila.celdas.resize(static_cast<size_t>(campos));
+          for (long i = 0; i < campos && static_cast<size_t>(i) < valores.size(); ++i) {
+            const basic::Variant& v = valores[static_cast<size_t>(i)];
+            std::string t = v.EsNull() ? std::string() : v.Texto();
+            fila.celdas[static_cast<size_t>(i)] = i == 0 ? basic::Trim(t) : std::move(t);
+          }
+          if (CheckBoxes && iDevuelto >= 0) {
+            const std::string valor = basic::Trim(fila.celdas[static_cast<size_t>(iDevuelto)]);
+            if (!valor.empty() && basic::InStr(ValoresDefault, valor, basic::CompararTexto) > 0)
+              fila.marcada = true;
+          }
+          if (colorear) {
+            const double punto = valores[static_cast<size_t>(iPunto)].Numero();
+            const double stock = valores[static_cast<size_t>(iStock)].Numero();
+            if (punto == 0 && stock > 0)
+              fila.color = n1;
+            else if (punto > 0 && stock > punto)
+              fila.color = n2;
+            else if (punto > 0 && stock < punto)
+              fila.color = n3;
+            else
+              fila.color = n4;
+          }
+          nuevas.push_back(std::move(fila));
+        }
+        modelo_->Reemplazar(std::move(nuevas));
+        return Paso::Seguir;
+      }},
       aviso);
 }
 
@@ -439,8 +438,8 @@ void Lib_FrmCons3::Form_Resize() {
     const int sobra = anchoPic - (ancho - 120);
     hscroll_->setVisible(sobra > 0);
     hscroll_->setMaximum(std::max(0, sobra));
-    hscroll_->setGeometry(Px(60), Px(kArribaCampos + altoPic - kAltoScroll - 120) + Px(60),
-                          Px(ancho - 120), Px(kAltoScroll));
+    hscroll_->setGeometry(Px(60), Px(kArribaCampos + altoPic - kAltoScroll - 120) + Px(60), Px(ancho - 120),
+                          Px(kAltoScroll));
 
     const int topFrame = alto - kAltoFrame - 520;
     frame1_->setGeometry(0, Px(topFrame), width(), Px(kAltoFrame));
@@ -511,9 +510,7 @@ long Lib_FrmCons3::Busqueda(int Clave, const std::string& QueValor) const {
   return modelo_->Buscar(Clave, QueValor) + 1;
 }
 
-std::string Lib_FrmCons3::ValorColumna(int fila0, int c) const {
-  return modelo_->Celda(fila0, c - 1);
-}
+std::string Lib_FrmCons3::ValorColumna(int fila0, int c) const { return modelo_->Celda(fila0, c - 1); }
 
 int Lib_FrmCons3::FilaSeleccionada() const {
   const auto filas = lista_->selectionModel()->selectedIndexes();
@@ -527,7 +524,8 @@ void Lib_FrmCons3::SeleccionarFila(int fila) {
     return;
   }
   const QModelIndex i = modelo_->index(fila - 1, 0);
-  lista_->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  lista_->selectionModel()->setCurrentIndex(i,
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   lista_->scrollTo(i);
 }
 
@@ -542,7 +540,8 @@ void Lib_FrmCons3::Aceptar() {
   std::string ultimo;
   if (!Valores) Valores = NuevaColeccion();
   if (CheckBoxes) {
-    if (basic::Trim(CampoDevuelto).empty() && modelo_->Columnas() > 0) CampoDevuelto = modelo_->TituloColumna(0);
+    if (basic::Trim(CampoDevuelto).empty() && modelo_->Columnas() > 0)
+      CampoDevuelto = modelo_->TituloColumna(0);
     const int c = IndiceColumna(CampoDevuelto);
     for (int r = 0; r < modelo_->Filas(); ++r) {
       if (!modelo_->FilaEn(r).marcada) continue;
@@ -685,13 +684,15 @@ bool Lib_FrmCons3::ListView1_KeyDown(int KeyCode, int Shift) {
   } else if (KeyCode == 45 && !(Shift & 1) && UsaCantidades) {
     usada = true;
     if (cantidadActiva) {
-      pasos.push_back(P([&] { fijarCantidad(basic::Format(basic::Variant(cantidad() + 1), "########0.0")); }));
+      pasos.push_back(
+          P([&] { fijarCantidad(basic::Format(basic::Variant(cantidad() + 1), "########0.0")); }));
       pasos.push_back(P([&] { modelo_->FijarMarcada(sel - 1, true); }));
     }
   } else if (KeyCode == 46 && !(Shift & 1) && UsaCantidades) {
     usada = true;
     if (cantidadActiva) {
-      pasos.push_back(P([&] { fijarCantidad(basic::Format(basic::Variant(cantidad() - 1), "########0.0")); }));
+      pasos.push_back(
+          P([&] { fijarCantidad(basic::Format(basic::Variant(cantidad() - 1), "########0.0")); }));
       pasos.push_back(P([&] {
         if (cantidad() <= 0) {
           modelo_->FijarMarcada(sel - 1, false);
@@ -734,15 +735,15 @@ bool Lib_FrmCons3::Form_KeyDown(int KeyCode) {
     const int cDesc = IndiceColumna("Descripcion");
     const std::string id = cId > 0 ? ValorColumna(sel - 1, cId) : "";
     const std::string desc = cDesc > 0 ? ValorColumna(sel - 1, cDesc) : "";
-    const int r = ui::operador().MsgBox("Desea informar el articulo " + basic::Trim(id) + " " + basic::Trim(desc) +
-                                            "\r\n" + "como un faltante de stock?",
+    const int r = ui::operador().MsgBox("Desea informar el articulo " + basic::Trim(id) + " " +
+                                            basic::Trim(desc) + "\r\n" + "como un faltante de stock?",
                                         int{ui::vbYesNo} + int{ui::vbQuestion}, "Atención!");
     if (r != ui::vbYes) return true;
     const std::string ahora = basic::Variant::DeFecha(os::sistema().Ahora()).Texto();
     gDB().EjecutaConsultaSQL(
         "INSERT INTO V_MV_FALTANTES (FechaHora,IdArticulo,Descripcion,Usuario) values('" + ahora + "','" +
-        basic::DoblarComillas(gFunciones().FormatearTexto(id, 25)) + "','" + basic::DoblarComillas(basic::Trim(desc)) +
-        "','" + basic::DoblarComillas(gDB().gUsuario) + "')");
+        basic::DoblarComillas(gFunciones().FormatearTexto(id, 25)) + "','" +
+        basic::DoblarComillas(basic::Trim(desc)) + "','" + basic::DoblarComillas(gDB().gUsuario) + "')");
   } catch (...) {
   }
   return true;

@@ -149,7 +149,7 @@ class Lib_FrmCons3 : public QDialog, public ui::VentanaModal {
   QLabel* label1_ = nullptr;
   QPushButton* cmdNuevo_ = nullptr;
   QPushButton* cmdTodos_ = nullptr;
-  QWidget* marco_ = nullptr;      // clips picFields
+  QWidget* marco_ = nullptr;  // clips picFields
   QWidget* picFields_ = nullptr;
   QTableView* lista_ = nullptr;
   QLabel* lblFieldName_ = nullptr;

@@ -97,7 +97,8 @@ Lib_FrmCons3Tree::Lib_FrmCons3Tree(QWidget* parent) : QDialog(parent) {
   connect(cmdNueva_, &QPushButton::clicked, this, [this] { CmdNueva_Click(); });
   connect(caja_, &QComboBox::editTextChanged, this, [this](const QString&) { CmbSearch_Change(); });
   connect(arbol_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* n, int) { TreeV_NodeCheck(n); });
-  connect(arbol_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem*, int) { CmdAceptar_Click(); });
+  connect(arbol_, &QTreeWidget::itemDoubleClicked, this,
+          [this](QTreeWidgetItem*, int) { CmdAceptar_Click(); });
 }
 
 Lib_FrmCons3Tree::~Lib_FrmCons3Tree() = default;

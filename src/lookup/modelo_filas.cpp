@@ -33,8 +33,7 @@ QVariant ModeloFilas::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Filas()) return {};
   const Fila& f = filas_[static_cast<size_t>(index.row())];
   switch (role) {
-    case Qt::DisplayRole:
-      return QString::fromStdString(Celda(index.row(), index.column()));
+    case Qt::DisplayRole: return QString::fromStdString(Celda(index.row(), index.column()));
     case Qt::CheckStateRole:
       if (casillas_ && index.column() == 0) return f.marcada ? Qt::Checked : Qt::Unchecked;
       return {};
@@ -45,8 +44,7 @@ QVariant ModeloFilas::data(const QModelIndex& index, int role) const {
                              static_cast<int>((c >> 16) & 0xFF)));
       }
       return {};
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -163,7 +161,8 @@ const ModeloFilas::Plegada& ModeloFilas::ColumnaPlegada(int c) const {
   p->inicio.reserve(filas_.size() + 1);
   for (const auto& f : filas_) {
     p->inicio.push_back(static_cast<uint32_t>(p->datos.size()));
-    const std::string& v = static_cast<size_t>(c) < f.celdas.size() ? f.celdas[static_cast<size_t>(c)] : kVacio;
+    const std::string& v =
+        static_cast<size_t>(c) < f.celdas.size() ? f.celdas[static_cast<size_t>(c)] : kVacio;
     size_t i = 0;
     while (i < v.size() && v[i] == ' ') ++i;
     p->datos.append(PlegarMayusculas(v.substr(i)));
@@ -214,7 +213,9 @@ std::vector<size_t> ModeloFilas::OrdenarFilas() {
   for (size_t r = 0; r < filas_.size(); ++r) {
     const auto& celdas = filas_[r].celdas;
     claves.emplace_back(
-        PlegarMayusculas(c >= 0 && static_cast<size_t>(c) < celdas.size() ? celdas[static_cast<size_t>(c)] : kVacio), r);
+        PlegarMayusculas(c >= 0 && static_cast<size_t>(c) < celdas.size() ? celdas[static_cast<size_t>(c)]
+                                                                          : kVacio),
+        r);
   }
   if (ascendente_)
     std::stable_sort(claves.begin(), claves.end(),

@@ -19,7 +19,7 @@ class ModeloFilas : public QAbstractTableModel {
   struct Fila {
     std::vector<std::string> celdas;  // celdas[0] is the row text, celdas[i] sub-item i
     bool marcada = false;
-    std::optional<int32_t> color;     // 0x00BBGGRR
+    std::optional<int32_t> color;  // 0x00BBGGRR
   };
 
   explicit ModeloFilas(QObject* parent = nullptr) : QAbstractTableModel(parent) {}

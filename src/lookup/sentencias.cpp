@@ -15,8 +15,8 @@ bool Contiene(const std::string& s, const std::string& parte) {
 
 // The trailing clause that starts at `palabra` (e.g. "order by"): ClausulaFinal and
 // SentenciaBase are set only when it is found.
-void SepararClausula(const std::string& SQL, const std::string& palabra,
-                     std::string& SentenciaBase, std::string& ClausulaFinal, bool soloNoBlanca) {
+void SepararClausula(const std::string& SQL, const std::string& palabra, std::string& SentenciaBase,
+                     std::string& ClausulaFinal, bool soloNoBlanca) {
   const int p = basic::InStr(SQL, palabra, CompararTexto);
   if (p <= 0) return;
   const std::string cola = basic::Mid(SQL, p);
@@ -27,8 +27,7 @@ void SepararClausula(const std::string& SQL, const std::string& palabra,
 }  // namespace
 
 void NormalizarWhere(std::string& Where) {
-  if (basic::Len(basic::Trim(Where)) > 1 && basic::Left(Where, 1) != "(")
-    Where = " (" + Where + ") ";
+  if (basic::Len(basic::Trim(Where)) > 1 && basic::Left(Where, 1) != "(") Where = " (" + Where + ") ";
 }
 
 long LimiteFilas(const std::string& topConsArt) {
@@ -47,8 +46,8 @@ std::string SentenciaDada(const std::string& SQL, std::string& Where) {
   return s;
 }
 
-bool SentenciaDefinicion(const DefConsulta& def, long n, std::string& CampoBusqueda,
-                         const std::string& Where, std::string& sentencia) {
+bool SentenciaDefinicion(const DefConsulta& def, long n, std::string& CampoBusqueda, const std::string& Where,
+                         std::string& sentencia) {
   std::string tabla = LimpiarCampoDefinicion(def.TablaConsulta);
   // Columns cleaned like the other fields, so NUL padding of a short record is no column.
   DefConsulta limpia = def;
@@ -108,7 +107,6 @@ std::string SentenciaGenerada(const std::string& tabla, const std::string& colum
   return s;
 }
 
-
 std::string TablaDeSentencia(const std::string& sentencia) {
   const int p = basic::InStr(sentencia, "from", CompararTexto);
   if (p <= 0) return "";
@@ -117,9 +115,8 @@ std::string TablaDeSentencia(const std::string& sentencia) {
   return basic::Trim(basic::Mid(sentencia, p + 4, fin - (p + 4)));
 }
 
-std::string SentenciaF5(const std::string& SQL, std::string& SentenciaBase,
-                        std::string& ClausulaFinal, const std::string& campo,
-                        std::string& textoCaja, bool conLike) {
+std::string SentenciaF5(const std::string& SQL, std::string& SentenciaBase, std::string& ClausulaFinal,
+                        const std::string& campo, std::string& textoCaja, bool conLike) {
   ClausulaFinal.clear();
   std::string prefijo;
   if (Contiene(SQL, "order")) SepararClausula(SQL, "order by", SentenciaBase, ClausulaFinal, false);
@@ -135,8 +132,8 @@ std::string SentenciaF5(const std::string& SQL, std::string& SentenciaBase,
          ClausulaFinal;
 }
 
-std::string SentenciaF5Arbol(const std::string& SQL, std::string& SentenciaBase,
-                             std::string& ClausulaFinal, const std::string& texto) {
+std::string SentenciaF5Arbol(const std::string& SQL, std::string& SentenciaBase, std::string& ClausulaFinal,
+                             const std::string& texto) {
   ClausulaFinal.clear();
   if (Contiene(SQL, "order"))
     SepararClausula(SQL, "order by", SentenciaBase, ClausulaFinal, false);

@@ -22,8 +22,8 @@ std::string SentenciaDada(const std::string& SQL, std::string& Where);
 // The statement of a definition record. CampoBusqueda blank is filled with the first
 // column; when the record has a single column (or none) and no CampoBusqueda was given
 // the result is false and nothing is built.
-bool SentenciaDefinicion(const DefConsulta& def, long n, std::string& CampoBusqueda,
-                         const std::string& Where, std::string& sentencia);
+bool SentenciaDefinicion(const DefConsulta& def, long n, std::string& CampoBusqueda, const std::string& Where,
+                         std::string& sentencia);
 
 // The columns a table lookup shows, from the table's field names in order (reverse
 // order in the list; ID and the stamp columns skipped except in the two views that need
@@ -45,10 +45,9 @@ std::string TablaDeSentencia(const std::string& sentencia);
 // (SentenciaBase keeps its value when the statement holds "order" without "order by").
 // conLike: '%text%' with blanks as "%"; otherwise 'text%' with "*" as "%" (the box's
 // text is rewritten in that case, as the operator sees it).
-std::string SentenciaF5(const std::string& SQL, std::string& SentenciaBase,
-                        std::string& ClausulaFinal, const std::string& campo,
-                        std::string& textoCaja, bool conLike);
+std::string SentenciaF5(const std::string& SQL, std::string& SentenciaBase, std::string& ClausulaFinal,
+                        const std::string& campo, std::string& textoCaja, bool conLike);
 
 // F5 in the search box of the tree window: "Descripcion like '%text%'".
-std::string SentenciaF5Arbol(const std::string& SQL, std::string& SentenciaBase,
-                             std::string& ClausulaFinal, const std::string& texto);
+std::string SentenciaF5Arbol(const std::string& SQL, std::string& SentenciaBase, std::string& ClausulaFinal,
+                             const std::string& texto);

@@ -9,8 +9,8 @@ std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
   filas.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     const FilaPendiente& f = frm.Fila(i);
-    filas.push_back({f.Texto(), f.SubItem(colTC), f.SubItem(colIdComprobante), f.SubItem(colMail),
-                     frm.FilaMarcada(i)});
+    filas.push_back(
+        {f.Texto(), f.SubItem(colTC), f.SubItem(colIdComprobante), f.SubItem(colMail), frm.FilaMarcada(i)});
   }
   return filas;
 }

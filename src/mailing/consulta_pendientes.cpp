@@ -7,7 +7,6 @@
 
 namespace {
 
-
 constexpr const char* kCamposTodos =
     " SELECT vt_proveedores.Codigo, vt_proveedores.razon_social, vt_proveedores.Calle, "
     "vt_proveedores.numero,vt_proveedores.localidad, vt_proveedores.telefono ,vt_proveedores.mail, "

@@ -67,9 +67,9 @@ void Retirar(const std::string& ruta) {
 
 // A job handed to a mail program that has not been seen taking it yet.
 struct Entrega {
-  size_t orden;        // index in the results
-  long pid;            // the mail program
-  std::string trabajo; // the job file as written
+  size_t orden;         // index in the results
+  long pid;             // the mail program
+  std::string trabajo;  // the job file as written
 };
 
 class Corrida {
@@ -78,8 +78,8 @@ class Corrida {
       : opciones_(opciones), r_(r), app_(app), linea_(LineaComandoCorreo(app)) {}
 
   // false when the run must stop.
-  bool Orden(size_t idx, const std::string& mail, const std::string& asunto,
-             const std::string& mensaje, bool quedanMas) {
+  bool Orden(size_t idx, const std::string& mail, const std::string& asunto, const std::string& mensaje,
+             bool quedanMas) {
     ResultadoOrden& o = r_.ordenes[idx];
     if (basic::Trim(mail).empty()) {
       return Fallo(idx, EstadoOrden::SinMail, "el proveedor no tiene dirección de e-mail.",
@@ -117,8 +117,8 @@ class Corrida {
 
  private:
   // Writes the job file and starts the mail program on it.
-  bool Entregar(size_t idx, const std::string& mail, const std::string& asunto,
-                const std::string& mensaje, bool quedanMas) {
+  bool Entregar(size_t idx, const std::string& mail, const std::string& asunto, const std::string& mensaje,
+                bool quedanMas) {
     ResultadoOrden& o = r_.ordenes[idx];
     std::string trabajo = RutaTrabajoCorreo(app_);
     if (auto error = Intentar([&] {
@@ -196,14 +196,12 @@ class Corrida {
     rep.Destino(rep.DestinoArchivo());
     const std::string seleccion = FormulaSeleccionOrden(o.cuenta, o.idComprobante);
     const std::vector<std::string> f = FormulasEmpresa();
-    const std::string archivoReporte =
-        NombreReporte(NombreReporteOrden(o.idComprobante), "", nullptr, "");
-    rep.Imprimir(archivoReporte, {""}, seleccion, gConnectDSN, f[0], f[1], f[2], f[3], f[4],
-                 "RP_CPTESER", "", "RP_CpteObs");
+    const std::string archivoReporte = NombreReporte(NombreReporteOrden(o.idComprobante), "", nullptr, "");
+    rep.Imprimir(archivoReporte, {""}, seleccion, gConnectDSN, f[0], f[1], f[2], f[3], f[4], "RP_CPTESER", "",
+                 "RP_CpteObs");
     rep.Ejecutar(int16_t{Reporte::kEjecutarReporte});
     if (!Existe(o.archivo)) {
-      throw ErrorEjecucion(Reporte::errSalida, "El reporte no generó el archivo " + o.archivo,
-                           "Reporte");
+      throw ErrorEjecucion(Reporte::errSalida, "El reporte no generó el archivo " + o.archivo, "Reporte");
     }
   }
 
@@ -213,8 +211,8 @@ class Corrida {
         basic::FormatFecha(basic::DateValue(os::sistema().Ahora()), basic::regional().fechaCorta);
     if (auto error = Intentar([&] {
           long afectados = 0;
-          canalADO().Execute(*gDB().gCnn, SentenciaMarcaEnvio(fecha, o.cuenta, o.idComprobante),
-                             &afectados, -1);
+          canalADO().Execute(*gDB().gCnn, SentenciaMarcaEnvio(fecha, o.cuenta, o.idComprobante), &afectados,
+                             -1);
         })) {
       return Fallo(idx, EstadoOrden::FalloMarca, *error,
                    "Se entregó al programa de correo " + NombrarOrden(o) +
@@ -236,7 +234,8 @@ class Corrida {
       ui::operador().MsgBox(texto, int{ui::vbOKOnly} + int{ui::vbExclamation}, kTitulo);
       return true;
     }
-    return ui::operador().MsgBox(texto + kSeguir, int{ui::vbYesNo} + int{ui::vbExclamation}, kTitulo) == ui::vbYes;
+    return ui::operador().MsgBox(texto + kSeguir, int{ui::vbYesNo} + int{ui::vbExclamation}, kTitulo) ==
+           ui::vbYes;
   }
 
  private:
@@ -266,9 +265,9 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
   const std::string app = os::CarpetaAplicacion();
   if (auto error = Intentar([&] { r.carpeta = CrearCarpetaEnvio(app, os::sistema().Ahora()); })) {
     r.detenido = true;
-    ui::operador().MsgBox("No se pudo crear la carpeta del envío:\n" + *error +
-                              "\n\nNo se envió ninguna orden.",
-                          int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
+    ui::operador().MsgBox(
+        "No se pudo crear la carpeta del envío:\n" + *error + "\n\nNo se envió ninguna orden.",
+        int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
     return r;
   }
 
@@ -304,11 +303,11 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
     });
     if (error) {
       // A query failure was already handled by AbrirRecordset; anything else is told.
-      const bool seguir = corrida.Fallo(
-          primera, EstadoOrden::NoPendiente, *error,
-          "No se pudo comprobar si " + NombrarOrden(r.ordenes[primera]) + " sigue pendiente:\n" + *error +
-              "\n\nLa orden no se envió ni se marcó como enviada.",
-          i < ultimaMarcada);
+      const bool seguir = corrida.Fallo(primera, EstadoOrden::NoPendiente, *error,
+                                        "No se pudo comprobar si " + NombrarOrden(r.ordenes[primera]) +
+                                            " sigue pendiente:\n" + *error +
+                                            "\n\nLa orden no se envió ni se marcó como enviada.",
+                                        i < ultimaMarcada);
       if (!seguir) r.detenido = true;
       continue;
     }
@@ -340,7 +339,6 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
 
 // ---- Pieces ----
 
-
 namespace {
 std::string TextoFecha(basic::Fecha ahora) {
   return basic::Replace(basic::FormatFecha(basic::DateValue(ahora), basic::regional().fechaCorta), "/", "-");
@@ -352,16 +350,17 @@ std::string TextoHora(basic::Fecha ahora) {
 
 std::string RutaCarpetaEnvio(const std::string& carpetaAplicacion, basic::Fecha ahora) {
   const Funciones& f = gFunciones();
-  return f.AgregarBarra(f.AgregarBarra(f.AgregarBarra(f.AgregarBarra(carpetaAplicacion) + "E-MAILS") +
-                                       "ENVIOS") +
-                        TextoFecha(ahora)) +
+  return f.AgregarBarra(
+             f.AgregarBarra(f.AgregarBarra(f.AgregarBarra(carpetaAplicacion) + "E-MAILS") + "ENVIOS") +
+             TextoFecha(ahora)) +
          TextoHora(ahora);
 }
 
 std::string CrearCarpetaEnvio(const std::string& carpetaAplicacion, basic::Fecha ahora) {
   const Funciones& f = gFunciones();
   std::string actual = carpetaAplicacion;
-  for (const std::string& nivel : {std::string("E-MAILS"), std::string("ENVIOS"), TextoFecha(ahora), TextoHora(ahora)}) {
+  for (const std::string& nivel :
+       {std::string("E-MAILS"), std::string("ENVIOS"), TextoFecha(ahora), TextoHora(ahora)}) {
     const std::string ruta = f.AgregarBarra(actual) + nivel;
     std::error_code ec;
     // An existing level is kept, found whatever its case.
@@ -397,15 +396,15 @@ std::string NombreReporteOrden(const std::string& idComprobante) {
 }
 
 std::string FormulaSeleccionOrden(const std::string& cuenta, const std::string& idComprobante) {
-  return " {c_mv_cpte.cuenta}= '" + Q(cuenta) + "'" + " AND {c_mv_cpte.idcomprobante}= '" +
-         Q(idComprobante) + "'" + " AND {c_mv_cpte.tc}= 'OC'";
+  return " {c_mv_cpte.cuenta}= '" + Q(cuenta) + "'" + " AND {c_mv_cpte.idcomprobante}= '" + Q(idComprobante) +
+         "'" + " AND {c_mv_cpte.tc}= 'OC'";
 }
 
 std::vector<std::string> FormulasEmpresa() {
   return {
       "NombreEmpresa = '" + Q(Cfg("NOMBRE")) + "'",
-      "Direccion = '" + Q(Cfg("CALLE") + " " + Cfg("NUMERO") + "  " + Cfg("PISO") + " " + Cfg("Departamento")) +
-          "'",
+      "Direccion = '" +
+          Q(Cfg("CALLE") + " " + Cfg("NUMERO") + "  " + Cfg("PISO") + " " + Cfg("Departamento")) + "'",
       "Localidad= '" + Q(Cfg("LOCALIDAD")) + "'",
       "CodigoPostal= '" + Q(Cfg("CPOSTAL")) + "'",
       "Telefono= 'Telefono:" + Q(basic::Trim(Cfg("TELEFONO"))) + "'",
@@ -414,8 +413,9 @@ std::vector<std::string> FormulasEmpresa() {
 
 std::string TextoTrabajoCorreo(const std::string& destinatario, const std::string& asunto,
                                const std::string& mensaje, const std::string& archivo) {
-  return "DESTINATARIO=" + destinatario + "\r\n" + "ASUNTO=" + basic::Trim(asunto) + "\r\n" + "MENSAJE=" +
-         basic::Replace(basic::Trim(mensaje), "\r", "\r\nMENSAJE=") + "\r\n" + "ARCHIVO=" + archivo + "\r\n";
+  return "DESTINATARIO=" + destinatario + "\r\n" + "ASUNTO=" + basic::Trim(asunto) + "\r\n" +
+         "MENSAJE=" + basic::Replace(basic::Trim(mensaje), "\r", "\r\nMENSAJE=") + "\r\n" +
+         "ARCHIVO=" + archivo + "\r\n";
 }
 
 std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion) {

@@ -63,10 +63,10 @@ struct ResultadoOrden {
 };
 
 struct ResultadoDespacho {
-  std::string carpeta;        // the run folder ("" when it could not be made)
-  bool filaAtendida = false;  // a checked row was found
-  bool detenido = false;      // the run stopped before its end
-  bool recargada = false;     // the reload was called
+  std::string carpeta;                  // the run folder ("" when it could not be made)
+  bool filaAtendida = false;            // a checked row was found
+  bool detenido = false;                // the run stopped before its end
+  bool recargada = false;               // the reload was called
   std::vector<ResultadoOrden> ordenes;  // one per checked row, in list order
   int Cuantas(EstadoOrden estado) const;
 };

@@ -114,13 +114,10 @@ QString FamiliaCercana(std::initializer_list<const char*> preferidas) {
 }
 
 // Key code of the suite's handlers for a key event (0 when it has none).
-int CodigoTecla(const QKeyEvent* e) {
-  return ui::CodigoTecla(e->key(), e->modifiers() & Qt::KeypadModifier);
-}
+int CodigoTecla(const QKeyEvent* e) { return ui::CodigoTecla(e->key(), e->modifiers() & Qt::KeypadModifier); }
 
 int Mayusculas(Qt::KeyboardModifiers m) {
-  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
-         (m & Qt::AltModifier ? 4 : 0);
+  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
 
 // Pictures of the picture buttons, drawn so they need no image files.
@@ -265,8 +262,7 @@ void frmOCMailing::CrearControles() {
   chkConEnvioPendiente->setGeometry(T(5460, 915, 4425, 195));
   chkConEnvioPendiente->setChecked(true);
 
-  Label2 = etiqueta(this, "Label2", "Proveedores con Ordenes de Compra Pendientes",
-                    T(60, 1110, 4980, 195));
+  Label2 = etiqueta(this, "Label2", "Proveedores con Ordenes de Compra Pendientes", T(60, 1110, 4980, 195));
   Label8 = etiqueta(this, "Label8", "", T(5460, 1140, 240, 195));
   Label8->setAutoFillBackground(true);
   Label9 = etiqueta(this, "Label9", "Los registros pintados ya fueron enviados por mail.",
@@ -285,8 +281,7 @@ void frmOCMailing::CrearControles() {
   ListProveedores->setSelectionMode(QAbstractItemView::SingleSelection);
   ListProveedores->setIconSize(QSize(16, 16));
   ListProveedores->setItemDelegate(new DelegadoSinEdicion(this));
-  ListProveedores->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                                   QAbstractItemView::SelectedClicked);
+  ListProveedores->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
   ListProveedores->header()->setSectionsClickable(true);
   ListProveedores->header()->setSectionsMovable(false);
   ListProveedores->header()->setStretchLastSection(false);
@@ -391,11 +386,20 @@ void frmOCMailing::CrearControles() {
 
 void frmOCMailing::OrdenTabulacion() {
   // Tab indices 0..16 of the layout; frames and labels take no focus.
-  const std::vector<QWidget*> orden = {
-      txtFields[0].Control(), txtFields[2].Control(), txtFields[1].Control(),
-      txtFields[3].Control(), txtFields[4].Control(), cmdCargarProveedores, CmbVer, CmdEnviar,
-      cmdConsultar, CmdSalir, chkConEnvioPendiente, ListProveedores, txtFields[5].Control(),
-      txtFields[6].Control()};
+  const std::vector<QWidget*> orden = {txtFields[0].Control(),
+                                       txtFields[2].Control(),
+                                       txtFields[1].Control(),
+                                       txtFields[3].Control(),
+                                       txtFields[4].Control(),
+                                       cmdCargarProveedores,
+                                       CmbVer,
+                                       CmdEnviar,
+                                       cmdConsultar,
+                                       CmdSalir,
+                                       chkConEnvioPendiente,
+                                       ListProveedores,
+                                       txtFields[5].Control(),
+                                       txtFields[6].Control()};
   for (size_t i = 0; i + 1 < orden.size(); ++i) setTabOrder(orden[i], orden[i + 1]);
 }
 
@@ -406,25 +410,25 @@ void frmOCMailing::HojaDeEstiloPropia() {
   QString hoja = styleSheet();
   const int previa = hoja.indexOf(kMarca);
   if (previa >= 0) hoja.truncate(previa);
-  const QString sansSerif = FamiliaCercana(
-      {"MS Sans Serif", "Microsoft Sans Serif", "Arial", "Liberation Sans", "DejaVu Sans Condensed",
-       "DejaVu Sans"});
+  const QString sansSerif = FamiliaCercana({"MS Sans Serif", "Microsoft Sans Serif", "Arial",
+                                            "Liberation Sans", "DejaVu Sans Condensed", "DejaVu Sans"});
   const QString tahoma =
       FamiliaCercana({"Tahoma", "DejaVu Sans Condensed", "Verdana", "DejaVu Sans", "Liberation Sans"});
-  hoja += kMarca + QStringLiteral(
-      "\nQWidget#frmOCMailing, QWidget#frmOCMailing * { font-family: \"%1\"; font-size: 8.25pt; }"
-      "\nQWidget#frmOCMailing QLabel#Label2 { font-family: \"%2\"; font-size: 8.25pt; }"
-      "\nQWidget#frmOCMailing QLabel#Label1 { font-family: \"%2\"; font-size: 9pt; font-weight: bold;"
-      " color: #ffffff; background: #808080; padding-left: 2px; }"
-      "\nQWidget#frmOCMailing QLabel#Label8 { background: #0000ff; }"
-      "\nQWidget#frmOCMailing QGroupBox#Frame2, QWidget#frmOCMailing QGroupBox#Frame3"
-      " { margin: 0px; padding: 0px; }"
-      "\nQWidget#frmOCMailing QLineEdit { padding: 0px 2px; }"
-      "\nQWidget#frmOCMailing QAbstractScrollArea { margin: 0px; padding: 0px; }"
-      "\nQWidget#frmOCMailing QPlainTextEdit { padding: 0px 1px; border-radius: 2px; }"
-      "\nQWidget#frmOCMailing QToolButton { padding: 1px; }"
-      "\nQWidget#frmOCMailing QHeaderView::section { padding: 2px 4px; }\n")
-                                .arg(sansSerif, tahoma);
+  hoja += kMarca +
+          QStringLiteral(
+              "\nQWidget#frmOCMailing, QWidget#frmOCMailing * { font-family: \"%1\"; font-size: 8.25pt; }"
+              "\nQWidget#frmOCMailing QLabel#Label2 { font-family: \"%2\"; font-size: 8.25pt; }"
+              "\nQWidget#frmOCMailing QLabel#Label1 { font-family: \"%2\"; font-size: 9pt; font-weight: bold;"
+              " color: #ffffff; background: #808080; padding-left: 2px; }"
+              "\nQWidget#frmOCMailing QLabel#Label8 { background: #0000ff; }"
+              "\nQWidget#frmOCMailing QGroupBox#Frame2, QWidget#frmOCMailing QGroupBox#Frame3"
+              " { margin: 0px; padding: 0px; }"
+              "\nQWidget#frmOCMailing QLineEdit { padding: 0px 2px; }"
+              "\nQWidget#frmOCMailing QAbstractScrollArea { margin: 0px; padding: 0px; }"
+              "\nQWidget#frmOCMailing QPlainTextEdit { padding: 0px 1px; border-radius: 2px; }"
+              "\nQWidget#frmOCMailing QToolButton { padding: 1px; }"
+              "\nQWidget#frmOCMailing QHeaderView::section { padding: 2px 4px; }\n")
+              .arg(sansSerif, tahoma);
   setStyleSheet(hoja);
   // A caption wider in the substitute font than in the original grows to its text (the
   // controls to its right stay on top of it).
@@ -505,9 +509,8 @@ void frmOCMailing::Encolumnar() {
     int equis;
   };
   static const Columna columnas[kColumnasPendientes] = {
-      {"Cuenta", 15},    {"TC", 5},        {"IdComprobante", 15},
-      {"Razon Social", 25}, {"Domicilio", 15}, {"Localidad", 15},
-      {"Telefono", 15},  {"E-Mail", 15},   {"Enviado", 15}};
+      {"Cuenta", 15},    {"TC", 5},        {"IdComprobante", 15}, {"Razon Social", 25}, {"Domicilio", 15},
+      {"Localidad", 15}, {"Telefono", 15}, {"E-Mail", 15},        {"Enviado", 15}};
   ensurePolished();
   const QFontMetrics medidas(font());
   ListProveedoresModelo->FijarColumnas({});
@@ -541,12 +544,12 @@ void frmOCMailing::CargarProveedores() {
 
   if (!repetidas.empty()) {
     std::string claves;
-    for (size_t i = 0; i < repetidas.size() && i < 5; ++i)
-      claves += (i ? ", " : "") + repetidas[i];
+    for (size_t i = 0; i < repetidas.size() && i < 5; ++i) claves += (i ? ", " : "") + repetidas[i];
     if (repetidas.size() > 5) claves += ", ...";
     ui::operador().MsgBox("La consulta devolvió " + std::to_string(repetidas.size()) +
                               " orden(es) repetida(s) (mismo proveedor y comprobante); se "
-                              "muestran una sola vez: " + claves,
+                              "muestran una sola vez: " +
+                              claves,
                           int{ui::vbOKOnly} + int{ui::vbExclamation}, "Aviso al Usuario");
   }
 }
@@ -571,7 +574,8 @@ void frmOCMailing::txtFields_GotFocus(int Index) {
 void frmOCMailing::cmdConsultar_Click() {
   basic::EjecutarIgnorando({
       P([this] {
-        if (!CampoActual) throw ErrorEjecucion(kErrorObjetoNoEstablecido, "Variable de objeto no establecida");
+        if (!CampoActual)
+          throw ErrorEjecucion(kErrorObjetoNoEstablecido, "Variable de objeto no establecida");
         const std::string tipo = CampoActual->Consulta;
         const bool proveedores = basic::IgualesSinCaso(tipo, "vt_proveedores");
         if (proveedores || basic::IgualesSinCaso(tipo, "ta_usuarios")) {
@@ -579,15 +583,16 @@ void frmOCMailing::cmdConsultar_Click() {
           consultas.CampoDevuelto = proveedores ? "Codigo" : "Nombre";
           RefColeccion ninguna;
           std::string campoBusqueda, condicion;
-          consultas.ConsultaSearch(proveedores ? "vt_proveedores" : "ta_usuarios", ninguna, "",
-                                   campoBusqueda, condicion, "", false, "");
+          consultas.ConsultaSearch(proveedores ? "vt_proveedores" : "ta_usuarios", ninguna, "", campoBusqueda,
+                                   condicion, "", false, "");
           CampoActual->SetText(consultas.ValorDevuelto.Texto());
         } else if (basic::IgualesSinCaso(tipo, "fecha")) {
           CampoActual->SetText(gFunciones().ElegirFecha());
         }
       }),
       P([this] {
-        if (!CampoActual) throw ErrorEjecucion(kErrorObjetoNoEstablecido, "Variable de objeto no establecida");
+        if (!CampoActual)
+          throw ErrorEjecucion(kErrorObjetoNoEstablecido, "Variable de objeto no establecida");
         int tecla = vbKeyReturn;
         txtFields_KeyDown(CampoActual->Index, tecla, 0);
       }),
@@ -616,8 +621,8 @@ void frmOCMailing::ListProveedores_ColumnClick(int ColumnHeaderIndex) {
     ListProveedoresModelo->FijarOrden(clave, orden, true);
     QHeaderView* h = ListProveedores->header();
     h->setSortIndicatorShown(true);
-    h->setSortIndicator(clave, orden == ListaPendientes::lvwDescending ? Qt::DescendingOrder
-                                                                      : Qt::AscendingOrder);
+    h->setSortIndicator(clave,
+                        orden == ListaPendientes::lvwDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
   })});
 }
 
@@ -760,14 +765,13 @@ bool frmOCMailing::eventFilter(QObject* objeto, QEvent* evento) {
     case QEvent::MouseButtonPress: {
       if (objeto != ListProveedores->viewport()) break;
       const auto* m = static_cast<QMouseEvent*>(evento);
-      const int boton = m->button() == Qt::LeftButton    ? 1
-                        : m->button() == Qt::RightButton ? 2
+      const int boton = m->button() == Qt::LeftButton     ? 1
+                        : m->button() == Qt::RightButton  ? 2
                         : m->button() == Qt::MiddleButton ? 4
                                                           : 0;
       const QPoint p = m->position().toPoint();
-      Atender("ListProveedores_MouseDown", [&] {
-        ListProveedores_MouseDown(boton, Mayusculas(m->modifiers()), p.x(), p.y());
-      });
+      Atender("ListProveedores_MouseDown",
+              [&] { ListProveedores_MouseDown(boton, Mayusculas(m->modifiers()), p.x(), p.y()); });
       break;
     }
     case QEvent::KeyPress: {
@@ -791,15 +795,16 @@ bool frmOCMailing::eventFilter(QObject* objeto, QEvent* evento) {
           consumida = true;
         } else if (caracter != antes) {  // the handler changed the character: type that one
           const QString otro(QChar(static_cast<char16_t>(caracter)));
-          if (txtFields[static_cast<size_t>(i)].linea) txtFields[static_cast<size_t>(i)].linea->insert(otro);
-          else txtFields[static_cast<size_t>(i)].multilinea->insertPlainText(otro);
+          if (txtFields[static_cast<size_t>(i)].linea)
+            txtFields[static_cast<size_t>(i)].linea->insert(otro);
+          else
+            txtFields[static_cast<size_t>(i)].multilinea->insertPlainText(otro);
           consumida = true;
         }
       }
       return consumida;
     }
-    default:
-      break;
+    default: break;
   }
   return QWidget::eventFilter(objeto, evento);
 }
@@ -827,6 +832,8 @@ void frmOCMailing::closeEvent(QCloseEvent* evento) {
   }
   int cancelar = 0;
   Atender("Form_Unload", [this, &cancelar] { Form_Unload(cancelar); });
-  if (cancelar) evento->ignore();
-  else evento->accept();
+  if (cancelar)
+    evento->ignore();
+  else
+    evento->accept();
 }

@@ -35,9 +35,9 @@ void LeerPendientes(ado::Recordset& rs, std::vector<FilaPendiente>& filas,
   repetidas.clear();
   if (rs.Bof()) return;  // raises when the recordset is closed
   const Funciones& f = gFunciones();
-  Columnas c{&rs.Fields("Codigo"),      &rs.Fields("razon_social"), &rs.Fields("Calle"),
-             &rs.Fields("Numero"),      &rs.Fields("Localidad"),    &rs.Fields("Telefono"),
-             &rs.Fields("mail"),        &rs.Fields("TC"),           &rs.Fields("IdComprobante"),
+  Columnas c{&rs.Fields("Codigo"),        &rs.Fields("razon_social"), &rs.Fields("Calle"),
+             &rs.Fields("Numero"),        &rs.Fields("Localidad"),    &rs.Fields("Telefono"),
+             &rs.Fields("mail"),          &rs.Fields("TC"),           &rs.Fields("IdComprobante"),
              &rs.Fields("FECHAENVIOMAIL")};
   // A pair the view gave twice would repeat a row; the separator keeps ("P1","23") and
   // ("P12","3") apart although their keys read the same.
@@ -78,8 +78,8 @@ std::vector<int> ListaPendientes::Ordenar() {
   for (size_t i = 0; i < orden.size(); ++i) orden[i] = static_cast<int>(i);
   const bool descendente = SortOrder == lvwDescending;
   std::stable_sort(orden.begin(), orden.end(), [&](int a, int b) {
-    const int c = CompararTextoLista(filas[static_cast<size_t>(a)].textos[k],
-                                     filas[static_cast<size_t>(b)].textos[k]);
+    const int c =
+        CompararTextoLista(filas[static_cast<size_t>(a)].textos[k], filas[static_cast<size_t>(b)].textos[k]);
     return descendente ? c > 0 : c < 0;
   });
   std::vector<FilaPendiente> ordenadas;

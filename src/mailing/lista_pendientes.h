@@ -16,8 +16,15 @@ inline constexpr int32_t kColorEnviada = 0xFF0000;
 
 // Columns: 0 is the row text, 1..8 the sub-items.
 enum ColumnaPendientes : int {
-  colCuenta = 0, colTC = 1, colIdComprobante = 2, colRazonSocial = 3, colDomicilio = 4,
-  colLocalidad = 5, colTelefono = 6, colMail = 7, colEnviado = 8
+  colCuenta = 0,
+  colTC = 1,
+  colIdComprobante = 2,
+  colRazonSocial = 3,
+  colDomicilio = 4,
+  colLocalidad = 5,
+  colTelefono = 6,
+  colMail = 7,
+  colEnviado = 8
 };
 inline constexpr int kColumnasPendientes = 9;
 
@@ -45,7 +52,7 @@ class ListaPendientes {
   enum Orden : int { lvwAscending = 0, lvwDescending = 1 };
 
   std::vector<FilaPendiente> filas;
-  int SortKey = 0;              // column: 0 row text, n sub-item n
+  int SortKey = 0;  // column: 0 row text, n sub-item n
   int SortOrder = lvwAscending;
   bool Sorted = false;
 

@@ -15,8 +15,7 @@ QColor ColorBgr(int32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr
 
 ModeloProveedores::ModeloProveedores(QObject* parent) : QAbstractTableModel(parent) {
   // Image 1 of ImageList1: the row image, 16 x 16.
-  if (auto* estilo = QApplication::style())
-    icono_ = estilo->standardIcon(QStyle::SP_FileIcon).pixmap(16, 16);
+  if (auto* estilo = QApplication::style()) icono_ = estilo->standardIcon(QStyle::SP_FileIcon).pixmap(16, 16);
 }
 
 int ModeloProveedores::rowCount(const QModelIndex& parent) const {
@@ -32,8 +31,7 @@ QVariant ModeloProveedores::data(const QModelIndex& index, int role) const {
     return {};
   const FilaPendiente& fila = lista_.filas[static_cast<size_t>(index.row())];
   switch (role) {
-    case Qt::DisplayRole:
-      return QString::fromStdString(fila.textos[static_cast<size_t>(index.column())]);
+    case Qt::DisplayRole: return QString::fromStdString(fila.textos[static_cast<size_t>(index.column())]);
     case Qt::CheckStateRole:
       if (index.column() == colCuenta) return fila.marcada ? Qt::Checked : Qt::Unchecked;
       return {};
@@ -43,10 +41,8 @@ QVariant ModeloProveedores::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       if (index.column() == colCuenta) return icono_;
       return {};
-    case Qt::TextAlignmentRole:
-      return static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter);
-    default:
-      return {};
+    case Qt::TextAlignmentRole: return static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter);
+    default: return {};
   }
 }
 
@@ -118,8 +114,7 @@ void ModeloProveedores::FijarOrden(int sortKey, int sortOrder, bool sorted) {
 void ModeloProveedores::MarcarTodas(bool marca) {
   lista_.MarcarTodas(marca);
   if (lista_.Cantidad() > 0)
-    emit dataChanged(index(0, colCuenta), index(lista_.Cantidad() - 1, colCuenta),
-                     {Qt::CheckStateRole});
+    emit dataChanged(index(0, colCuenta), index(lista_.Cantidad() - 1, colCuenta), {Qt::CheckStateRole});
 }
 
 void ModeloProveedores::MarcarFila(int fila, bool marca) {

@@ -19,9 +19,9 @@ std::string FormulaVistaPrevia(const std::vector<FilaDespacho>& filas, bool conE
     const FilaDespacho& f = filas[i];
     if (!f.marcada) continue;
     if (hay) formula += " OR ";
-    formula += "{V_OC_pendientes.Cuenta} = '" + basic::DoblarComillas(f.cuenta) + "' AND {V_OC_pendientes.TC} ='" +
-               basic::DoblarComillas(f.tc) + "' AND {V_OC_pendientes.IDCOMPROBANTE}='" +
-               basic::DoblarComillas(f.idComprobante) + "'";
+    formula += "{V_OC_pendientes.Cuenta} = '" + basic::DoblarComillas(f.cuenta) +
+               "' AND {V_OC_pendientes.TC} ='" + basic::DoblarComillas(f.tc) +
+               "' AND {V_OC_pendientes.IDCOMPROBANTE}='" + basic::DoblarComillas(f.idComprobante) + "'";
     hay = true;
   }
   if (conEnvioPendiente) formula += " and isnull({V_OC_pendientes.fechaenviomail})";
@@ -33,12 +33,13 @@ bool VistaPrevia::Aceptar() {
   bool marcado = false;
   const std::string formula = FormulaVistaPrevia(filas, conEnvioPendiente, &marcado);
   if (!marcado) {
-    ui::operador().MsgBox("No Hay Proveedores Seleccionados!!!", int{ui::vbOKOnly} + int{ui::vbInformation}, kTitulo);
+    ui::operador().MsgBox("No Hay Proveedores Seleccionados!!!", int{ui::vbOKOnly} + int{ui::vbInformation},
+                          kTitulo);
     return false;
   }
   Reporte& rep = gReporte();
-  rep.Imprimir("OCMAIL", {""}, formula, gConnectDSN, std::nullopt, std::nullopt, std::nullopt,
-               std::nullopt, std::nullopt, "", "", "");
+  rep.Imprimir("OCMAIL", {""}, formula, gConnectDSN, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+               std::nullopt, "", "", "");
   rep.Ejecutar(int16_t{Reporte::kEjecutarReporte});
   return true;
 }
@@ -55,6 +56,6 @@ void VistaPrevia::CmbVer_Click() {
   } catch (const std::exception& e) {
     error = e.what();
   }
-  ui::operador().MsgBox("No se pudo mostrar el reporte OCMAIL:\n" + error, int{ui::vbOKOnly} + int{ui::vbCritical},
-                        kTitulo);
+  ui::operador().MsgBox("No se pudo mostrar el reporte OCMAIL:\n" + error,
+                        int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
 }

@@ -27,8 +27,7 @@ namespace fs = std::filesystem;
 bool NombreColumna(const std::string& s, bool conPunto) {
   if (s.empty()) return false;
   for (char c : s) {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && !(conPunto && c == '.'))
-      return false;
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && !(conPunto && c == '.')) return false;
   }
   return true;
 }
@@ -109,7 +108,8 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
   int numero = 0;
   while (pos < texto.size()) {
     size_t fin = texto.find('\n', pos);
-    std::string linea = SinFinDeLinea(texto.substr(pos, fin == std::string::npos ? std::string::npos : fin - pos));
+    std::string linea =
+        SinFinDeLinea(texto.substr(pos, fin == std::string::npos ? std::string::npos : fin - pos));
     pos = fin == std::string::npos ? texto.size() : fin + 1;
     ++numero;
 
@@ -167,21 +167,34 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
 
     switch (seccion) {
       case Seccion::Reporte:
-        if (es("Nombre")) ultimo = &(d.nombre = valor);
-        else if (es("Titulo") || es("Título")) ultimo = &(d.titulo = valor);
-        else if (es("Sentencia")) ultimo = &(d.sentencia = valor);
-        else if (es("Condicion") || es("Condición")) ultimo = &(d.condicion = valor);
-        else if (es("Orden")) ultimo = &(d.orden = valor);
-        else if (es("Tablas")) ultimo = &(tablas = valor);
-        else if (es("Totales")) ultimo = &(totales = valor);
-        else if (es("Usar")) { usar = valor; ultimo = nullptr; }
-        else Roto(archivo, numero, "clave desconocida " + clave + " en [Reporte]");
+        if (es("Nombre"))
+          ultimo = &(d.nombre = valor);
+        else if (es("Titulo") || es("Título"))
+          ultimo = &(d.titulo = valor);
+        else if (es("Sentencia"))
+          ultimo = &(d.sentencia = valor);
+        else if (es("Condicion") || es("Condición"))
+          ultimo = &(d.condicion = valor);
+        else if (es("Orden"))
+          ultimo = &(d.orden = valor);
+        else if (es("Tablas"))
+          ultimo = &(tablas = valor);
+        else if (es("Totales"))
+          ultimo = &(totales = valor);
+        else if (es("Usar")) {
+          usar = valor;
+          ultimo = nullptr;
+        } else
+          Roto(archivo, numero, "clave desconocida " + clave + " en [Reporte]");
         break;
       case Seccion::Subreporte: {
         Subreporte& s = d.subreportes.back();
-        if (es("Sentencia")) ultimo = &(s.sentencia = valor);
-        else if (es("Orden")) ultimo = &(s.orden = valor);
-        else if (es("Totales")) ultimo = &(totalesSub[d.subreportes.size() - 1] = valor);
+        if (es("Sentencia"))
+          ultimo = &(s.sentencia = valor);
+        else if (es("Orden"))
+          ultimo = &(s.orden = valor);
+        else if (es("Totales"))
+          ultimo = &(totalesSub[d.subreportes.size() - 1] = valor);
         else if (es("Vinculo") || es("Vínculo")) {
           ultimo = &(vinculos[d.subreportes.size() - 1] = valor);
           lineaVinculo[d.subreportes.size() - 1] = numero;
@@ -191,7 +204,8 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
         break;
       }
       case Seccion::Formulas: {
-        if (!NombreColumna(clave, false)) Roto(archivo, numero, "nombre de fórmula no válido «" + clave + "»");
+        if (!NombreColumna(clave, false))
+          Roto(archivo, numero, "nombre de fórmula no válido «" + clave + "»");
         d.formulas.push_back(LeerFormulaValor(clave + " = " + valor));
         ultimo = nullptr;
         break;

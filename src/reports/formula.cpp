@@ -26,8 +26,7 @@ struct Token {
 }
 
 bool EsLetra(char c) {
-  return std::isalpha(static_cast<unsigned char>(c)) || c == '_' ||
-         static_cast<unsigned char>(c) >= 0x80;
+  return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 bool EsIdentificador(const std::string& s) {
@@ -96,8 +95,10 @@ std::vector<Token> Tokens(const std::string& f) {
       ++i;
     } else if (c == '=' || c == '<' || c == '>') {
       std::string op(1, c);
-      if (c == '<' && i + 1 < n && (f[i + 1] == '>' || f[i + 1] == '=')) op += f[i + 1];
-      else if (c == '>' && i + 1 < n && f[i + 1] == '=') op += f[i + 1];
+      if (c == '<' && i + 1 < n && (f[i + 1] == '>' || f[i + 1] == '='))
+        op += f[i + 1];
+      else if (c == '>' && i + 1 < n && f[i + 1] == '=')
+        op += f[i + 1];
       t.push_back({Token::Tipo::Operador, op, pos});
       i += op.size();
     } else {
@@ -120,9 +121,7 @@ class Parser {
 
  private:
   const Token& Actual() const { return t_[i_]; }
-  bool EsPalabra(const char* p) const {
-    return Actual().tipo == Token::Tipo::Palabra && Actual().texto == p;
-  }
+  bool EsPalabra(const char* p) const { return Actual().tipo == Token::Tipo::Palabra && Actual().texto == p; }
   [[noreturn]] void Falla(const std::string& motivo) const {
     const Token& a = Actual();
     std::string cerca = a.tipo == Token::Tipo::Fin ? "el fin de la fórmula" : "«" + a.texto + "»";
@@ -220,7 +219,8 @@ class Parser {
     o.tipo = Operando::Tipo::Campo;
     std::string interior = basic::Trim(tk.texto);
     size_t punto = interior.find('.');
-    if (punto == std::string::npos) ErrorFormula(f_, "el campo {" + tk.texto + "} no es {tabla.columna}", tk.pos);
+    if (punto == std::string::npos)
+      ErrorFormula(f_, "el campo {" + tk.texto + "} no es {tabla.columna}", tk.pos);
     o.tabla = basic::Trim(interior.substr(0, punto));
     o.columna = basic::Trim(interior.substr(punto + 1));
     if (!EsIdentificador(o.tabla) || !EsIdentificador(o.columna))
@@ -274,8 +274,8 @@ struct Traductor {
           bool ok = false;
           for (const auto& t : tablas) ok = ok || basic::IgualesSinCaso(t, o.tabla);
           if (!ok) {
-            ErrorFormula(formula, "el campo {" + o.tabla + "." + o.columna +
-                                      "} no es de una tabla del reporte", 0);
+            ErrorFormula(formula,
+                         "el campo {" + o.tabla + "." + o.columna + "} no es de una tabla del reporte", 0);
           }
         }
         f.sql += o.tabla + "." + o.columna;
@@ -359,8 +359,7 @@ std::string TextoArbol(const Nodo& n) {
   return "";
 }
 
-Fragmento SqlFormula(const Nodo& nodo, const std::vector<std::string>& tablas,
-                     const std::string& formula) {
+Fragmento SqlFormula(const Nodo& nodo, const std::vector<std::string>& tablas, const std::string& formula) {
   Traductor t{tablas, formula, {}};
   t.Nodo_(nodo);
   return std::move(t.f);
@@ -417,8 +416,8 @@ std::pair<std::string, std::string> LeerFormulaValor(const std::string& texto) {
   }
   nombre = basic::Trim(nombre);
   if (!EsIdentificador(nombre)) {
-    throw ErrorEjecucion(Reporte::errFormula,
-                         "La fórmula «" + texto + "» no tiene la forma Nombre = 'valor'", "Reporte");
+    throw ErrorEjecucion(Reporte::errFormula, "La fórmula «" + texto + "» no tiene la forma Nombre = 'valor'",
+                         "Reporte");
   }
   std::string valor = basic::Trim(texto.substr(igual + 1));
   if (valor.size() >= 2 && (valor[0] == '\'' || valor[0] == '"') && valor.back() == valor[0]) {

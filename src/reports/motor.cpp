@@ -224,9 +224,9 @@ std::string GenerarHtml(const Trabajo& t, ado::Connection& cn) {
   html.reserve(def.plantilla.size() * 2 + 4096);
   m.render(raiz, [&html](const std::string& s) { html += s; });
   if (!m.is_valid()) {
-    throw ErrorEjecucion(Reporte::errDefinicion,
-                         "El reporte " + def.archivo + " tiene un error en la plantilla: " + m.error_message(),
-                         "Reporte");
+    throw ErrorEjecucion(
+        Reporte::errDefinicion,
+        "El reporte " + def.archivo + " tiene un error en la plantilla: " + m.error_message(), "Reporte");
   }
   return html;
 }
@@ -238,13 +238,13 @@ void EscribirArchivoCompleto(const std::string& archivo, const std::string& cont
                          "Reporte");
   }
   const std::string destino = os::ResolverSinCaso(archivo);
-  const std::string temporal = destino + ".tmp" + std::to_string(::getpid()) + "-" +
-                               std::to_string(serie.fetch_add(1));
+  const std::string temporal =
+      destino + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(serie.fetch_add(1));
   auto falla = [&](const std::string& motivo) {
     std::error_code ec;
     fs::remove(temporal, ec);
-    throw ErrorEjecucion(Reporte::errSalida,
-                         "No se puede escribir el archivo " + archivo + ": " + motivo, "Reporte");
+    throw ErrorEjecucion(Reporte::errSalida, "No se puede escribir el archivo " + archivo + ": " + motivo,
+                         "Reporte");
   };
   {
     std::ofstream out(temporal, std::ios::binary | std::ios::trunc);

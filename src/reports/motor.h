@@ -26,8 +26,8 @@ namespace reporte {
 
 struct Trabajo {
   std::shared_ptr<const Definicion> definicion;
-  std::string formulaSeleccion;  // as received, for messages
-  Fragmento filtro;              // empty sql: no filter
+  std::string formulaSeleccion;                               // as received, for messages
+  Fragmento filtro;                                           // empty sql: no filter
   std::vector<std::pair<std::string, std::string>> formulas;  // defaults, then the values given
   std::vector<std::string> subreportes;                       // to run; empty = all
 };

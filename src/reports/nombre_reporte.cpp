@@ -93,9 +93,12 @@ std::string ValidarArchivoReporte(std::string& Archivo, const std::string& Nombr
         const int largo = basic::Len(NombreBase);
         auto guionEn = [&](int p) { return basic::Mid(NombreBase, p, 1) == "-"; };
         int tipo = 0;
-        if (largo == 4 && guionEn(3)) tipo = 2;
-        else if (largo == 5 && guionEn(4)) tipo = 3;
-        else if (largo == 6 && guionEn(5)) tipo = 4;
+        if (largo == 4 && guionEn(3))
+          tipo = 2;
+        else if (largo == 5 && guionEn(4))
+          tipo = 3;
+        else if (largo == 6 && guionEn(5))
+          tipo = 4;
         if (tipo > 0) {
           Archivo = app + basic::Left(NombreBase, tipo) + ".RPT";
           if (!Dir(Archivo)) Archivo = "";
@@ -130,8 +133,8 @@ std::string ValidarArchivoReporte(const std::string& Archivo, const std::string&
   return ValidarArchivoReporte(a, NombreBase);
 }
 
-std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqueda,
-                          ArchivosReporte* Archivos, const std::string& Comprobante) {
+std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqueda, ArchivosReporte* Archivos,
+                          const std::string& Comprobante) {
   Funciones& f = gFunciones();
   const std::string NombreBase = NombreRpt;
   const size_t guion = NombreBase.find('-');
@@ -140,8 +143,8 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
   std::string Resultado;
   bool EsElectronico = false;
   bool filaEquipo = false, filaNombre = false, Encontrado = false;
-  const bool esRemito = basic::IgualesSinCaso(basic::Trim(Tipo), "RM") &&
-                        basic::UCase(basic::Right(Comprobante, 1)) == "R";
+  const bool esRemito =
+      basic::IgualesSinCaso(basic::Trim(Tipo), "RM") && basic::UCase(basic::Right(Comprobante, 1)) == "R";
   std::string Unidad, CarpetaE;
   ado::Recordset rsReporte, rsNombre, rsLiq, rsUnidad, rsPdv;
 
@@ -164,9 +167,11 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
       {
           // 1. Listed as an electronic document?
           P([&] {
-            EsElectronico = gDB().ExisteEnTabla(
-                "V_MV_CPTE_ELECTRONICOS", Tipo, "TC", nullptr, kTexto,
-                " TC='" + basic::DoblarComillas(Tipo) + "' AND IDCOMPROBANTE='" + basic::DoblarComillas(basic::Trim(Comprobante)) + "'", true);
+            EsElectronico =
+                gDB().ExisteEnTabla("V_MV_CPTE_ELECTRONICOS", Tipo, "TC", nullptr, kTexto,
+                                    " TC='" + basic::DoblarComillas(Tipo) + "' AND IDCOMPROBANTE='" +
+                                        basic::DoblarComillas(basic::Trim(Comprobante)) + "'",
+                                    true);
           }),
           // 2. The workstation-specific name first.
           P([&] {
@@ -224,15 +229,18 @@ std::string NombreReporte(std::string& NombreRpt, const std::string& ModoBusqued
           // 6. Delivery notes: the business unit's folder, else the electronic forms folder.
           P([&] {
             if (!esRemito) return;
-            Unidad = gDB()
-                         .DatosTabla("V_MV_CPTE", Comprobante, "UNEGOCIO", "IDCOMPROBANTE", kTexto,
-                                     " TC='RM' AND IDCOMPROBANTE='" + basic::DoblarComillas(Comprobante) + "'", true, false)
-                         .Texto();
+            Unidad =
+                gDB()
+                    .DatosTabla("V_MV_CPTE", Comprobante, "UNEGOCIO", "IDCOMPROBANTE", kTexto,
+                                " TC='RM' AND IDCOMPROBANTE='" + basic::DoblarComillas(Comprobante) + "'",
+                                true, false)
+                    .Texto();
           }),
           P([&] {
             if (!esRemito || basic::Trim(Unidad).empty()) return;
             std::string Codigo = f.FormatearTexto(Unidad, 4);
-            abrir("SELECT * FROM V_TA_UNIDADNEGOCIO WHERE CODIGO='" + basic::DoblarComillas(Codigo) + "'", rsUnidad);
+            abrir("SELECT * FROM V_TA_UNIDADNEGOCIO WHERE CODIGO='" + basic::DoblarComillas(Codigo) + "'",
+                  rsUnidad);
           }),
           P([&] {
             if (!esRemito || basic::Trim(Unidad).empty()) return;

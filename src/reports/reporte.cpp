@@ -37,7 +37,8 @@ std::string UbicarReporte(const std::string& reporte, const std::string& carpeta
   std::string r = basic::Trim(reporte);
   if (r.empty()) return "";
   std::vector<std::string> nombres{r};
-  if (!basic::IgualesSinCaso(fs::path(r).extension().string(), ".rpt")) nombres.insert(nombres.begin(), r + ".rpt");
+  if (!basic::IgualesSinCaso(fs::path(r).extension().string(), ".rpt"))
+    nombres.insert(nombres.begin(), r + ".rpt");
   std::vector<std::string> candidatos;
   for (const auto& n : nombres) {
     if (!fs::path(n).is_absolute()) {
@@ -58,10 +59,8 @@ std::string UbicarReporte(const std::string& reporte, const std::string& carpeta
 
 void Reporte::Imprimir(const std::string& reporte, const std::vector<std::string>& /*parametros*/,
                        const std::string& formulaSeleccion, const std::string& /*conexion*/,
-                       const std::optional<std::string>& formula1,
-                       const std::optional<std::string>& formula2,
-                       const std::optional<std::string>& formula3,
-                       const std::optional<std::string>& formula4,
+                       const std::optional<std::string>& formula1, const std::optional<std::string>& formula2,
+                       const std::optional<std::string>& formula3, const std::optional<std::string>& formula4,
                        const std::optional<std::string>& formula5, const std::string& subreporte1,
                        const std::string& subreporte2, const std::string& subreporte3) {
   trabajo_.reset();
@@ -77,32 +76,32 @@ void Reporte::Imprimir(const std::string& reporte, const std::vector<std::string
   for (const auto* f : {&formula1, &formula2, &formula3, &formula4, &formula5}) {
     if (f->has_value()) formulas.push_back(**f);
   }
-  trabajo_ = std::make_unique<reporte::Trabajo>(reporte::PrepararTrabajo(
-      archivo, formulaSeleccion, formulas, {subreporte1, subreporte2, subreporte3}));
+  trabajo_ = std::make_unique<reporte::Trabajo>(
+      reporte::PrepararTrabajo(archivo, formulaSeleccion, formulas, {subreporte1, subreporte2, subreporte3}));
 }
 
 void Reporte::Ejecutar(int16_t& accion) {
   if (accion != kEjecutarReporte) {
-    throw ErrorEjecucion(errEjecucion, "Acción de Ejecutar no válida: " + std::to_string(accion),
-                         "Reporte");
+    throw ErrorEjecucion(errEjecucion, "Acción de Ejecutar no válida: " + std::to_string(accion), "Reporte");
   }
   if (!trabajo_) {
     throw ErrorEjecucion(errEjecucion, "No hay un reporte preparado: falta Imprimir antes de Ejecutar",
                          "Reporte");
   }
   if (destino_ == kDestinoArchivo && tipoSalida_ != kTipoHtml) {
-    throw ErrorEjecucion(errSalida,
-                         "Tipo de archivo de salida no admitido: " + std::to_string(tipoSalida_) +
-                             " (solo 22, HTML)",
-                         "Reporte");
+    throw ErrorEjecucion(
+        errSalida,
+        "Tipo de archivo de salida no admitido: " + std::to_string(tipoSalida_) + " (solo 22, HTML)",
+        "Reporte");
   }
   if (destino_ != kDestinoArchivo && destino_ != kDestinoVentana) {
     throw ErrorEjecucion(errEjecucion, "Destino de reporte no disponible: " + std::to_string(destino_),
                          "Reporte");
   }
   if (!conexion_ || conexion_->State() != ado::adStateOpen) {
-    throw ErrorEjecucion(errDatos, "El reporte " + trabajo_->definicion->archivo +
-                                       " no puede leer sus datos: la conexión no está abierta",
+    throw ErrorEjecucion(errDatos,
+                         "El reporte " + trabajo_->definicion->archivo +
+                             " no puede leer sus datos: la conexión no está abierta",
                          "Reporte");
   }
   ultimoHtml_ = reporte::GenerarHtml(*trabajo_, *conexion_);

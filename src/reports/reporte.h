@@ -49,11 +49,11 @@ class Reporte {
   // The action of Ejecutar that produces the report.
   static constexpr int16_t kEjecutarReporte = 20;
   // Error numbers raised by the engine (Source "Reporte").
-  static constexpr long errDefinicion = 20501;     // report file missing or broken
-  static constexpr long errFormula = 20502;        // selection formula or formula value
-  static constexpr long errDatos = 20503;          // the data source's statement failed
-  static constexpr long errSalida = 20504;         // the output file cannot be written
-  static constexpr long errEjecucion = 20505;      // Ejecutar without Imprimir, bad code
+  static constexpr long errDefinicion = 20501;  // report file missing or broken
+  static constexpr long errFormula = 20502;     // selection formula or formula value
+  static constexpr long errDatos = 20503;       // the data source's statement failed
+  static constexpr long errSalida = 20504;      // the output file cannot be written
+  static constexpr long errEjecucion = 20505;   // Ejecutar without Imprimir, bad code
 
   Reporte();
   virtual ~Reporte();

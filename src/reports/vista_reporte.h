@@ -13,8 +13,7 @@ namespace reporte {
 
 class VistaReporte : public ui::VentanaModal {
  public:
-  VistaReporte(std::string titulo, std::string html)
-      : titulo_(std::move(titulo)), html_(std::move(html)) {}
+  VistaReporte(std::string titulo, std::string html) : titulo_(std::move(titulo)), html_(std::move(html)) {}
   std::string NombreVentana() const override { return "frmVistaPrevia"; }
   // Without a window of its own there is nothing to show.
   void EjecutarModal() override {}

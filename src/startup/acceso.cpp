@@ -28,10 +28,14 @@ struct Alias {
   const char* registrado;
 };
 const Alias kAlias[] = {
-    {"FACTURACION2", "FACTURACION"}, {"FACTURACIONH", "FACTURACION"},
-    {"COMPRAS2", "COMPRAS"},         {"COMPRASH", "COMPRAS"},
-    {"STOCK2", "STOCK"},             {"QZSTOCK", "STOCK"},
-    {"CTACTE2", "CTACTE"},           {"QZCTACTE", "CTACTE"},
+    {"FACTURACION2", "FACTURACION"},
+    {"FACTURACIONH", "FACTURACION"},
+    {"COMPRAS2", "COMPRAS"},
+    {"COMPRASH", "COMPRAS"},
+    {"STOCK2", "STOCK"},
+    {"QZSTOCK", "STOCK"},
+    {"CTACTE2", "CTACTE"},
+    {"QZCTACTE", "CTACTE"},
 };
 
 // Programs that are not run under a task: no task lookup.
@@ -39,10 +43,7 @@ const char* const kSinTarea[] = {"ALTADSN", "QZCONFIG", "QZACTUALIZA"};
 // The suite's mail program leaves no usage row at all.
 constexpr const char* kSinRegistro = "TSPOST";
 
-
-std::string AhoraFormateado() {
-  return basic::FormatFecha(os::sistema().Ahora(), FormatoFechaHora());
-}
+std::string AhoraFormateado() { return basic::FormatFecha(os::sistema().Ahora(), FormatoFechaHora()); }
 
 // The identity of the row this connection inserted last: @@IDENTITY belongs to the
 // session on the server, and the embedded engine answers it with its last inserted row
@@ -92,8 +93,9 @@ void RegistrarAcceso(const std::string& programa) {
         db.AbrirRecordset(
             "SELECT TA_TAREAS.USUARIO, TA_MENU.Proceso, TA_MENU.Clave , TA_MENU.Nombre "
             " FROM TA_TAREAS  with(nolock) INNER JOIN TA_MENU ON TA_TAREAS.TAREA = TA_MENU.Clave "
-            " WHERE (TA_TAREAS.USUARIO = '" + basic::DoblarComillas(gUsuarioLogeado) +
-                " ') AND (TA_MENU.Proceso LIKE '%" + basic::DoblarComillas(nombre) + "%')",
+            " WHERE (TA_TAREAS.USUARIO = '" +
+                basic::DoblarComillas(gUsuarioLogeado) + " ') AND (TA_MENU.Proceso LIKE '%" +
+                basic::DoblarComillas(nombre) + "%')",
             rs, nullptr, ado::adOpenForwardOnly, ado::adLockReadOnly);
       }),
       P([&] {

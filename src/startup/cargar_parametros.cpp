@@ -46,8 +46,8 @@ void CargarAjustesDeEquipo() {
   ado::FijarConfiguracionOdbc(odbc);
 }
 
-void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
-                      std::string& ConnString, long lCursor) {
+void CargarParametros(bool UsarValoresIni, const std::string& LineaComando, std::string& ConnString,
+                      long lCursor) {
   Funciones& f = gFunciones();
   const Equipo& equipo = gEquipo();
   DB_Dll& db = gDB();
@@ -150,9 +150,8 @@ void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
   };
   try {
     // An invalid argument skips its step; any other failure ends the start-up quietly.
-    basic::EjecutarPasos(pasos, [](const ErrorEjecucion& e) {
-      return e.Number == kArgumentoInvalido ? 5 : 0;
-    });
+    basic::EjecutarPasos(pasos,
+                         [](const ErrorEjecucion& e) { return e.Number == kArgumentoInvalido ? 5 : 0; });
   } catch (const std::exception&) {
   }
 }

@@ -8,8 +8,8 @@
 // ConnString: a ready connection string for gDB ("" = built from the launch values).
 // lCursor: cursor location for the connection (3 = client side).
 // Ends the program (ui::operador().FinPrograma) when no connection is obtained.
-void CargarParametros(bool UsarValoresIni, const std::string& LineaComando,
-                      std::string& ConnString, long lCursor);
+void CargarParametros(bool UsarValoresIni, const std::string& LineaComando, std::string& ConnString,
+                      long lCursor);
 
 // The workstation's platform settings of TM440kv.INI: the regional formats of section
 // [Regional] and the ODBC drivers of section [ODBC] (DriverSqlServer, DriverOracle,

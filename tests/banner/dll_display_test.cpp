@@ -106,7 +106,7 @@ TEST(Banner, SharedInstanceIsReleasedSafely) {
   gDisplay().CartelInicio("Compartido", -1);
   EXPECT_NE(gDisplay().Ventana(), nullptr);
   LiberarDisplay();
-  LiberarDisplay();  // twice is harmless
+  LiberarDisplay();                          // twice is harmless
   EXPECT_EQ(gDisplay().Ventana(), nullptr);  // a new object, no window yet
   LiberarDisplay();
 }

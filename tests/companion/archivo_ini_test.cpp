@@ -28,15 +28,17 @@ TEST_F(Ini, ReadsSectionsAndKeysWhateverTheirCase) {
              "Citado=\" con blancos \"\r\n"
              "[JUANStyles]\n"
              "Styles=3\n");
-  struct Caso { std::string seccion, clave, esperado; };
+  struct Caso {
+    std::string seccion, clave, esperado;
+  };
   const Caso casos[] = {
       {"PC01|JUAN", "FlatToolbars", "0"},
       {"pc01|juan", "FLATTOOLBARS", "0"},
       {"PC01|JUANBaseDeDatos", "servidor", "SRV01"},
       {"PC01|JUANBASEDEDATOS", "DbName", "Compañia"},
-      {"PC01|JUANBaseDeDatos", "Vacio", ""},       // present but empty: not the default
+      {"PC01|JUANBaseDeDatos", "Vacio", ""},  // present but empty: not the default
       {"PC01|JUANBaseDeDatos", "Citado", " con blancos "},
-      {"juanstyles", "styles", "3"},                // LF-only lines read too
+      {"juanstyles", "styles", "3"},                    // LF-only lines read too
       {"PC01|JUANBaseDeDatos", "FlatToolbars", "def"},  // key of another section
       {"PC01|JUAN", "Usuario", "def"},
       {"NoHay", "Servidor", "def"},
@@ -63,7 +65,7 @@ TEST_F(Ini, MissingOrMalformedFilesGiveTheDefault) {
 
 TEST_F(Ini, GrabarIniKeepsTheRestAndReadsBack) {
   WriteBytes(t / "TM440kv.INI", "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
-  EXPECT_TRUE(ini.GrabarIni("tm440kv.ini", "a", "X", "10"));      // replaced in place
+  EXPECT_TRUE(ini.GrabarIni("tm440kv.ini", "a", "X", "10"));       // replaced in place
   EXPECT_TRUE(ini.GrabarIni("tm440kv.ini", "A", "nueva", "año"));  // added to its section
   EXPECT_TRUE(ini.GrabarIni("tm440kv.ini", "C", "z", "3"));        // new section
   EXPECT_EQ(ReadBytes(t / "TM440kv.INI"),
@@ -98,13 +100,12 @@ TEST(Codificar, EncodedValuesSurviveAnIniFile) {
   TempDir t;
   ArchivoIni::FijarCarpeta(t.str());
   const std::string clave = "p=a;s, \"w\"ñ";
-  ASSERT_TRUE(gArchivoIni().GrabarIni("TM440kv.INI", "PC|U", "UserPassWord",
-                                      gFunciones().Codificar(clave)));
+  ASSERT_TRUE(gArchivoIni().GrabarIni("TM440kv.INI", "PC|U", "UserPassWord", gFunciones().Codificar(clave)));
   EXPECT_EQ(gFunciones().Decodificar(gArchivoIni().LeerIni("tm440kv.ini", "pc|u", "userpassword",
                                                            gFunciones().Codificar("kumquat"))),
             clave);
-  EXPECT_EQ(gFunciones().Decodificar(gArchivoIni().LeerIni("tm440kv.ini", "pc|u", "Usuario",
-                                                           gFunciones().Codificar("TesSera"))),
+  EXPECT_EQ(gFunciones().Decodificar(
+                gArchivoIni().LeerIni("tm440kv.ini", "pc|u", "Usuario", gFunciones().Codificar("TesSera"))),
             "TesSera");
   ArchivoIni::FijarCarpeta("");
 }

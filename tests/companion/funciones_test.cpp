@@ -9,8 +9,9 @@ namespace {
 const Funciones& F() { return gFunciones(); }
 
 TEST(Funciones, CodificarRoundTripsAndIsSafeInCsvAndIni) {
-  const std::string textos[] = {"TesSera", "kumquat", "empresa", "a,b,c", "clave con blancos",
-                                "año=2024; \"x\"", "ñandú Ü €", "\r\n\t", "x", "AAAAAAAA", ""};
+  const std::string textos[] = {
+      "TesSera", "kumquat", "empresa",  "a,b,c", "clave con blancos", "año=2024; \"x\"", "ñandú Ü €",
+      "\r\n\t",  "x",       "AAAAAAAA", ""};
   for (const auto& t : textos) {
     const std::string c = F().Codificar(t);
     EXPECT_EQ(F().Decodificar(c), t) << t;
@@ -31,10 +32,13 @@ TEST(Funciones, CodificarRoundTripsAndIsSafeInCsvAndIni) {
 }
 
 TEST(Funciones, FormatearTextoRightAlignsCodes) {
-  struct Caso { std::string texto; int n; std::string esperado; };
-  const Caso casos[] = {{"1", 4, "   1"},   {" 12 ", 4, "  12"}, {"1234", 4, "1234"},
-                        {"12345", 4, "12345"}, {"", 4, "    "},   {"ABC ", 0, "ABC "},
-                        {"ñ", 3, "  ñ"},      {"x", -1, "x"}};
+  struct Caso {
+    std::string texto;
+    int n;
+    std::string esperado;
+  };
+  const Caso casos[] = {{"1", 4, "   1"}, {" 12 ", 4, "  12"}, {"1234", 4, "1234"}, {"12345", 4, "12345"},
+                        {"", 4, "    "},  {"ABC ", 0, "ABC "}, {"ñ", 3, "  ñ"},     {"x", -1, "x"}};
   for (const auto& c : casos)
     EXPECT_EQ(F().FormatearTexto(c.texto, c.n), c.esperado) << c.texto << "," << c.n;
   EXPECT_EQ(F().FormatearTexto(basic::Variant::Null()), "");
@@ -43,10 +47,12 @@ TEST(Funciones, FormatearTextoRightAlignsCodes) {
 }
 
 TEST(Funciones, AgregarBarraLeavesExactlyOneSlash) {
-  struct Caso { std::string carpeta, esperado; };
-  const Caso casos[] = {{"/app", "/app/"},     {"/app/", "/app/"},  {"/app//", "/app/"},
-                        {"C:\\Rep\\", "C:\\Rep/"}, {"/", "/"},          {"rel", "rel/"},
-                        {"", ""},              {"  ", ""}};
+  struct Caso {
+    std::string carpeta, esperado;
+  };
+  const Caso casos[] = {
+      {"/app", "/app/"}, {"/app/", "/app/"}, {"/app//", "/app/"}, {"C:\\Rep\\", "C:\\Rep/"}, {"/", "/"},
+      {"rel", "rel/"},   {"", ""},           {"  ", ""}};
   for (const auto& c : casos) EXPECT_EQ(F().AgregarBarra(c.carpeta), c.esperado) << c.carpeta;
 }
 
@@ -64,11 +70,21 @@ TEST(Funciones, SinNuloTurnsNullIntoEmptyText) {
 }
 
 TEST(Funciones, ANumeroAndAEntero) {
-  struct Caso { std::string texto; int64_t escalado; };
-  const Caso casos[] = {{"12", 120000},        {" 10,5", 105000},     {"10.5", 105000},
-                        {"-3,25abc", -32500},  {"1.234,56", 12345600}, {"1,234.56", 12345600},
-                        {"1.234.567", 12345670000}, {"0,00005", 1},   {"abc", 0},
-                        {"", 0},               {"16777215", 167772150000}};
+  struct Caso {
+    std::string texto;
+    int64_t escalado;
+  };
+  const Caso casos[] = {{"12", 120000},
+                        {" 10,5", 105000},
+                        {"10.5", 105000},
+                        {"-3,25abc", -32500},
+                        {"1.234,56", 12345600},
+                        {"1,234.56", 12345600},
+                        {"1.234.567", 12345670000},
+                        {"0,00005", 1},
+                        {"abc", 0},
+                        {"", 0},
+                        {"16777215", 167772150000}};
   for (const auto& c : casos) EXPECT_EQ(F().ANumero(c.texto).escalado, c.escalado) << c.texto;
   // With the default regional settings "." groups thousands before exactly three digits.
   EXPECT_EQ(F().ANumero("1.234").escalado, 12340000);
@@ -98,8 +114,7 @@ TEST(Funciones, TextHelpers) {
   EXPECT_EQ(F().QuitarCaracter("=a=b", "=", "", "b"), "a");
   EXPECT_EQ(F().ReemplazarCaracter("1,5", ",", "."), "1.5");
   EXPECT_EQ(F().ReemplazarCaracter("a|b|", "|", ","), "a,b,");
-  EXPECT_EQ(F().Reemplazar("from V_MA_ARTICULOS, V_MA_ARTICULOS", "V_MA_ARTICULOS",
-                           "VT_MA_ARTICULOS"),
+  EXPECT_EQ(F().Reemplazar("from V_MA_ARTICULOS, V_MA_ARTICULOS", "V_MA_ARTICULOS", "VT_MA_ARTICULOS"),
             "from VT_MA_ARTICULOS, VT_MA_ARTICULOS");
   EXPECT_EQ(F().Reemplazar("abc", "", "x"), "abc");
 }
@@ -149,20 +164,25 @@ TEST(Formulario, KeysAndControlIndex) {
   EXPECT_FALSE(f.TeclaAbajo(k));
   EXPECT_EQ(k, 116);
 
-  struct Caso { int entra, sale; };
-  const Caso casos[] = {{'a', 'a'}, {'Z', 'Z'}, {0xF1, 0xF1}, {13, 13}, {8, 8}, {22, 22},
-                        {10, 10},   {9, 0},     {27, 0},     {2, 0},   {127, 0}};
+  struct Caso {
+    int entra, sale;
+  };
+  const Caso casos[] = {{'a', 'a'}, {'Z', 'Z'}, {0xF1, 0xF1}, {13, 13}, {8, 8},  {22, 22},
+                        {10, 10},   {9, 0},     {27, 0},      {2, 0},   {127, 0}};
   for (const auto& c : casos) {
     int ch = c.entra;
     f.TeclaPresionada("texto", ch);
     EXPECT_EQ(ch, c.sale) << c.entra;
   }
 
-  const std::vector<std::string> campos = {"ProvDesde", "usuario", "ProvHasta", "FechaD",
+  const std::vector<std::string> campos = {"ProvDesde", "usuario",    "ProvHasta",  "FechaD",
                                            "FechaH",    "ENCABEZADO", "PIEDEPAGINA"};
-  struct Indice { std::string nombre; int indice; };
-  const Indice indices[] = {{"ProvDesde", 0}, {"Usuario", 1}, {"PROVHASTA", 2},
-                            {"encabezado", 5}, {"piedepagina", 6}, {"Otro", -1}, {"", -1}};
+  struct Indice {
+    std::string nombre;
+    int indice;
+  };
+  const Indice indices[] = {{"ProvDesde", 0},   {"Usuario", 1}, {"PROVHASTA", 2}, {"encabezado", 5},
+                            {"piedepagina", 6}, {"Otro", -1},   {"", -1}};
   for (const auto& i : indices) EXPECT_EQ(f.IndiceControl(i.nombre, campos), i.indice) << i.nombre;
 }
 

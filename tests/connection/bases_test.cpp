@@ -37,8 +37,8 @@ TEST(Bases, KeyAndLineOfARegistration) {
 
 TEST(Bases, EveryFieldReadsBackAsWritten) {
   // Commas, quotes, and tabs at either end (an unquoted field loses them on reading).
-  const std::string campos[] = {"s\t", "\ts", "\t", "a\tb", "x \t", "\"a\"", "a\"\"b", "a,b", ",",
-                                "Compañía \t"};
+  const std::string campos[] = {"s\t",   "\ts",    "\t",  "a\tb", "x \t",
+                                "\"a\"", "a\"\"b", "a,b", ",",    "Compañía \t"};
   for (const std::string& c : campos) {
     const RegistroBases r = LeerLineaBases(LineaBases(c, c, c, "p", c));
     EXPECT_EQ(r.clave, c);

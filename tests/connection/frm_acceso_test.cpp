@@ -104,7 +104,7 @@ TEST_F(Acceso, RegistrarAppendsTheStandardLoginLineOnce) {
   EXPECT_EQ(Bases(), linea);
   EXPECT_TRUE(Mensajes().empty());
   EXPECT_EQ(Lista(f), std::vector<std::string>{"EMPRESA / SQLITE"});
-  EXPECT_EQ(f.TxtDbName(), "empresa");  // trimmed in place
+  EXPECT_EQ(f.TxtDbName(), "empresa");    // trimmed in place
   EXPECT_TRUE(procesos.inicios.empty());  // no ALTADSN.exe beside the program
   EXPECT_NE(gDB().gCnn->State(), ado::adStateOpen);
 
@@ -138,8 +138,8 @@ TEST_F(Acceso, RegistrarOnAServerWithAPort) {
   ASSERT_EQ(canal.abiertas.size(), 1u);
   EXPECT_EQ(canal.abiertas[0],
             "PROVIDER=SQLOLEDB;Server=srv1,1450;Database =EMPRESA;UId=EMPRESA;Pwd=EMPRESA;");
-  EXPECT_EQ(Bases(), "EMPRESA / SRV1,empresa,empresa," + gFunciones().Codificar("empresa") +
-                         ",srv1:1450\r\n");
+  EXPECT_EQ(Bases(),
+            "EMPRESA / SRV1,empresa,empresa," + gFunciones().Codificar("empresa") + ",srv1:1450\r\n");
   EXPECT_TRUE(Mensajes().empty());
 }
 
@@ -212,7 +212,7 @@ TEST_F(Acceso, RegisteredListToleratesIncompleteLines) {
                              dir / "bases.txt");
   frmAcceso f;
   EXPECT_EQ(Lista(f), (std::vector<std::string>{"EMPRESA / SRV1", "SOLO CLAVE", "OTRA / SRV2",
-                                                 "CON COMILLAS / SRV4", "ULTIMA / SRV3"}));
+                                                "CON COMILLAS / SRV4", "ULTIMA / SRV3"}));
   EXPECT_EQ(Lst(f)->currentRow(), 0);
   EXPECT_TRUE(Mensajes().empty());
   // Loading does not choose: the boxes keep their hints.

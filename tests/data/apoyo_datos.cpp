@@ -33,8 +33,8 @@ COMMIT;
 
 }  // namespace
 
-void CanalGrabador::Open(ado::Connection& cn, const std::string& cadena,
-                         const std::string& usuario, const std::string& clave, long opciones) {
+void CanalGrabador::Open(ado::Connection& cn, const std::string& cadena, const std::string& usuario,
+                         const std::string& clave, long opciones) {
   llamadas.push_back("Open: " + cadena);
   if (fingir && fingir("Open", cadena)) return;
   CanalADO::Open(cn, cadena, usuario, clave, opciones);
@@ -56,8 +56,8 @@ std::shared_ptr<ado::Recordset> CanalGrabador::Execute(ado::Connection& cn, cons
   return CanalADO::Execute(cn, sql, afectados, opciones);
 }
 
-void CanalGrabador::OpenRecordset(ado::Recordset& rs, const std::string& fuente,
-                                  ado::Connection& cn, long cursor, long bloqueo, long opciones) {
+void CanalGrabador::OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn,
+                                  long cursor, long bloqueo, long opciones) {
   llamadas.push_back("OpenRecordset: " + fuente);
   if (fingir && fingir("OpenRecordset", fuente)) return;
   CanalADO::OpenRecordset(rs, fuente, cn, cursor, bloqueo, opciones);
@@ -132,8 +132,7 @@ EntornoDatos::~EntornoDatos() {
 }
 
 std::string EntornoDatos::Cadena(const std::string& usuario, const std::string& clave) const {
-  return "PROVIDER=SQLOLEDB;Server=sqlite;Database =" + archivo + ";UId=" + usuario +
-         ";Pwd=" + clave + ";";
+  return "PROVIDER=SQLOLEDB;Server=sqlite;Database =" + archivo + ";UId=" + usuario + ";Pwd=" + clave + ";";
 }
 
 void EntornoDatos::Sql(const std::string& sql) const {
@@ -153,8 +152,8 @@ std::string EntornoDatos::Valor(const std::string& sql) const {
   sqlite3_open(archivo.c_str(), &db);
   sqlite3_stmt* st = nullptr;
   std::string r;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK &&
-      sqlite3_step(st) == SQLITE_ROW && sqlite3_column_text(st, 0))
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW &&
+      sqlite3_column_text(st, 0))
     r = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
   sqlite3_finalize(st);
   sqlite3_close(db);

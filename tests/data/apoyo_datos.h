@@ -23,12 +23,12 @@ class CanalGrabador : public CanalADO {
   void Open(ado::Connection& cn, const std::string& cadena, const std::string& usuario,
             const std::string& clave, long opciones) override;
   void Close(ado::Connection& cn) override;
-  std::shared_ptr<ado::Recordset> Execute(ado::Connection& cn, const std::string& sql,
-                                          long* afectados, long opciones) override;
-  void OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn,
-                     long cursor, long bloqueo, long opciones) override;
-  std::shared_ptr<ado::Recordset> OpenSchema(
-      ado::Connection& cn, long esquema, const std::vector<basic::Variant>& r) override;
+  std::shared_ptr<ado::Recordset> Execute(ado::Connection& cn, const std::string& sql, long* afectados,
+                                          long opciones) override;
+  void OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn, long cursor,
+                     long bloqueo, long opciones) override;
+  std::shared_ptr<ado::Recordset> OpenSchema(ado::Connection& cn, long esquema,
+                                             const std::vector<basic::Variant>& r) override;
   void BeginTrans(ado::Connection& cn) override;
   void CommitTrans(ado::Connection& cn) override;
   void RollbackTrans(ado::Connection& cn) override;

@@ -33,7 +33,8 @@ TEST_F(Busquedas, ExisteEnTablaStatements) {
       {"clientes", "O'Brien", "nombre", texto, "",
        "SELECT TOP 1  * FROM clientes with(nolock)  WHERE LTRIM(RTRIM(nombre)) ='O''Brien'", true},
       {"t", "5abc", "c", entero, "", "SELECT TOP 1 * FROM t with(nolock)  WHERE c = 5", true},
-      {"t", "x", "c", texto, " WHERE activo = 0", "SELECT TOP 1 * FROM t with(nolock)   WHERE activo = 0", true},
+      {"t", "x", "c", texto, " WHERE activo = 0", "SELECT TOP 1 * FROM t with(nolock)   WHERE activo = 0",
+       true},
       {"t", "x", "c", texto, "activo = 9", "SELECT TOP 1 * FROM t with(nolock)  WHERE activo = 9", false},
       {"MA_CUENTAS", "B", "codigo", texto, "",
        "SELECT TOP 1  * FROM SS_MA_CUENTAS with(nolock)  WHERE LTRIM(RTRIM(codigo)) ='B'", false},
@@ -132,14 +133,16 @@ TEST_F(Busquedas, ArticleCodesStartingWithZeroDoNotCount) {
   canal.llamadas.clear();
   EXPECT_EQ(db.BuscaMaximo("V_MA_ARTICULOS", "idarticulo").Numero(), 123);
   EXPECT_EQ(canal.De("OpenRecordset"),
-            (std::vector<std::string>{
-                "SELECT MAX(idarticulo) AS MAYOR FROM V_MA_ARTICULOS",
-                "SELECT MAX(idarticulo) AS MAYOR FROM V_MA_ARTICULOS WHERE substring(ltrim(idarticulo),1,1)<>'0'"}));
+            (std::vector<std::string>{"SELECT MAX(idarticulo) AS MAYOR FROM V_MA_ARTICULOS",
+                                      "SELECT MAX(idarticulo) AS MAYOR FROM V_MA_ARTICULOS WHERE "
+                                      "substring(ltrim(idarticulo),1,1)<>'0'"}));
   // Another column whose highest value keeps its zero: the rule applies once.
   canal.llamadas.clear();
-  EXPECT_EQ(db.BuscaMaximo("V_MA_ARTICULOS", "'0' || idarticulo", std::nullopt, std::string("1 = 1")).Numero(), 0);
-  EXPECT_EQ(Ultima(), "SELECT MAX('0' || idarticulo) AS MAYOR FROM V_MA_ARTICULOS WHERE 1 = 1 and "
-                      "substring(ltrim(idarticulo),1,1)<>'0'");
+  EXPECT_EQ(
+      db.BuscaMaximo("V_MA_ARTICULOS", "'0' || idarticulo", std::nullopt, std::string("1 = 1")).Numero(), 0);
+  EXPECT_EQ(Ultima(),
+            "SELECT MAX('0' || idarticulo) AS MAYOR FROM V_MA_ARTICULOS WHERE 1 = 1 and "
+            "substring(ltrim(idarticulo),1,1)<>'0'");
   EXPECT_EQ(canal.De("OpenRecordset").size(), 2u);
 }
 
@@ -159,9 +162,10 @@ TEST_F(Busquedas, VerCampoDBAddsMissingColumns) {
   EXPECT_TRUE(canal.De("Execute").empty());
 
   EXPECT_TRUE(db.VerCampoDB("clientes", "email", true, "varchar(80)", true, basic::Variant("''")));
-  EXPECT_EQ(canal.De("Execute"),
-            std::vector<std::string>{
-                "ALTER TABLE dbo.clientes ADD email varchar(80) Null  CONSTRAINT DF_clientes_email DEFAULT ('')"});
+  EXPECT_EQ(
+      canal.De("Execute"),
+      std::vector<std::string>{
+          "ALTER TABLE dbo.clientes ADD email varchar(80) Null  CONSTRAINT DF_clientes_email DEFAULT ('')"});
   EXPECT_TRUE(db.ExisteCampoDB("clientes", "email"));
 
   db.AddField(" t ", " d ", "int", false);

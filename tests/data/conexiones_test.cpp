@@ -13,7 +13,6 @@
 
 namespace {
 
-
 class Conexiones : public ::testing::Test {
  protected:
   Conexiones() { InstalarCanalADO(&canal); }
@@ -72,12 +71,14 @@ TEST_F(Conexiones, OpensTheBuiltOrTheGivenString) {
 }
 
 TEST_F(Conexiones, AdministratorCheckReadsTaUsuarios) {
-  env.Sql("INSERT INTO ta_usuarios VALUES ('uno', '1', 0), ('cero', '0', 0), ('blanco', '', 0),"
-          " ('dos', '2', 0), ('nulo', NULL, 0);");
+  env.Sql(
+      "INSERT INTO ta_usuarios VALUES ('uno', '1', 0), ('cero', '0', 0), ('blanco', '', 0),"
+      " ('dos', '2', 0), ('nulo', NULL, 0);");
   struct Caso {
     std::string usuario;
     int16_t esAdmin;
-  } casos[] = {{"uno", -1}, {"  uno ", -1}, {"cero", 0}, {"blanco", 0}, {"dos", 0}, {"nulo", 0}, {"nadie", 0}};
+  } casos[] = {{"uno", -1}, {"  uno ", -1}, {"cero", 0}, {"blanco", 0},
+               {"dos", 0},  {"nulo", 0},    {"nadie", 0}};
   for (const auto& c : casos) {
     Apuntar(c.usuario);
     db.gEsAdmin = 7;  // any previous value
@@ -123,14 +124,13 @@ TEST_F(Conexiones, ConnectionWindowExchange) {
   EXPECT_EQ(db.gServidor, "#SRV");
 
   // Accepted SQL Server values replace a given string and open.
-  env.op.modales.push_back(
-      [&](ui::VentanaModal& v) {
-        auto& w = dynamic_cast<VentanaAccesoGuionada&>(v);
-        // The window was filled from the members before it was shown.
-        EXPECT_EQ(w.servidor, "#SRV");
-        EXPECT_EQ(w.plataforma, 0);
-        ResponderVentana("sqlite", env.archivo, "ana", "pw", 0, true)(v);
-      });
+  env.op.modales.push_back([&](ui::VentanaModal& v) {
+    auto& w = dynamic_cast<VentanaAccesoGuionada&>(v);
+    // The window was filled from the members before it was shown.
+    EXPECT_EQ(w.servidor, "#SRV");
+    EXPECT_EQ(w.plataforma, 0);
+    ResponderVentana("sqlite", env.archivo, "ana", "pw", 0, true)(v);
+  });
   db.OpenServerADODB(true, 3, "PROVIDER=SQLOLEDB;Server=nada;", true, true);
   EXPECT_EQ(db.gOpenFlag, -1);
   EXPECT_EQ(db.gProveedor, "SQLOLEDB");
@@ -159,14 +159,15 @@ TEST_F(Conexiones, RefusedServerAsksAndRetriesThroughTheWindow) {
   EXPECT_EQ(aviso.titulo, " Error de Conexion a Base de Datos");
   EXPECT_EQ(aviso.estilo, 16 + 4);
   const ado::Error& e = db.gCnn->Errors().Item(0);
-  const std::string inicio = " Estado de Sql: " + e.SQLState + "\rNumero de Error: " +
-                             std::to_string(e.Number) + "\rDescripcion: ";
+  const std::string inicio =
+      " Estado de Sql: " + e.SQLState + "\rNumero de Error: " + std::to_string(e.Number) + "\rDescripcion: ";
   EXPECT_EQ(aviso.texto.substr(0, inicio.size()), inicio);
   EXPECT_NE(aviso.texto.find("\rCodigo Nativo: " + std::to_string(e.NativeError) +
                              "\r\r\nNombre de Proceso: data_test\r\r\n\r\n"
                              "1. Verifique el Usuario, contraseña y base de datos\r\n"
                              "2. Verifique el nombre del servidor, quizas necesite agregarle el "
-                             "nombre de la instancia, por ejemplo : " + db.gServidor +
+                             "nombre de la instancia, por ejemplo : " +
+                             db.gServidor +
                              "\\ORBITAL\r\n3. Verifique si el inicio de sesion para el usuario ana "
                              "existe\r\n\r\n\r\n - Desea Intentarlo Nuevamente??? "),
             std::string::npos)

@@ -80,7 +80,8 @@ TEST_F(Consultas, AFailingStatementGoesToTheOperatorDialog) {
   ado::Recordset rs;
   env.op.respuestas = {ui::vbRetry};
   canal.fingir = [&](const std::string& op, const std::string&) {
-    if (op == "OpenRecordset" && canal.De("OpenRecordset").size() == 2) env.Sql("CREATE TABLE nueva (a int);");
+    if (op == "OpenRecordset" && canal.De("OpenRecordset").size() == 2)
+      env.Sql("CREATE TABLE nueva (a int);");
     return false;
   };
   db.AbrirRecordset("SELECT * FROM nueva", rs);
@@ -99,9 +100,9 @@ TEST_F(Consultas, LostConnectionIsReopenedAndTheOpenRepeatedSilently) {
   EXPECT_EQ(rs.State(), ado::adStateOpen);
   EXPECT_EQ(Primera(rs), "3");
   EXPECT_EQ(env.op.pedidos.size(), 0u);
-  EXPECT_EQ(canal.llamadas,
-            (std::vector<std::string>{"OpenRecordset: SELECT c FROM t ORDER BY c", "Close: ",
-                                      "Open: " + env.Cadena(), "OpenRecordset: SELECT c FROM t ORDER BY c"}));
+  EXPECT_EQ(canal.llamadas, (std::vector<std::string>{"OpenRecordset: SELECT c FROM t ORDER BY c",
+                                                      "Close: ", "Open: " + env.Cadena(),
+                                                      "OpenRecordset: SELECT c FROM t ORDER BY c"}));
 }
 
 TEST_F(Consultas, LostTwiceInOneCallShowsTheOperatorDialog) {
@@ -136,10 +137,9 @@ TEST_F(Consultas, UnreachableDatabaseAsksUntilTheOperatorGivesUp) {
   ASSERT_EQ(env.op.Cuantos("MsgBox"), 2);
   EXPECT_EQ(env.op.pedidos[0].titulo, "AVISO AL OPERADOR");
   EXPECT_EQ(env.op.pedidos[0].estilo, 16 + 4);
-  EXPECT_EQ(env.op.pedidos[0].texto,
-            "\r\n\r\n\r\nSe perdio la conexion con la base de datos " + env.archivo +
-                "\r\n Servidor sqlite\r\n\r\nElija SI para reintentar conectarse\r\n"
-                "Elija NO para cerrar la aplicacion\r\n\r\n\r\n");
+  EXPECT_EQ(env.op.pedidos[0].texto, "\r\n\r\n\r\nSe perdio la conexion con la base de datos " + env.archivo +
+                                         "\r\n Servidor sqlite\r\n\r\nElija SI para reintentar conectarse\r\n"
+                                         "Elija NO para cerrar la aplicacion\r\n\r\n\r\n");
 }
 
 TEST_F(Consultas, NoInTheLostConnectionDialogEndsTheProgram) {
@@ -211,7 +211,7 @@ TEST_F(ConsultasOdbc, ARefusedWriteStaysAFailureWhileATruncationWarningIsCleared
   const std::string aviso = std::string("UPDATE t SET a = '") + sustituto::kAviso01004 + "'";
   struct Caso {
     std::string sql;
-    long afectados;                   // -7: unchanged, the statement failed
+    long afectados;                    // -7: unchanged, the statement failed
     std::vector<std::string> estados;  // SQLState of each entry left in Errors
   } casos[] = {
       {rechazo, -7, {"22001", "01000"}},
@@ -233,8 +233,7 @@ TEST_F(ConsultasOdbc, ARefusedWriteStaysAFailureWhileATruncationWarningIsCleared
     EXPECT_EQ(estados, c.estados);
     if (c.afectados == -7 && errores.Count() == 2) {
       EXPECT_EQ(errores[0].NativeError, 8152);
-      EXPECT_EQ(errores[0].Description,
-                "[FreeTDS][SQL Server]String or binary data would be truncated.");
+      EXPECT_EQ(errores[0].Description, "[FreeTDS][SQL Server]String or binary data would be truncated.");
       EXPECT_EQ(errores[1].NativeError, 3621);
     }
   }

@@ -26,8 +26,7 @@ TEST(SS_TSinonimos, RewritesForNonAdministrators) {
       {"SELECT * FROM AC_CUENTASDIARIO a, AC_CUENTASDIARIO_CCOSTO b",
        "SELECT * FROM SS_AC_CUENTASDIARIO a, SS_AC_CUENTAS_DIARIO_CCOSTO b"},
       // Without the confidentiality setting MV_ASIENTOS statements keep every name.
-      {"SELECT * FROM MV_ASIENTOS m, MA_CUENTAS c, @Admin_X",
-       "SELECT * FROM MV_ASIENTOS m, MA_CUENTAS c, X"},
+      {"SELECT * FROM MV_ASIENTOS m, MA_CUENTAS c, @Admin_X", "SELECT * FROM MV_ASIENTOS m, MA_CUENTAS c, X"},
   };
   for (const auto& c : casos) EXPECT_EQ(db.SS_TSinonimos(c.entrada), c.esperado) << c.entrada;
 
@@ -103,8 +102,8 @@ TEST_F(ScriptOracle, RunsStatementsAndTransactionsInOrder) {
   long afectados = 5;  // added to, not reset
   std::string script = "BEGIN TRANSACTION INSERT INTO t VALUES (1) COMMIT TRANSACTION";
   gDB().EjecutaConsultaSQL(script, afectados);
-  EXPECT_EQ(canal.llamadas, (std::vector<std::string>{"BeginTrans: ", "Execute: INSERT INTO t VALUES (1)",
-                                                      "CommitTrans: "}));
+  EXPECT_EQ(canal.llamadas,
+            (std::vector<std::string>{"BeginTrans: ", "Execute: INSERT INTO t VALUES (1)", "CommitTrans: "}));
   EXPECT_EQ(afectados, 6);
 
   // The one provider notice 265929 left by a script is dropped.
@@ -123,10 +122,9 @@ TEST_F(ScriptOracle, NormalisesScriptsAndDropsServerOnlyStatements) {
       "SET NOCOUNT ON\r\nBEGIN TRANS\r\nIF NOT EXISTS (SELECT 1 FROM x) CREATE TABLE x (a int)\r\nGO\r\n"
       "UPDATE t SET a = ISNULL(b,0) WHERE c=''\r\nDELETE FROM [u]\r\nROLLBACK TRANSACTION\r\n";
   gDB().EjecutaConsultaSQL(script, afectados);
-  EXPECT_EQ(canal.llamadas,
-            (std::vector<std::string>{"BeginTrans: ", "Execute: CREATE TABLE x (a int)",
-                                      "Execute: UPDATE t SET a = NVL(b,0) WHERE c IS NULL ",
-                                      "Execute: DELETE FROM \"u\"", "RollbackTrans: "}));
+  EXPECT_EQ(canal.llamadas, (std::vector<std::string>{"BeginTrans: ", "Execute: CREATE TABLE x (a int)",
+                                                      "Execute: UPDATE t SET a = NVL(b,0) WHERE c IS NULL ",
+                                                      "Execute: DELETE FROM \"u\"", "RollbackTrans: "}));
   EXPECT_EQ(afectados, 6);
 }
 

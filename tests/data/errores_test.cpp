@@ -14,9 +14,9 @@ class TratamientoErroresTest : public ::testing::Test {
 
 TEST_F(TratamientoErroresTest, ShowsLogsAndReturnsTheAnswer) {
   env.op.respuestas = {ui::vbRetry, ui::vbYes};
-  EXPECT_EQ(db.TratamientoErrores(ErrorEjecucion(3709, " D ", "S"), std::nullopt,
-                                  std::string("AbrirRecordset")),
-            ui::vbRetry);
+  EXPECT_EQ(
+      db.TratamientoErrores(ErrorEjecucion(3709, " D ", "S"), std::nullopt, std::string("AbrirRecordset")),
+      ui::vbRetry);
   ASSERT_EQ(env.op.pedidos.size(), 1u);
   EXPECT_EQ(env.op.pedidos[0].titulo, "S - AbrirRecordset Aviso al operador!!! - 5 ");
   EXPECT_EQ(env.op.pedidos[0].texto, "Ha ocurrido el Siguiente Error (3709) D");

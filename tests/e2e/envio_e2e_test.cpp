@@ -90,7 +90,8 @@ TEST_F(EnvioDesdeVentana, DosFilasMarcadasVistaYSinSeleccion) {
     const std::string html = Carpeta() + "/" + cuenta + "-" + id + ".html";
     EXPECT_TRUE(fs::is_regular_file(html)) << html;
     const std::string trabajo = ReadBytes(copias + "/" + std::to_string(k) + ".txt");
-    EXPECT_NE(trabajo.find("MENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\nARCHIVO=" + html + "\r\n"), std::string::npos)
+    EXPECT_NE(trabajo.find("MENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\nARCHIVO=" + html + "\r\n"),
+              std::string::npos)
         << trabajo;
     EXPECT_FALSE(EnLista(id)) << id;  // reloaded: mailed orders left the list
   }

@@ -49,8 +49,7 @@ class Carpeta {
     namespace fs = std::filesystem;
     const std::string prefijo = "ocmail-fuzz.";
     std::error_code ec;
-    for (fs::directory_iterator it(fs::temp_directory_path(), ec), fin; !ec && it != fin;
-         it.increment(ec)) {
+    for (fs::directory_iterator it(fs::temp_directory_path(), ec), fin; !ec && it != fin; it.increment(ec)) {
       const std::string nombre = it->path().filename().string();
       if (nombre.rfind(prefijo, 0) != 0) continue;
       const std::string pid = nombre.substr(prefijo.size());

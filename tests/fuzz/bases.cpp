@@ -6,8 +6,7 @@
 namespace {
 
 bool Iguales(const RegistroBases& a, const RegistroBases& b) {
-  return a.clave == b.clave && a.base == b.base && a.usuario == b.usuario &&
-         a.servidor == b.servidor;
+  return a.clave == b.clave && a.base == b.base && a.usuario == b.usuario && a.servidor == b.servidor;
 }
 
 }  // namespace
@@ -20,9 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
     const RegistroBases leido = LeerLineaBases(linea);
     if (!Iguales(leido, r)) {
       std::fprintf(stderr, "registro [%s] [%s] [%s] [%s]\nlínea %s\nleído [%s] [%s] [%s] [%s]\n",
-                   r.clave.c_str(), r.base.c_str(), r.usuario.c_str(), r.servidor.c_str(),
-                   linea.c_str(), leido.clave.c_str(), leido.base.c_str(), leido.usuario.c_str(),
-                   leido.servidor.c_str());
+                   r.clave.c_str(), r.base.c_str(), r.usuario.c_str(), r.servidor.c_str(), linea.c_str(),
+                   leido.clave.c_str(), leido.base.c_str(), leido.usuario.c_str(), leido.servidor.c_str());
       fuzz::Exigir(false, "el registro escrito se lee distinto");
     }
     (void)ClaveBases(r.base, r.servidor);

@@ -11,8 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
   for (long n = 1; n <= archivo.Registros(); ++n) {
     const auto def = archivo.Leer(n);
     fuzz::Exigir(def.has_value(), "un registro contado que no se lee");
-    fuzz::Exigir(def->Bytes().size() == static_cast<size_t>(kLargoDefConsulta),
-                 "registro de largo distinto");
+    fuzz::Exigir(def->Bytes().size() == static_cast<size_t>(kLargoDefConsulta), "registro de largo distinto");
     (void)ColumnasDefinicion(*def);
     (void)LimpiarCampoDefinicion(def->FiltroConsulta);
   }

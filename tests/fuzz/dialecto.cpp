@@ -12,8 +12,7 @@ bool FormaIso(const std::string& s) {
   static const char kForma[] = "dddd-dd-dd dd:dd:dd";
   if (s.size() != sizeof kForma - 1) return false;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (kForma[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(s[i])) : s[i] != kForma[i])
-      return false;
+    if (kForma[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(s[i])) : s[i] != kForma[i]) return false;
   }
   return true;
 }

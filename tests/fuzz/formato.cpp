@@ -12,7 +12,7 @@ namespace {
 
 basic::Variant Valor(uint8_t tipo, const std::string& texto) {
   const double d = basic::Val(texto);
-  const bool entero = std::fabs(d) < 2e9;  // fits Long
+  const bool entero = std::fabs(d) < 2e9;   // fits Long
   const bool moneda = std::fabs(d) < 9e14;  // fits Currency
   switch (tipo % 7) {
     case 0: return basic::Variant(texto);

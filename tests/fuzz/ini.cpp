@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t largo) {
   if (ini.GrabarIni("fuzz.ini", "Regional", "FechaCorta", "dd/mm/yyyy")) {
     fuzz::Exigir(ini.LeerIni("fuzz.ini", "Regional", "FechaCorta", "") == "dd/mm/yyyy",
                  "la clave grabada se lee distinta");
-    fuzz::Exigir(ini.LeerIni("fuzz.ini", "ODBC", "Driver", "\x01") == antes,
-                 "grabar una clave cambió otra");
+    fuzz::Exigir(ini.LeerIni("fuzz.ini", "ODBC", "Driver", "\x01") == antes, "grabar una clave cambió otra");
   }
   return 0;
 }

@@ -15,8 +15,8 @@ inline bool ValorLimpio(const std::string& v) {
 inline void ProbarLineaLanzamiento(const uint8_t* datos, size_t largo) {
   const std::string linea(reinterpret_cast<const char*>(datos), largo);
   const ValoresLanzamiento v = LeerLineaLanzamiento(linea);
-  for (const std::string* s : {&v.servidor, &v.dbName, &v.usuario, &v.password,
-                               &v.parametroAdicional, &v.menu, &v.usuarioLogeado, &v.caja})
+  for (const std::string* s : {&v.servidor, &v.dbName, &v.usuario, &v.password, &v.parametroAdicional,
+                               &v.menu, &v.usuarioLogeado, &v.caja})
     if (!ValorLimpio(*s)) std::abort();
   (void)NombreServidor(v.servidor);
   (void)ClaveEquipo(linea, v.usuario);

@@ -103,8 +103,10 @@ TEST(Apariencia, MenuExesArmaLaLineaYElComando) {
       {"SHELL:EDITOR1", "X 15", app + "EDITOR1" + linea},
       {"shell:EDITOR1", "15", app + "EDITOR1" + linea},
       {"SHELL:/opt/suite/EDITOR1", "15", "/opt/suite/EDITOR1" + linea},
-      {"EDITOR2", "A B 15", app + "EDITOR2" + " ; @server=SRV; @dbname=DB; @usuario=sa; @Password=pw; "
-                                            "@ParametroAdicional=B 15; vxqr@ ; @UsuarioLogeado = ANA; @Caja=2;"},
+      {"EDITOR2", "A B 15",
+       app + "EDITOR2" +
+           " ; @server=SRV; @dbname=DB; @usuario=sa; @Password=pw; "
+           "@ParametroAdicional=B 15; vxqr@ ; @UsuarioLogeado = ANA; @Caja=2;"},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.programa);

@@ -17,8 +17,8 @@ class Configuracion : public ::testing::Test {
   }
   void Fijar(const std::string& clave, const std::string& valor) {
     e.Ejecutar("DELETE FROM TA_CONFIGURACION WHERE Clave = '" + clave + "'");
-    e.Ejecutar("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor, ValorAux) VALUES ('G', '" +
-               clave + "', '" + valor + "', 'aux')");
+    e.Ejecutar("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor, ValorAux) VALUES ('G', '" + clave +
+               "', '" + valor + "', 'aux')");
   }
   void Quitar(const std::string& clave) {
     e.Ejecutar("DELETE FROM TA_CONFIGURACION WHERE Clave = '" + clave + "'");
@@ -39,8 +39,9 @@ TEST_F(Configuracion, CfgDeClavesPresentesYAusentes) {
   EXPECT_EQ(Cfg("THEME"), "1");
   EXPECT_EQ(Cfg("NOMBRE"), "Ferretería Industrial del Plata S.A.");
   // An apostrophe in the key is part of the value compared, not the end of the literal.
-  e.Ejecutar("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor, ValorAux) "
-             "VALUES ('G', 'D''ALBA', 'con comilla', '')");
+  e.Ejecutar(
+      "INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor, ValorAux) "
+      "VALUES ('G', 'D''ALBA', 'con comilla', '')");
   EXPECT_EQ(Cfg("D'ALBA"), "con comilla");
   EXPECT_EQ(e.op.Cuantos("MsgBox"), 0);
 }
@@ -119,7 +120,8 @@ TEST(AjustesDeEquipo, RegionalYOdbcDesdeElIni) {
   EXPECT_EQ(basic::regional().fechaCorta, "dd/mm/yyyy");  // missing keys keep their defaults
   EXPECT_EQ(ado::ConfiguracionOdbcActual().driverOracle, "Oracle");
   EXPECT_EQ(ado::ConfiguracionOdbcActual().segundosConexion, 4);
-  const auto destino = ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=srv1;Database =EMPRESA;UId=ana;Pwd=x;");
+  const auto destino =
+      ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=srv1;Database =EMPRESA;UId=ana;Pwd=x;");
   EXPECT_NE(destino.cadenaOdbc.find("DRIVER={TDS propio}"), std::string::npos) << destino.cadenaOdbc;
   basic::regional() = basic::Regional{};
   ado::FijarConfiguracionOdbc(ado::ConfiguracionOdbc{});

@@ -88,7 +88,7 @@ class EntornoGlobal {
   // Rows of a statement run straight on a database file of the folder, as texts ("NULL"
   // for a null).
   std::vector<std::vector<std::string>> Filas(const std::string& sql,
-                                               const std::string& archivo = "demo.db") const {
+                                              const std::string& archivo = "demo.db") const {
     std::vector<std::vector<std::string>> filas;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2((dir / archivo).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {

@@ -17,7 +17,7 @@ TEST(AvisoError, LineaDeQzErrByteAByteEnLaCarpetaDeLaRegla) {
     const char* nombre;
     const char* temp;  // folder name under the test folder, "" = blank, nullptr = not set
     const char* tmp;
-    const char* carpeta;  // expected folder under the test folder
+    const char* carpeta;   // expected folder under the test folder
     bool blancos = false;  // "tmp" written with blanks around it
   };
   // "tmp" is read only when "temp" is set; otherwise the companion's temporary folder,
@@ -133,8 +133,8 @@ TEST_F(Script, ClaveDuplicadaRevierteYGrabaAuxErr) {
   bool fallo = true;
   long nativo = -1;
   std::string script, texto;
-  GActualizarDatoScript({"INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('G','OTRA','1')"},
-                        fallo, nativo, false, false, script, texto, true);
+  GActualizarDatoScript({"INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('G','OTRA','1')"}, fallo,
+                        nativo, false, false, script, texto, true);
   EXPECT_FALSE(fallo);
   EXPECT_EQ(nativo, 0);
   EXPECT_EQ(e.Filas("SELECT Valor FROM TA_CONFIGURACION WHERE Clave = 'OTRA'").size(), 1u);
@@ -191,8 +191,8 @@ TEST(ScriptOdbc, EscrituraRechazadaPorTruncadoRevierteGrabaAuxErrYAvisa) {
   EXPECT_EQ(e.op.pedidos[0].texto, aviso);
 
   // The same batch without the refusal is committed, with nothing to report.
-  GActualizarDatoScript({"INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('G','K','1')"},
-                        fallo, nativo, false, false, script, texto, true);
+  GActualizarDatoScript({"INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('G','K','1')"}, fallo,
+                        nativo, false, false, script, texto, true);
   EXPECT_FALSE(fallo);
   EXPECT_EQ(sustituto::Registro(registro).back(), "COMMIT TRANSACTION");
   EXPECT_EQ(e.op.Cuantos("MsgBox"), 1);

@@ -60,7 +60,8 @@ class Consultas : public ::testing::Test {
   }
   void Config(const std::string& clave, const std::string& valor) {
     Sql("DELETE FROM TA_CONFIGURACION WHERE Clave = '" + clave + "'");
-    Sql("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('General', '" + clave + "', '" + valor + "')");
+    Sql("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES ('General', '" + clave + "', '" + valor +
+        "')");
   }
   // An engine configured as the start-up does it.
   std::unique_ptr<Lib_ClsCons3> Motor() {
@@ -105,9 +106,10 @@ TEST_F(Consultas, SupplierCodeFromTheDefinition) {
   m->CampoDevuelto = "Codigo";
   m->ConsultaSearch("vt_proveedores");
   EXPECT_EQ(m->UltimaSentencia(),
-            "SELECT TOP 1000 RAZON_SOCIAL,CODIGO FROM VT_PROVEEDORES  with(nolock)  WHERE Dada_De_Baja = 0 ORDER BY "
+            "SELECT TOP 1000 RAZON_SOCIAL,CODIGO FROM VT_PROVEEDORES  with(nolock)  WHERE Dada_De_Baja = 0 "
+            "ORDER BY "
             "RAZON_SOCIAL");
-  EXPECT_EQ(sqlVentana, m->UltimaSentencia() + " ");  // the load routine appends a blank
+  EXPECT_EQ(sqlVentana, m->UltimaSentencia() + " ");    // the load routine appends a blank
   EXPECT_EQ(filas, ocmailsql::demo::kProveedores - 1);  // P019 is de baja
   EXPECT_EQ(m->ValorDevuelto.Texto(), "P002");
   EXPECT_EQ(m->CampoDevuelto, "");
@@ -133,7 +135,8 @@ TEST_F(Consultas, UserNameFromATableWithoutDefinition) {
   m->CampoDevuelto = "Nombre";
   m->ConsultaSearch("ta_usuarios");
   EXPECT_EQ(m->UltimaSentencia(),
-            "SELECT TOP 1000 Nombre,NombreCompleto,Sector,Administrador,Mail,UNegocio,verproforma FROM ta_usuarios  "
+            "SELECT TOP 1000 Nombre,NombreCompleto,Sector,Administrador,Mail,UNegocio,verproforma FROM "
+            "ta_usuarios  "
             "ORDER BY Nombre");
   EXPECT_EQ(m->ValorDevuelto.Texto(), "JULIA");
 }
@@ -163,8 +166,10 @@ TEST_F(Consultas, RowLimitWhereAndGivenStatements) {
   where = "Codigo = 'P004'";
   campo.clear();
   op->modales.push_back([&](ui::VentanaModal& v) { filas = Lista(v).Lista().Filas(); });
-  m->ConsultaSearch("select Codigo, Razon_Social from vt_proveedores", ninguna, "", campo, where, "", false, "");
-  EXPECT_EQ(m->UltimaSentencia(), "select Codigo, Razon_Social from vt_proveedores WHERE  (Codigo = 'P004') ");
+  m->ConsultaSearch("select Codigo, Razon_Social from vt_proveedores", ninguna, "", campo, where, "", false,
+                    "");
+  EXPECT_EQ(m->UltimaSentencia(),
+            "select Codigo, Razon_Social from vt_proveedores WHERE  (Codigo = 'P004') ");
   EXPECT_EQ(filas, 1);
   EXPECT_EQ(campo, "");
 }
@@ -182,7 +187,8 @@ TEST_F(Consultas, ReturnedColumnsAndTheCallersCollection) {
   m->ConsultaSearch("vt_proveedores", columnas, "", campo, where, "", false, "");
   ASSERT_NE(m->Valores, nullptr);
   // A name the list does not have repeats the value taken last.
-  EXPECT_EQ(*m->Valores, (Coleccion{ocmailsql::demo::kRazonApostrofo, ocmailsql::demo::kRazonApostrofo, "P004"}));
+  EXPECT_EQ(*m->Valores,
+            (Coleccion{ocmailsql::demo::kRazonApostrofo, ocmailsql::demo::kRazonApostrofo, "P004"}));
   EXPECT_EQ(columnas, nullptr);
   EXPECT_TRUE(propia->empty());
   EXPECT_EQ(m->ValorDevuelto.Texto(), "P004");  // no CampoDevuelto: the value taken last
@@ -243,9 +249,10 @@ TEST_F(Consultas, DefinitionsFileEdges) {
 
   // The short last record is read as far as it goes.
   m->ConsultaSearch("vt_clientes");
-  EXPECT_EQ(m->UltimaSentencia(),
-            "SELECT TOP 1000 CODIGO,RAZON_SOCIAL FROM VT_CLIENTES  with(nolock)  WHERE Dada_De_Baja = 0 ORDER BY "
-            "CODIGO");
+  EXPECT_EQ(
+      m->UltimaSentencia(),
+      "SELECT TOP 1000 CODIGO,RAZON_SOCIAL FROM VT_CLIENTES  with(nolock)  WHERE Dada_De_Baja = 0 ORDER BY "
+      "CODIGO");
 
   // Without a definitions file the table describes itself.
   m->gRutaMascaraConsultas = dir / "no_existe.qzx";
@@ -277,7 +284,8 @@ TEST_F(Consultas, OptionLists) {
     w.CmdAceptar_Click();
   });
   EXPECT_EQ(m->CheckOpciones("Opciones", nullptr, {"1Uno", "0Dos", "1Tres"}), "");
-  EXPECT_EQ(filas, (std::vector<std::pair<std::string, bool>>{{"Uno", true}, {"Dos", false}, {"Tres", true}}));
+  EXPECT_EQ(filas,
+            (std::vector<std::pair<std::string, bool>>{{"Uno", true}, {"Dos", false}, {"Tres", true}}));
   ASSERT_NE(m->Valores, nullptr);
   EXPECT_EQ(*m->Valores, (Coleccion{"Uno", "Dos", "Tres"}));
 
@@ -337,7 +345,8 @@ TEST_F(Ventana, IncrementalSearchAndF5Narrowing) {
   w.CmbSearch(0)->setEditText("o'higgins");
   EXPECT_TRUE(w.CmbSearch_KeyDown(0, 116));
   EXPECT_EQ(w.SQL,
-            "SELECT Razon_Social, Codigo FROM vt_proveedores  where Razon_Social like '%o''higgins%' ORDER BY Codigo  ");
+            "SELECT Razon_Social, Codigo FROM vt_proveedores  where Razon_Social like '%o''higgins%' ORDER "
+            "BY Codigo  ");
   EXPECT_EQ(w.CmbSearch(0)->currentText(), "");
   ASSERT_EQ(w.Lista().Filas(), 1);
   EXPECT_EQ(w.Lista().Celda(0, 1), "P004");
@@ -352,7 +361,8 @@ TEST_F(Ventana, SearchAndF5AgreeOnTheTableOfCases) {
   for (const auto& c : casos_sin_caso::kCasos) {
     SCOPED_TRACE(std::string(c.guardado) + " / " + c.buscado);
     Sql("DELETE FROM vt_proveedores WHERE Codigo = 'T01'");
-    Sql(std::string("INSERT INTO vt_proveedores (Codigo, Razon_Social) VALUES ('T01', '") + c.guardado + "')");
+    Sql(std::string("INSERT INTO vt_proveedores (Codigo, Razon_Social) VALUES ('T01', '") + c.guardado +
+        "')");
     Lib_FrmCons3 v;
     v.SQL = "SELECT Razon_Social, Codigo FROM vt_proveedores WHERE Codigo = 'T01'";
     v.Cargar();
@@ -458,7 +468,7 @@ TEST_F(Ventana, StockColoursOfArticleRows) {
   std::set<int32_t> vistos;
   for (int r = 0; r < w.Lista().Filas(); ++r) {
     const double punto = std::stod(w.Lista().Celda(r, 2)), stock = std::stod(w.Lista().Celda(r, 3));
-    const int32_t esperado = punto == 0 && stock > 0 ? 0x0000FF
+    const int32_t esperado = punto == 0 && stock > 0      ? 0x0000FF
                              : punto > 0 && stock > punto ? 0x00FF00
                              : punto > 0 && stock < punto ? 0xFF0000
                                                           : 0x00FFFF;
@@ -513,8 +523,10 @@ class Arbol : public Consultas {
 TEST_F(Arbol, FamilyTreeFromItsOwnStatement) {
   t.SQL = "SELECT IdFamilia, Descripcion FROM V_TA_FAMILIAS";
   t.Cargar();
-  EXPECT_EQ(Padres(), (std::map<std::string, std::string>{
-                          {"A", ""}, {"A01", "A"}, {"A0101", "A01"}, {"A010101", "A0101"}, {"A02", "A"}, {"A0201", "A02"}}));
+  EXPECT_EQ(
+      Padres(),
+      (std::map<std::string, std::string>{
+          {"A", ""}, {"A01", "A"}, {"A0101", "A01"}, {"A010101", "A0101"}, {"A02", "A"}, {"A0201", "A02"}}));
   EXPECT_EQ(t.TextoNodo("A0101"), "0101 - Tornillería");
 
   t.CampoDevuelto = "idfamilia";
@@ -545,7 +557,8 @@ TEST_F(Arbol, AutomaticTreeChecksSearchAndAccept) {
 
   // Checking a node checks six levels below it; deeper nodes keep their state.
   t.Marcar("A7", true);
-  for (const char* k : {"A71", "A712", "A7123", "A71234", "A712345", "A7123456"}) EXPECT_TRUE(t.Marcado(k)) << k;
+  for (const char* k : {"A71", "A712", "A7123", "A71234", "A712345", "A7123456"})
+    EXPECT_TRUE(t.Marcado(k)) << k;
   EXPECT_FALSE(t.Marcado("A71234567"));
   t.Marcar("A1", true);
   EXPECT_TRUE(t.Marcado("A10"));

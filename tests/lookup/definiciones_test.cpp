@@ -22,8 +22,7 @@ TEST(Definiciones, ArchivoPorDefecto) {
   const std::string bytes = ReadBytes(ruta);
   ASSERT_EQ(bytes.size(), 13222u);
   // Line 3 of the file read as lines of 1200 characters.
-  EXPECT_EQ(bytes.substr(2 * 1202, 1202),
-            Registro("PROVEEDORES", "VT_PROVEEDORES", "|RAZON_SOCIAL|CODIGO|"));
+  EXPECT_EQ(bytes.substr(2 * 1202, 1202), Registro("PROVEEDORES", "VT_PROVEEDORES", "|RAZON_SOCIAL|CODIGO|"));
   // The table listed with two trailing blanks and the columns given with one.
   EXPECT_EQ(bytes.substr(8 * 1202, 1202), Registro("TAREAS", "V_TA_Tareas", "|Descripcion|IdTarea|"));
 
@@ -42,8 +41,7 @@ TEST(Definiciones, RegistrosConNulYCola) {
   const std::string ruta = dir / "consultas.qzx";
   // A record padded with NUL and Chr(255), a table listed twice (the first wins) and an
   // incomplete last record.
-  std::string bytes = Registro("Uno", "MA_X", "|A|B|", '\0') +
-                      Registro("Dos", "ma_x", "|C|") +
+  std::string bytes = Registro("Uno", "MA_X", "|A|B|", '\0') + Registro("Dos", "ma_x", "|C|") +
                       Registro("Tres", "MA_Y\xff", "|D|E|").substr(0, 300);
   WriteBytes(ruta, bytes);
   ArchivoDefiniciones archivo;

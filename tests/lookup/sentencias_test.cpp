@@ -11,12 +11,9 @@ TEST(Sentencias, WhereIsWrappedOnlyWhenLongerThanOneAndNotParenthesised) {
   const struct {
     std::string where, esperado;
   } casos[] = {
-      {"a=1", " (a=1) "},
-      {"(a=1)", "(a=1)"},
-      {"x", "x"},
-      {"  x ", "  x "},  // one character once trimmed
-      {"", ""},
-      {" (a=1)", " ( (a=1)) "},  // the first character is a blank, not "("
+      {"a=1", " (a=1) "}, {"(a=1)", "(a=1)"},
+      {"x", "x"},         {"  x ", "  x "},          // one character once trimmed
+      {"", ""},           {" (a=1)", " ( (a=1)) "},  // the first character is a blank, not "("
   };
   for (const auto& c : casos) {
     std::string w = c.where;
@@ -60,15 +57,17 @@ TEST(Sentencias, DefinitionRecords) {
   d.CamposConsulta = "|RAZON_SOCIAL|CODIGO|";
   std::string campo, s;
   ASSERT_TRUE(SentenciaDefinicion(d, 1000, campo, "", s));
-  EXPECT_EQ(s, "SELECT TOP 1000 RAZON_SOCIAL,CODIGO FROM VT_PROVEEDORES  with(nolock)  WHERE Dada_De_Baja = 0 "
-               "ORDER BY RAZON_SOCIAL");
+  EXPECT_EQ(s,
+            "SELECT TOP 1000 RAZON_SOCIAL,CODIGO FROM VT_PROVEEDORES  with(nolock)  WHERE Dada_De_Baja = 0 "
+            "ORDER BY RAZON_SOCIAL");
   EXPECT_EQ(campo, "RAZON_SOCIAL");
 
   // The caller's condition stands in for a blank filter; a filter of the record wins.
   campo.clear();
   ASSERT_TRUE(SentenciaDefinicion(d, 50, campo, " (CODIGO='P1') ", s));
-  EXPECT_EQ(s, "SELECT TOP 50 RAZON_SOCIAL,CODIGO FROM VT_PROVEEDORES  with(nolock)  WHERE  (CODIGO='P1')  "
-               "ORDER BY RAZON_SOCIAL");
+  EXPECT_EQ(s,
+            "SELECT TOP 50 RAZON_SOCIAL,CODIGO FROM VT_PROVEEDORES  with(nolock)  WHERE  (CODIGO='P1')  "
+            "ORDER BY RAZON_SOCIAL");
   d.FiltroConsulta = std::string("Zona = 2") + std::string(3, '\0');
   campo.clear();
   ASSERT_TRUE(SentenciaDefinicion(d, 50, campo, " (CODIGO='P1') ", s));
@@ -80,8 +79,9 @@ TEST(Sentencias, DefinitionRecords) {
   a.CamposConsulta = "|DESCRIPCION|IDARTICULO|";
   campo.clear();
   ASSERT_TRUE(SentenciaDefinicion(a, 1000, campo, "", s));
-  EXPECT_EQ(s, "SELECT TOP 1000 DESCRIPCION,IDARTICULO FROM VT_MA_ARTICULOS  with(nolock)  WHERE SUSPENDIDO = 0 "
-               "ORDER BY DESCRIPCION");
+  EXPECT_EQ(s,
+            "SELECT TOP 1000 DESCRIPCION,IDARTICULO FROM VT_MA_ARTICULOS  with(nolock)  WHERE SUSPENDIDO = 0 "
+            "ORDER BY DESCRIPCION");
 
   // One column and no search column: nothing to build; with a search column it runs.
   DefConsulta uno;
@@ -116,16 +116,19 @@ TEST(Sentencias, F5Narrowing) {
        "DESCRIPCION ",
        "rojo grande"},
       {base, "ro*jo", false,
-       "SELECT TOP 1000 DESCRIPCION,CODIGO FROM T WHERE a=1  and DESCRIPCION like 'ro%jo%' ORDER BY DESCRIPCION ",
+       "SELECT TOP 1000 DESCRIPCION,CODIGO FROM T WHERE a=1  and DESCRIPCION like 'ro%jo%' ORDER BY "
+       "DESCRIPCION ",
        "ro%jo"},
-      {"SELECT DESCRIPCION FROM T ", "x", false, "SELECT DESCRIPCION FROM T  where DESCRIPCION like 'x%' ", "x"},
+      {"SELECT DESCRIPCION FROM T ", "x", false, "SELECT DESCRIPCION FROM T  where DESCRIPCION like 'x%' ",
+       "x"},
       // A quote typed in the box stays inside the literal.
-      {"SELECT DESCRIPCION FROM T ", "o'h", true, "SELECT DESCRIPCION FROM T  where DESCRIPCION like '%o''h%' ",
-       "o'h"},
+      {"SELECT DESCRIPCION FROM T ", "o'h", true,
+       "SELECT DESCRIPCION FROM T  where DESCRIPCION like '%o''h%' ", "o'h"},
       {"SELECT DESCRIPCION, count(*) FROM T GROUP BY DESCRIPCION ", "x", false,
        "SELECT DESCRIPCION, count(*) FROM T  where DESCRIPCION like 'x%' GROUP BY DESCRIPCION ", "x"},
       {"SELECT v_ma_articulos.DESCRIPCION FROM v_ma_articulos ", "x", false,
-       "SELECT v_ma_articulos.DESCRIPCION FROM v_ma_articulos  where v_ma_articulos.DESCRIPCION like 'x%' ", "x"},
+       "SELECT v_ma_articulos.DESCRIPCION FROM v_ma_articulos  where v_ma_articulos.DESCRIPCION like 'x%' ",
+       "x"},
   };
   for (const auto& c : casos) {
     std::string sentenciaBase = c.sql, clausula, caja = c.texto;

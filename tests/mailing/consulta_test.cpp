@@ -21,16 +21,18 @@ TEST(ConsultaPendientes, FiltroPorCampo) {
   };
   const Caso casos[] = {
       {"vacio", {}, ""},
-      {"rango de proveedores", {"P002", "P004", "", "", ""},
-       " AND CODIGO >= 'P002'  AND CODIGO <= 'P004' "},
+      {"rango de proveedores", {"P002", "P004", "", "", ""}, " AND CODIGO >= 'P002'  AND CODIGO <= 'P004' "},
       {"prefijo de usuario", {"", "", "JU", "", ""}, " AND USUARIO LIKE 'JU%' "},
-      {"fechas validas", {"", "", "", "01/03/2024", "15/03/2024"},
+      {"fechas validas",
+       {"", "", "", "01/03/2024", "15/03/2024"},
        " AND FECHA >= '01/03/2024'  AND FECHA <= '15/03/2024' "},
       {"fecha desde invalida", {"", "", "", "31/02/2024", ""}, ""},
       {"fecha hasta que no es fecha", {"", "", "", "", "ayer"}, ""},
-      {"comillas dobladas", {"O'H", "", "D'Ar'", "", ""},
+      {"comillas dobladas",
+       {"O'H", "", "D'Ar'", "", ""},
        " AND CODIGO >= 'O''H'  AND USUARIO LIKE 'D''Ar''%' "},
-      {"todo junto", {"P001", "P009", "JU", "01/03/2024", "31/02/2024"},
+      {"todo junto",
+       {"P001", "P009", "JU", "01/03/2024", "31/02/2024"},
        " AND CODIGO >= 'P001'  AND CODIGO <= 'P009'  AND USUARIO LIKE 'JU%' "
        " AND FECHA >= '01/03/2024' "},
   };
@@ -40,16 +42,13 @@ TEST(ConsultaPendientes, FiltroPorCampo) {
 // Every form IsDate accepts is the same date in the statement, so no road can read it
 // differently; two-digit years follow the platform's century rule (00-29 are 2000s).
 TEST(ConsultaPendientes, CadaFormaDeFechaEsLaMismaFecha) {
-  const char* formas[] = {"15/03/2024", "15-03-2024", "15.03.2024", "15/3/24", "15-03-24",
-                          "2024-03-15"};
+  const char* formas[] = {"15/03/2024", "15-03-2024", "15.03.2024", "15/3/24", "15-03-24", "2024-03-15"};
   for (const char* f : formas) {
-    EXPECT_EQ(FiltroPendientes({"", "", "", f, f}),
-              " AND FECHA >= '15/03/2024'  AND FECHA <= '15/03/2024' ")
+    EXPECT_EQ(FiltroPendientes({"", "", "", f, f}), " AND FECHA >= '15/03/2024'  AND FECHA <= '15/03/2024' ")
         << f;
   }
   EXPECT_EQ(FiltroPendientes({"", "", "", "01.02.35", ""}), " AND FECHA >= '01/02/1935' ");
-  EXPECT_EQ(FiltroPendientes({"", "", "", "", "01.02.29 10:30"}),
-            " AND FECHA <= '01/02/2029 10:30:00' ");
+  EXPECT_EQ(FiltroPendientes({"", "", "", "", "01.02.29 10:30"}), " AND FECHA <= '01/02/2029 10:30:00' ");
 }
 
 // On the embedded engine, "desde"/"hasta" typed with "-" or "." list what "/" lists.
@@ -116,8 +115,8 @@ FilaPendiente Fila(const std::string& cuenta, const std::string& doc, const std:
 
 TEST(ListaPendientes, OrdenComoTextoSinCasoYEstable) {
   ListaPendientes l;
-  l.Cargar({Fila("P10", "1", "beta"), Fila("P2", "2", "Alfa"), Fila("P1", "3", "BETA"),
-            Fila("p3", "4", "alfa")});
+  l.Cargar(
+      {Fila("P10", "1", "beta"), Fila("P2", "2", "Alfa"), Fila("P1", "3", "BETA"), Fila("p3", "4", "alfa")});
   EXPECT_EQ(l.filas[0].Texto(), "P10");  // not sorted: statement order kept
 
   l.SortKey = colCuenta;

@@ -99,7 +99,8 @@ struct CanalGrabado : CanalADO {
   std::shared_ptr<ado::Recordset> Execute(ado::Connection& cn, const std::string& sql, long* afectados,
                                           long opciones) override {
     sentencias.push_back(sql);
-    if (fallarUpdate && sql.rfind("UPDATE", 0) == 0) throw ErrorEjecucion(-2147467259, "bloqueo de prueba", "prueba");
+    if (fallarUpdate && sql.rfind("UPDATE", 0) == 0)
+      throw ErrorEjecucion(-2147467259, "bloqueo de prueba", "prueba");
     return CanalADO::Execute(cn, sql, afectados, opciones);
   }
   void OpenRecordset(ado::Recordset& rs, const std::string& fuente, ado::Connection& cn, long cursor,
@@ -133,8 +134,9 @@ class Aplicacion : public ::testing::Test {
     os::FijarCarpetaAplicacion(app);
     os::InstalarSistema(&reloj);
     std::string cs;
-    CargarParametros(false, "@Server=sqlite;@DbName=" + app + "/demo.db;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;",
-                     cs, 3);
+    CargarParametros(
+        false, "@Server=sqlite;@DbName=" + app + "/demo.db;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;",
+        cs, 3);
     ASSERT_EQ(op->Cuantos("MsgBox"), 0);
   }
 
@@ -163,8 +165,9 @@ class Aplicacion : public ::testing::Test {
     const std::string sql = "SELECT FechaEnvioMail FROM c_mv_cpte WHERE TC='OC' AND IdComprobante='" +
                             demo::NumeroPedido(i) + "'";
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-      r = sqlite3_column_type(st, 0) == SQLITE_NULL ? "NULL"
-                                                   : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      r = sqlite3_column_type(st, 0) == SQLITE_NULL
+              ? "NULL"
+              : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     sqlite3_finalize(st);
     sqlite3_close(db);
     return r;
@@ -178,13 +181,20 @@ class Aplicacion : public ::testing::Test {
 inline void EscribirCorreoGuion(const std::string& carpeta, const std::string& copias, double espera) {
   fs::create_directories(copias);
   const std::string guion = carpeta + "/tspost";
-  WriteBytes(guion, "#!/bin/sh\n"
-                    "sleep " + std::to_string(espera) + "\n"
-                    "trabajo=\"$*\"\n"
-                    "trabajo=\"${trabajo% ;*}\"\n"
-                    "n=$(ls '" + copias + "' | wc -l)\n"
-                    "cp \"$trabajo\" '" + copias + "/'$n.txt\n"
-                    "rm -f \"$trabajo\"\n");
+  WriteBytes(guion,
+             "#!/bin/sh\n"
+             "sleep " +
+                 std::to_string(espera) +
+                 "\n"
+                 "trabajo=\"$*\"\n"
+                 "trabajo=\"${trabajo% ;*}\"\n"
+                 "n=$(ls '" +
+                 copias +
+                 "' | wc -l)\n"
+                 "cp \"$trabajo\" '" +
+                 copias +
+                 "/'$n.txt\n"
+                 "rm -f \"$trabajo\"\n");
   chmod(guion.c_str(), 0755);
 }
 

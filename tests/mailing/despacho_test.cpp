@@ -47,7 +47,8 @@ TEST_P(Entrega, CadaProgramaDeCorreoLeeSuOrden) {
   for (int k = 0; k < 2; ++k) {
     const long i = k == 0 ? 0 : 2;
     EXPECT_EQ(ReadBytes(copias + "/" + std::to_string(k) + ".txt"),
-              "DESTINATARIO=" + Mail(i) + "\r\nASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\n" +
+              "DESTINATARIO=" + Mail(i) +
+                  "\r\nASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\n" +
                   "ARCHIVO=" + Html(i) + "\r\n");
   }
   EXPECT_FALSE(fs::exists(copias + "/2.txt"));
@@ -91,15 +92,18 @@ TEST_F(Despachos, ArchivoDeTrabajoByteAByte) {
     const char* lineas;  // between DESTINATARIO and ARCHIVO
   } casos[] = {
       {"Orden de compra", "Adjunto OC", "ASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\n"},
-      {"Orden de compra", "Adjunto OC\r\nSaludos", "ASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\n"},
+      {"Orden de compra", "Adjunto OC\r\nSaludos",
+       "ASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\nMENSAJE=\nSaludos\r\n"},
       {"", "", "ASUNTO=\r\nMENSAJE=\r\n"},
-      {"  Orden de compra  ", "  Atención: OC Nº 5  ", "ASUNTO=Orden de compra\r\nMENSAJE=Atenci\xF3n: OC N\xBA 5\r\n"},
+      {"  Orden de compra  ", "  Atención: OC Nº 5  ",
+       "ASUNTO=Orden de compra\r\nMENSAJE=Atenci\xF3n: OC N\xBA 5\r\n"},
   };
   for (const auto& c : casos) {
     correo.trabajos.clear();
     Despacho().Ejecutar({Fila(0)}, c.asunto, c.mensaje);
     ASSERT_EQ(correo.trabajos.size(), 1u) << c.asunto;
-    EXPECT_EQ(correo.trabajos[0], "DESTINATARIO=" + Mail(0) + "\r\n" + c.lineas + "ARCHIVO=" + Html(0) + "\r\n")
+    EXPECT_EQ(correo.trabajos[0],
+              "DESTINATARIO=" + Mail(0) + "\r\n" + c.lineas + "ARCHIVO=" + Html(0) + "\r\n")
         << "asunto «" << c.asunto << "» mensaje «" << c.mensaje << "»";
   }
   EXPECT_EQ(correo.lineas.back(), app + "/TSPOST.EXE " + app + "/cfgMail.txt ;vxqr@");
@@ -122,7 +126,8 @@ TEST_F(Despachos, LlamadasAlReporteYSentenciasExactas) {
   EXPECT_EQ(rep.llamadas[1], "Propiedad PrintFileType=22");
   EXPECT_EQ(rep.llamadas[2], "Destino " + std::to_string(rep.DestinoArchivo()));
   EXPECT_EQ(rep.llamadas[3],
-            "Imprimir " + app + "/OC-X.rpt |[]|  {c_mv_cpte.cuenta}= 'P001' AND {c_mv_cpte.idcomprobante}= '" + id +
+            "Imprimir " + app +
+                "/OC-X.rpt |[]|  {c_mv_cpte.cuenta}= 'P001' AND {c_mv_cpte.idcomprobante}= '" + id +
                 "' AND {c_mv_cpte.tc}= 'OC' | " + gConnectDSN +
                 " | NombreEmpresa = 'Ferretería Industrial del Plata S.A.'"
                 " | Direccion = 'Av. Belgrano 1450  3 B'"
@@ -133,9 +138,11 @@ TEST_F(Despachos, LlamadasAlReporteYSentenciasExactas) {
   EXPECT_EQ(rep.llamadas[4], "Ejecutar 20");
 
   const std::string pendiente =
-      "SELECT IDCOMPROBANTE FROM V_OC_PENDIENTES WHERE CUENTA='P001' AND TC ='OC' AND IDCOMPROBANTE='" + id + "' ";
+      "SELECT IDCOMPROBANTE FROM V_OC_PENDIENTES WHERE CUENTA='P001' AND TC ='OC' AND IDCOMPROBANTE='" + id +
+      "' ";
   const std::string marca =
-      "UPDATE c_mv_cpte SET fechaenviomail ='21/05/2026' WHERE Cuenta = 'P001' and tc='OC' and idcomprobante='" +
+      "UPDATE c_mv_cpte SET fechaenviomail ='21/05/2026' WHERE Cuenta = 'P001' and tc='OC' and "
+      "idcomprobante='" +
       id + "'";
   EXPECT_NE(std::find(canal.sentencias.begin(), canal.sentencias.end(), pendiente), canal.sentencias.end());
   EXPECT_EQ(canal.sentencias.back(), marca);
@@ -144,14 +151,17 @@ TEST_F(Despachos, LlamadasAlReporteYSentenciasExactas) {
 
 TEST(PiezasDespacho, ComillasDobladasYNombreDeReporte) {
   EXPECT_EQ(SentenciaPendiente("P'1", "O'C", "A'1"),
-            "SELECT IDCOMPROBANTE FROM V_OC_PENDIENTES WHERE CUENTA='P''1' AND TC ='O''C' AND IDCOMPROBANTE='A''1' ");
+            "SELECT IDCOMPROBANTE FROM V_OC_PENDIENTES WHERE CUENTA='P''1' AND TC ='O''C' AND "
+            "IDCOMPROBANTE='A''1' ");
   EXPECT_EQ(SentenciaMarcaEnvio("21/05/2026", "P'1", "A'1"),
-            "UPDATE c_mv_cpte SET fechaenviomail ='21/05/2026' WHERE Cuenta = 'P''1' and tc='OC' and idcomprobante='A''1'");
+            "UPDATE c_mv_cpte SET fechaenviomail ='21/05/2026' WHERE Cuenta = 'P''1' and tc='OC' and "
+            "idcomprobante='A''1'");
   // The formula reader takes the doubled quote back as one.
   const std::string f = FormulaSeleccionOrden("O'H", "X");
   EXPECT_EQ(f, " {c_mv_cpte.cuenta}= 'O''H' AND {c_mv_cpte.idcomprobante}= 'X' AND {c_mv_cpte.tc}= 'OC'");
   EXPECT_NE(reporte::TextoArbol(*reporte::ParsearFormula(f)).find("'O''H'"), std::string::npos);
-  EXPECT_EQ(reporte::LeerFormulaValor("NombreEmpresa = '" + basic::DoblarComillas("D'Amico") + "'").second, "D'Amico");
+  EXPECT_EQ(reporte::LeerFormulaValor("NombreEmpresa = '" + basic::DoblarComillas("D'Amico") + "'").second,
+            "D'Amico");
 
   EXPECT_EQ(NombreReporteOrden("000100001000X"), "OC-X");
   EXPECT_EQ(NombreReporteOrden("A1"), "OC-");
@@ -208,15 +218,17 @@ TEST_F(Despachos, FallosDeUnaOrden) {
     const char* enAviso;
   };
   const Caso casos[] = {
-      {"sin e-mail", nullptr, {demo::ProveedorPedido(0), "OC", demo::NumeroPedido(0), "  ", true},
-       EstadoOrden::SinMail, "e-mail"},
+      {"sin e-mail",
+       nullptr,
+       {demo::ProveedorPedido(0), "OC", demo::NumeroPedido(0), "  ", true},
+       EstadoOrden::SinMail,
+       "e-mail"},
       {"sin programa de correo", [](Despachos&) { os::InstalarProcesos(nullptr); }, Fila(0),
        EstadoOrden::FalloInicio, "programa de correo"},
       {"terminó sin tomar el trabajo", [](Despachos& t) { t.correo.tomar = false; }, Fila(0),
        EstadoOrden::NoTomada, "sin tomar el trabajo"},
-      {"archivo no escribible",
-       [](Despachos& t) { fs::create_directories(t.Html(0)); }, Fila(0), EstadoOrden::FalloExportacion,
-       "No se pudo generar"},
+      {"archivo no escribible", [](Despachos& t) { fs::create_directories(t.Html(0)); }, Fila(0),
+       EstadoOrden::FalloExportacion, "No se pudo generar"},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.nombre);
@@ -295,17 +307,18 @@ TEST_F(Despachos, EntregaVencidaDetieneElEnvio) {
 // ---------------------------------------------------------------- preview
 
 TEST(FormulaVista, EjemploYUnaSolaFila) {
-  const std::vector<FilaDespacho> dos = {{"P001", "OC", "A1", "", true},
-                                         {"P009", "OC", "Z9", "", false},
-                                         {"P002", "OC", "B2", "", true}};
+  const std::vector<FilaDespacho> dos = {
+      {"P001", "OC", "A1", "", true}, {"P009", "OC", "Z9", "", false}, {"P002", "OC", "B2", "", true}};
   bool marcado = false;
   EXPECT_EQ(FormulaVistaPrevia(dos, true, &marcado),
-            "{V_OC_pendientes.Cuenta} = 'P001' AND {V_OC_pendientes.TC} ='OC' AND {V_OC_pendientes.IDCOMPROBANTE}='A1'"
+            "{V_OC_pendientes.Cuenta} = 'P001' AND {V_OC_pendientes.TC} ='OC' AND "
+            "{V_OC_pendientes.IDCOMPROBANTE}='A1'"
             " OR {V_OC_pendientes.Cuenta} = 'P002' AND {V_OC_pendientes.TC} ='OC' AND "
             "{V_OC_pendientes.IDCOMPROBANTE}='B2' and isnull({V_OC_pendientes.fechaenviomail})");
   EXPECT_TRUE(marcado);
   EXPECT_EQ(FormulaVistaPrevia({dos[0]}, false),
-            "{V_OC_pendientes.Cuenta} = 'P001' AND {V_OC_pendientes.TC} ='OC' AND {V_OC_pendientes.IDCOMPROBANTE}='A1'");
+            "{V_OC_pendientes.Cuenta} = 'P001' AND {V_OC_pendientes.TC} ='OC' AND "
+            "{V_OC_pendientes.IDCOMPROBANTE}='A1'");
   EXPECT_EQ(FormulaVistaPrevia({dos[1]}, true, &marcado), " and isnull({V_OC_pendientes.fechaenviomail})");
   EXPECT_FALSE(marcado);
 
@@ -330,7 +343,8 @@ TEST_F(Vista, AceptarMuestraOcmailConLaFormula) {
   v.CmbVer_Click();
   ASSERT_EQ(rep.llamadas.size(), 3u);
   EXPECT_EQ(rep.llamadas[0], "Destino " + std::to_string(rep.DestinoVentana()));
-  EXPECT_EQ(rep.llamadas[1], "Imprimir OCMAIL |[]| " + FormulaVistaPrevia(v.filas, true) + " | " + gConnectDSN +
+  EXPECT_EQ(rep.llamadas[1], "Imprimir OCMAIL |[]| " + FormulaVistaPrevia(v.filas, true) + " | " +
+                                 gConnectDSN +
                                  " | <ausente> | <ausente> | <ausente> | <ausente> | <ausente> |  |  | ");
   EXPECT_EQ(rep.llamadas[2], "Ejecutar 20");
   EXPECT_EQ(op->Cuantos("Modal"), 1);

@@ -57,7 +57,9 @@ struct Sqlite {
     sqlite3_stmt* st = nullptr;
     std::string r = "<sin filas>";
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-      r = sqlite3_column_type(st, 0) == SQLITE_NULL ? "NULL" : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+      r = sqlite3_column_type(st, 0) == SQLITE_NULL
+              ? "NULL"
+              : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     sqlite3_finalize(st);
     return r;
   }
@@ -83,8 +85,8 @@ class Ventana : public ::testing::Test {
       antes(s);
     }
     v = std::make_unique<frmOCMailing>();
-    v->LineaComando = "@Server=sqlite;@DbName=" + Base() +
-                      ";@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;";
+    v->LineaComando =
+        "@Server=sqlite;@DbName=" + Base() + ";@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;";
     v->Form_Load();
   }
 
@@ -183,16 +185,22 @@ TEST_F(Ventana, CadaFiltroCargaLoQueSelecciona) {
   const basic::Fecha marzo1 = basic::DateSerial(2024, 3, 1);
   const basic::Fecha marzo15 = basic::DateSerial(2024, 3, 15);
   const Caso casos[] = {
-      {"rango de proveedores", {{"ProvDesde", "P002"}, {"ProvHasta", "P004"}},
-       [](long i) { const auto p = demo::ProveedorPedido(i); return p >= "P002" && p <= "P004"; }},
-      {"prefijo JU", {{"Usuario", "JU"}},
+      {"rango de proveedores",
+       {{"ProvDesde", "P002"}, {"ProvHasta", "P004"}},
+       [](long i) {
+         const auto p = demo::ProveedorPedido(i);
+         return p >= "P002" && p <= "P004";
+       }},
+      {"prefijo JU", {{"Usuario", "JU"}}, [](long i) { return demo::CompradorPedido(i) != "PEDRO"; }},
+      {"usuario en minusculas",
+       {{"usuario", "  ju  "}},
        [](long i) { return demo::CompradorPedido(i) != "PEDRO"; }},
-      {"usuario en minusculas", {{"usuario", "  ju  "}},
-       [](long i) { return demo::CompradorPedido(i) != "PEDRO"; }},
-      {"fechas validas", {{"FechaD", "01/03/2024"}, {"FechaH", "15/03/2024"}},
+      {"fechas validas",
+       {{"FechaD", "01/03/2024"}, {"FechaH", "15/03/2024"}},
        [&](long i) { return FechaPedido(i) >= marzo1 && FechaPedido(i) <= marzo15; }},
       {"fecha desde invalida", {{"FechaD", "31/02/2024"}}, nullptr},
-      {"fecha hasta invalida con desde valida", {{"FechaD", "01/03/2024"}, {"FechaH", "31/04/2024"}},
+      {"fecha hasta invalida con desde valida",
+       {{"FechaD", "01/03/2024"}, {"FechaH", "31/04/2024"}},
        [&](long i) { return FechaPedido(i) >= marzo1; }},
       {"comilla en el proveedor", {{"ProvDesde", "O'H"}}, nullptr},  // every code "P.." > "O'H"
       {"comilla en el usuario", {{"Usuario", "D'A"}}, [](long) { return false; }},
@@ -332,8 +340,7 @@ TEST_F(Ventana, OrdenPorColumnaSeInvierteEnCadaClic) {
   v->MarcarFila(0, false);
   const std::string primera = v->Fila(0).Clave();
   emit h->sectionClicked(colIdComprobante);
-  for (int i = 0; i < v->CantidadFilas(); ++i)
-    EXPECT_EQ(v->FilaMarcada(i), v->Fila(i).Clave() != primera);
+  for (int i = 0; i < v->CantidadFilas(); ++i) EXPECT_EQ(v->FilaMarcada(i), v->Fila(i).Clave() != primera);
   v->cmdCargarProveedores->click();
   EXPECT_TRUE(ordenada(colIdComprobante, false));
 }
@@ -389,8 +396,9 @@ TEST_F(Ventana, OrdenRepetidaSeInformaUnaVez) {
     const std::string cuerpo = vista.substr(vista.find("SELECT"));
     s.Ejecutar("CREATE VIEW V_Base AS " + cuerpo);
     s.Ejecutar("DROP VIEW V_Oc_pendientes");
-    s.Ejecutar("CREATE VIEW V_Oc_pendientes AS SELECT * FROM V_Base UNION ALL "
-               "SELECT * FROM V_Base WHERE Cuenta = 'P001'");
+    s.Ejecutar(
+        "CREATE VIEW V_Oc_pendientes AS SELECT * FROM V_Base UNION ALL "
+        "SELECT * FROM V_Base WHERE Cuenta = 'P001'");
   });
   EXPECT_EQ(v->CantidadFilas(), 42);
   ASSERT_EQ(op->Cuantos("MsgBox"), 1);

@@ -30,8 +30,7 @@ std::string Comillas(const std::string& s) {
 }
 
 // Runs the ocmail-sql program; `entrada` goes to its standard input.
-Resultado Correr(const TempDir& dir, const std::vector<std::string>& args,
-                 const std::string& entrada = "") {
+Resultado Correr(const TempDir& dir, const std::vector<std::string>& args, const std::string& entrada = "") {
   std::string cmd = Comillas(OCMAIL_SQL_EXE);
   for (const auto& a : args) cmd += " " + Comillas(a);
   WriteBytes(dir / "stdin.txt", entrada);
@@ -89,8 +88,7 @@ long Lineas(const std::string& texto) {
   return n;
 }
 
-const std::string kPendientes =
-    "SELECT count(*) FROM c_mv_cpte WHERE TC='OC' AND Pendiente=1 AND Anulado=0";
+const std::string kPendientes = "SELECT count(*) FROM c_mv_cpte WHERE TC='OC' AND Pendiente=1 AND Anulado=0";
 
 }  // namespace
 
@@ -105,8 +103,8 @@ TEST(OcmailSql, CrearYConsultarProveedores) {
   for (const auto& e : fs::directory_iterator(dir.path()))  // no temporary left behind
     EXPECT_EQ(e.path().filename().string().find(".nuevo-"), std::string::npos) << e.path();
 
-  Resultado r = Correr(dir, {Linea(dir / "demo.db"),
-                             "SELECT TOP 2 Codigo FROM vt_proveedores with(nolock) ORDER BY Codigo"});
+  Resultado r = Correr(
+      dir, {Linea(dir / "demo.db"), "SELECT TOP 2 Codigo FROM vt_proveedores with(nolock) ORDER BY Codigo"});
   ASSERT_EQ(r.codigo, 0) << r.errores;
   EXPECT_EQ(r.salida, "Codigo\nP001\nP002\n");
 
@@ -121,9 +119,10 @@ TEST(OcmailSql, EntradaEstandarUnaSentenciaPorLinea) {
                        "SELECT Valor FROM TA_CONFIGURACION WHERE Clave = 'telefono'\n"
                        "\n"
                        "UPDATE c_mv_cpte SET fechaenviomail = '09/12/2026' WHERE IdComprobante = '" +
-                           demo::NumeroPedido(0) + "'\n"
-                       "SELECT FechaEnvioMail, Razon_Social FROM V_Oc_pendientes v"
-                       " INNER JOIN vt_proveedores p ON p.Codigo = v.Cuenta WHERE IdComprobante = '" +
+                           demo::NumeroPedido(0) +
+                           "'\n"
+                           "SELECT FechaEnvioMail, Razon_Social FROM V_Oc_pendientes v"
+                           " INNER JOIN vt_proveedores p ON p.Codigo = v.Cuenta WHERE IdComprobante = '" +
                            demo::NumeroPedido(0) + "'\n");
   ASSERT_EQ(r.codigo, 0) << r.errores;
   EXPECT_EQ(r.salida,
@@ -237,22 +236,27 @@ TEST(DemoSet, Invariantes) {
   for (const char* p : {"P004", "P007", "P011"}) {
     SCOPED_TRACE(p);
     EXPECT_GT(db.Numero(std::string("SELECT count(*) FROM V_Oc_pendientes WHERE Cuenta='") + p +
-                        "' AND FechaEnvioMail IS NULL"), 0);
+                        "' AND FechaEnvioMail IS NULL"),
+              0);
   }
   EXPECT_GT(db.Numero("SELECT count(*) FROM V_Oc_pendientes WHERE Cuenta='P004'"
-                      " AND FechaEnvioMail IS NOT NULL"), 0);
+                      " AND FechaEnvioMail IS NOT NULL"),
+            0);
 
   // Document numbers "PPPPNNNNNNNNL"; every order has lines; the report of every letter.
   EXPECT_EQ(db.Numero("SELECT count(*) FROM c_mv_cpte WHERE IdComprobante NOT GLOB"
-                      " '[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][A-Z]'"), 0);
+                      " '[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][A-Z]'"),
+            0);
   EXPECT_EQ(db.Valor("SELECT IdComprobante FROM V_Oc_pendientes ORDER BY IdComprobante LIMIT 1"),
             demo::NumeroPedido(0));
   EXPECT_EQ(db.Numero("SELECT count(*) FROM c_mv_cpte c WHERE NOT EXISTS (SELECT 1 FROM"
                       " c_mv_cpteser s WHERE s.Cuenta=c.Cuenta AND s.TC=c.TC AND"
-                      " s.IdComprobante=c.IdComprobante) AND c.TC='OC'"), 0);
+                      " s.IdComprobante=c.IdComprobante) AND c.TC='OC'"),
+            0);
   EXPECT_GT(db.Numero("SELECT count(*) FROM c_mv_cpteobs"), 0);
   EXPECT_EQ(db.Numero("SELECT count(*) FROM V_Oc_pendientes v WHERE NOT EXISTS (SELECT 1 FROM"
-                      " TA_REPORTES r WHERE r.NOMBRE = 'OC-' || substr(v.IdComprobante, 13, 1))"), 0);
+                      " TA_REPORTES r WHERE r.NOMBRE = 'OC-' || substr(v.IdComprobante, 13, 1))"),
+            0);
   EXPECT_EQ(db.Numero("SELECT count(DISTINCT substr(IdComprobante, 13, 1)) FROM V_Oc_pendientes"), 2);
 
   // Dates on both sides of 01/03/2024; the company's heading in the configuration.
@@ -260,8 +264,7 @@ TEST(DemoSet, Invariantes) {
   EXPECT_GT(db.Numero("SELECT count(*) FROM V_Oc_pendientes WHERE Fecha >= '2024-03-01'"), 0);
   for (const char* k : {"NOMBRE", "CALLE", "NUMERO", "PISO", "Departamento", "LOCALIDAD", "CPOSTAL"}) {
     SCOPED_TRACE(k);
-    EXPECT_NE(db.Valor(std::string("SELECT trim(Valor) FROM TA_CONFIGURACION WHERE Clave='") + k +
-                       "'"), "");
+    EXPECT_NE(db.Valor(std::string("SELECT trim(Valor) FROM TA_CONFIGURACION WHERE Clave='") + k + "'"), "");
   }
   EXPECT_EQ(db.Valor("SELECT Valor FROM TA_CONFIGURACION WHERE CLAVE='telefono'"), "4555-1234");
   EXPECT_EQ(db.Columna("PRAGMA foreign_key_check").size(), 0u);
@@ -279,7 +282,8 @@ TEST(DemoSet, Determinista) {
   for (long i : {0L, 3L, 9L, 57L, 199L}) {
     SCOPED_TRACE(i);
     EXPECT_EQ(a.Valor("SELECT Cuenta || '|' || Usuario || '|' || (FechaEnvioMail IS NOT NULL) FROM"
-                      " c_mv_cpte WHERE TC='OC' AND IdComprobante='" + demo::NumeroPedido(i) + "'"),
+                      " c_mv_cpte WHERE TC='OC' AND IdComprobante='" +
+                      demo::NumeroPedido(i) + "'"),
               demo::ProveedorPedido(i) + "|" + demo::CompradorPedido(i) + "|" +
                   (demo::PedidoEnviado(i) ? "1" : "0"));
   }
@@ -303,17 +307,21 @@ TEST(DemoSet, ConsultaDeOrdenesPendientesConFiltros) {
       " ORDER BY vt_proveedores.razon_social ";
   Resultado r = Correr(dir, {Linea(dir / "demo.db"), sql});
   ASSERT_EQ(r.codigo, 0) << r.errores;
-  const long esperadas = Sqlite(dir / "demo.db").Numero(
-      "SELECT count(*) FROM c_mv_cpte c JOIN vt_proveedores p ON p.Codigo = c.Cuenta"
-      " WHERE c.TC='OC' AND c.Pendiente=1 AND c.Anulado=0 AND p.Mail IS NOT NULL"
-      " AND c.FechaEnvioMail IS NULL AND p.Codigo BETWEEN 'P002' AND 'P015'"
-      " AND c.Usuario IN ('JUAN','JULIA') AND c.Fecha BETWEEN '2024-03-01' AND '2024-04-15 00:00:00'");
+  const long esperadas =
+      Sqlite(dir / "demo.db")
+          .Numero(
+              "SELECT count(*) FROM c_mv_cpte c JOIN vt_proveedores p ON p.Codigo = c.Cuenta"
+              " WHERE c.TC='OC' AND c.Pendiente=1 AND c.Anulado=0 AND p.Mail IS NOT NULL"
+              " AND c.FechaEnvioMail IS NULL AND p.Codigo BETWEEN 'P002' AND 'P015'"
+              " AND c.Usuario IN ('JUAN','JULIA') AND c.Fecha BETWEEN '2024-03-01' AND '2024-04-15 "
+              "00:00:00'");
   EXPECT_GT(esperadas, 0);
   EXPECT_EQ(Lineas(r.salida), esperadas + 1) << r.salida;
   std::string cabecera = r.salida.substr(0, r.salida.find('\n'));
   for (char& c : cabecera) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  EXPECT_EQ(cabecera, "codigo\trazon_social\tcalle\tnumero\tlocalidad\ttelefono\tmail\ttc\t"
-                      "idcomprobante\tfechaenviomail");
+  EXPECT_EQ(cabecera,
+            "codigo\trazon_social\tcalle\tnumero\tlocalidad\ttelefono\tmail\ttc\t"
+            "idcomprobante\tfechaenviomail");
 }
 
 // The console connects as the program does: the administrator check decides whether the
@@ -331,8 +339,9 @@ TEST(OcmailSql, SinonimosSegunAdministrador) {
 }
 
 TEST(OcmailSql, LineaDeLanzamiento) {
-  auto v = LeerLineaLanzamiento("@UsuarioLogeado=ANA; @SERVER = sqlite ;@dbname= demo;"
-                                "@Usuario=admin;@Password=p=w;vxqr@");
+  auto v = LeerLineaLanzamiento(
+      "@UsuarioLogeado=ANA; @SERVER = sqlite ;@dbname= demo;"
+      "@Usuario=admin;@Password=p=w;vxqr@");
   EXPECT_EQ(v.servidor, "sqlite");
   EXPECT_EQ(v.base, "demo");
   EXPECT_EQ(v.usuario, "admin");

@@ -75,10 +75,21 @@ TEST(FormulaSeleccion, ParsesWithAndBindingTighterThanOr) {
 
 TEST(FormulaSeleccion, MalformedFormulaIsAClearErrorNamingIt) {
   const char* malas[] = {
-      "{t.a} = ",           "{t.a} = 'x",        "({t.a} = 'x'",     "{t.a} = 'x' and",
-      "{t.a 'x'",           "isnull(t.a)",       "isnull({t.a}",     "{ta} = 'x'",
-      "'x' = 'y'",          "{t.a} == 'x'",      "{t.a} = 'x' {t.b}", "{t.a} = 'x' ; drop",
-      "{t.a b} = 'x'",      "{t.a} = 'x' or or {t.b} = 'y'",          "{t.a}",
+      "{t.a} = ",
+      "{t.a} = 'x",
+      "({t.a} = 'x'",
+      "{t.a} = 'x' and",
+      "{t.a 'x'",
+      "isnull(t.a)",
+      "isnull({t.a}",
+      "{ta} = 'x'",
+      "'x' = 'y'",
+      "{t.a} == 'x'",
+      "{t.a} = 'x' {t.b}",
+      "{t.a} = 'x' ; drop",
+      "{t.a b} = 'x'",
+      "{t.a} = 'x' or or {t.b} = 'y'",
+      "{t.a}",
   };
   for (const char* f : malas) {
     SCOPED_TRACE(f);

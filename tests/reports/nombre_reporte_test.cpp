@@ -162,7 +162,8 @@ TEST_F(Resolucion, SettlementTakesThePaymentOrderRowOnlyWithACopyList) {
 TEST_F(Resolucion, ElectronicDocumentTakesTheFormFromTheConfiguredFolder) {
   TempDir formularios;
   std::ofstream(formularios / "efc-a.rpt") << "x";
-  Ejecutar("UPDATE TA_CONFIGURACION SET Valor = '" + formularios.str() + "' WHERE Clave = 'RUTA_FORMULARIOS_EFACTURA'");
+  Ejecutar("UPDATE TA_CONFIGURACION SET Valor = '" + formularios.str() +
+           "' WHERE Clave = 'RUTA_FORMULARIOS_EFACTURA'");
   Crear("FC-A.rpt");
   ArchivosReporte copias;
   // The point of sale's unit does not issue electronic documents: the configured folder.
@@ -185,14 +186,16 @@ TEST_F(Resolucion, DemoReportNamesReachShippedDefinitionsThatLoad) {
   };
   // OC-X has its own row, OC-A points at "OC", another letter falls back on OC.RPT, and a
   // document number too short for a letter ("OC-") on the general purchasing report.
-  const Caso casos[] = {{"OC-X", app() + "OC-X.rpt"}, {"OC-A", app() + "OC.rpt"},
-                        {"OC-B", app() + "OC.RPT"}, {"OC-", app() + "CpteCompras.RPT"}};
+  const Caso casos[] = {{"OC-X", app() + "OC-X.rpt"},
+                        {"OC-A", app() + "OC.rpt"},
+                        {"OC-B", app() + "OC.RPT"},
+                        {"OC-", app() + "CpteCompras.RPT"}};
   for (const auto& c : casos) {
     SCOPED_TRACE(c.nombre);
     std::string archivo = NombreReporte(c.nombre, "", nullptr, "");
     EXPECT_EQ(archivo, c.archivo);
-    EXPECT_NO_THROW(r.Imprimir(archivo, {""}, "{c_mv_cpte.tc}= 'OC'", "", {}, {}, {}, {}, {}, "RP_CPTESER", "",
-                               "RP_CpteObs"));
+    EXPECT_NO_THROW(r.Imprimir(archivo, {""}, "{c_mv_cpte.tc}= 'OC'", "", {}, {}, {}, {}, {}, "RP_CPTESER",
+                               "", "RP_CpteObs"));
   }
   EXPECT_NO_THROW(r.Imprimir("OCMAIL", {""}, "", ""));
   EXPECT_TRUE(op.pedidos.empty());

@@ -31,8 +31,8 @@ class ReporteDemo : public ::testing::Test, public BaseDemo {
   ~ReporteDemo() override { reporte::InstalarFabricaVistaReporte(nullptr); }
 
   // The calls of the dispatch run for one order.
-  void ExportarOrden(const std::string& archivoRpt, const std::string& cuenta,
-                     const std::string& numero, const std::string& salida) {
+  void ExportarOrden(const std::string& archivoRpt, const std::string& cuenta, const std::string& numero,
+                     const std::string& salida) {
     r.Propiedad("PrintFileName", basic::Variant(salida));
     r.Propiedad("PrintFileType", basic::Variant(int16_t{22}));
     r.Destino(r.DestinoArchivo());
@@ -41,8 +41,7 @@ class ReporteDemo : public ::testing::Test, public BaseDemo {
                    "' AND {c_mv_cpte.tc}= 'OC'",
                "DSN=demo; UID=admin; PWD=", "NombreEmpresa = 'Ferretería Industrial del Plata S.A.'",
                "Direccion = 'Av. Belgrano 1450  3 B'", "Localidad= 'Buenos Aires'",
-               "CodigoPostal= 'C1092AAO'", "Telefono= 'Telefono:4555-1234'", "RP_CPTESER", "",
-               "RP_CpteObs");
+               "CodigoPostal= 'C1092AAO'", "Telefono= 'Telefono:4555-1234'", "RP_CPTESER", "", "RP_CpteObs");
     r.Ejecutar(20);
   }
 
@@ -63,10 +62,12 @@ TEST_F(ReporteDemo, OrderExportIsOneCompleteHtmlFileWithHeadingLinesTotalsAndObs
   EXPECT_NE(html.find("</html>"), std::string::npos);
   EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
   EXPECT_NE(html.find("<style>"), std::string::npos);
-  for (const char* externo : {"<link", "src=", "url(", "@import"}) EXPECT_EQ(html.find(externo), std::string::npos) << externo;
+  for (const char* externo : {"<link", "src=", "url(", "@import"})
+    EXPECT_EQ(html.find(externo), std::string::npos) << externo;
   // Nothing but the order file in the folder: no temporary left behind.
   size_t archivos = 0;
-  for (const auto& e : fs::directory_iterator(dir.path())) archivos += e.path().extension() == ".html" || e.path().string().find(".tmp") != std::string::npos;
+  for (const auto& e : fs::directory_iterator(dir.path()))
+    archivos += e.path().extension() == ".html" || e.path().string().find(".tmp") != std::string::npos;
   EXPECT_EQ(archivos, 1u);
 
   // Heading formulas.
@@ -90,7 +91,8 @@ TEST_F(ReporteDemo, OrderExportIsOneCompleteHtmlFileWithHeadingLinesTotalsAndObs
   const std::string suma = basic::FormatRegional(rs.Fields(0L).Value(), "#,##0.00");
   const std::string total = basic::FormatRegional(rs.Fields(1L).Value(), "#,##0.00");
   rs.Close();
-  EXPECT_NE(html.find("<td>Suma de renglones</td><td class=\"num\">" + suma + "</td>"), std::string::npos) << suma;
+  EXPECT_NE(html.find("<td>Suma de renglones</td><td class=\"num\">" + suma + "</td>"), std::string::npos)
+      << suma;
   EXPECT_NE(html.find("ARS " + total + "</td>"), std::string::npos) << total;
   // Observations.
   EXPECT_NE(html.find("Observaciones"), std::string::npos);
@@ -133,8 +135,9 @@ TEST_F(ReporteDemo, PreviewGoesThroughTheOperatorAndTheSuffixBindsToTheLastGroup
   // Orders 3 and 7 were both mailed before.
   ASSERT_TRUE(demo::PedidoEnviado(3) && demo::PedidoEnviado(7));
   auto grupo = [](long i) {
-    return "{V_OC_pendientes.Cuenta} = '" + demo::ProveedorPedido(i) + "' AND {V_OC_pendientes.TC} ='OC' AND {V_OC_pendientes.IDCOMPROBANTE}='" +
-           demo::NumeroPedido(i) + "'";
+    return "{V_OC_pendientes.Cuenta} = '" + demo::ProveedorPedido(i) +
+           "' AND {V_OC_pendientes.TC} ='OC' AND {V_OC_pendientes.IDCOMPROBANTE}='" + demo::NumeroPedido(i) +
+           "'";
   };
   const std::string formula = grupo(3) + " OR " + grupo(7) + " and isnull({V_OC_pendientes.fechaenviomail})";
 
@@ -147,8 +150,8 @@ TEST_F(ReporteDemo, PreviewGoesThroughTheOperatorAndTheSuffixBindsToTheLastGroup
     guardado = ventana->GuardarPdf(pdf);
   });
   r.Destino(r.DestinoVentana());
-  r.Imprimir("OCMAIL", {""}, formula, "DSN=demo; UID=admin; PWD=", std::nullopt, std::nullopt,
-             std::nullopt, std::nullopt, std::nullopt, "", "", "");
+  r.Imprimir("OCMAIL", {""}, formula, "DSN=demo; UID=admin; PWD=", std::nullopt, std::nullopt, std::nullopt,
+             std::nullopt, std::nullopt, "", "", "");
   r.Ejecutar(20);
 
   ASSERT_EQ(op.Cuantos("Modal"), 1);
@@ -185,14 +188,17 @@ TEST_F(ReporteDemo, BrokenOrMissingDefinitionIsAClearErrorNamingTheFile) {
   };
   const Caso casos[] = {
       {"sin_plantilla.rpt", "[Reporte]\nSentencia = SELECT 1\n", "falta la [Plantilla]"},
-      {"clave.rpt", "[Reporte]\nSentencia = SELECT 1\nColor = rojo\n[Plantilla]\nx\n", "clave desconocida Color"},
+      {"clave.rpt", "[Reporte]\nSentencia = SELECT 1\nColor = rojo\n[Plantilla]\nx\n",
+       "clave desconocida Color"},
       {"sin_sentencia.rpt", "[Reporte]\nTitulo = x\n[Plantilla]\nx\n", "falta la Sentencia"},
       {"plantilla.rpt", "[Reporte]\nSentencia = SELECT 1\n[Plantilla]\n{{#filas}}x\n", "plantilla"},
-      {"vinculo.rpt", "[Reporte]\nSentencia = SELECT 1\n[Subreporte RP_X]\nSentencia = SELECT 2\n[Plantilla]\nx\n",
+      {"vinculo.rpt",
+       "[Reporte]\nSentencia = SELECT 1\n[Subreporte RP_X]\nSentencia = SELECT 2\n[Plantilla]\nx\n",
        "falta el Vinculo del subreporte RP_X"},
       {"usar.rpt", "[Reporte]\nUsar = NOHAY.rpt\n", "No se encuentra el reporte"},
       {"suelto.rpt", "texto suelto\n[Reporte]\n", "línea 1"},
-      {"seccion.rpt", "[Reporte]\nSentencia = SELECT 1\n[Encabezado]\n[Plantilla]\nx\n", "sección desconocida"},
+      {"seccion.rpt", "[Reporte]\nSentencia = SELECT 1\n[Encabezado]\n[Plantilla]\nx\n",
+       "sección desconocida"},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.archivo);

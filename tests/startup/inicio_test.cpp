@@ -93,8 +93,8 @@ TEST(Inicio, TareaDelUsuarioAliasYProgramasSinRegistro) {
   const Caso casos[] = {
       {"OCMAIL", "OCMAIL", "ENVIO DE OC POR MAIL"},  // admin holds task COM_OCMAIL
       {"OCCARGA", "OCCARGA", "ORDENES DE COMPRA"},
-      {"COMPRAS2", "COMPRAS", ""},                   // alias, no task
-      {"TSPOST", nullptr, nullptr},                  // leaves no row at all
+      {"COMPRAS2", "COMPRAS", ""},   // alias, no task
+      {"TSPOST", nullptr, nullptr},  // leaves no row at all
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.programa);
@@ -141,8 +141,7 @@ TEST(Inicio, UsuarioConApostrofoYUsuarioIgualALaBase) {
   e.Ejecutar("DELETE FROM Control_Acceso");
   gDB().gUsuario = "DEMO";  // same as the database name, no task row
   RegistrarAcceso("");
-  EXPECT_EQ(e.Filas("SELECT Tarea FROM Control_Acceso")[0][0],
-            basic::UCase(os::NombreEjecutable()));
+  EXPECT_EQ(e.Filas("SELECT Tarea FROM Control_Acceso")[0][0], basic::UCase(os::NombreEjecutable()));
   EXPECT_EQ(e.op.Cuantos("MsgBox"), 0);
 }
 
@@ -203,8 +202,8 @@ TEST(Inicio, LoginRechazadoOfreceReintentarYLaVentanaCorrigeLaBase) {
 TEST(Inicio, LoginRechazadoYNoReintentarTerminaElPrograma) {
   EntornoGlobal e;
   e.op.respuestas.push_back(ui::vbNo);
-  EXPECT_TRUE(TerminaElPrograma(
-      [] { Iniciar("@Server=sqlite; @DbName=noexiste; @Usuario=admin; @Password=x;"); }));
+  EXPECT_TRUE(
+      TerminaElPrograma([] { Iniciar("@Server=sqlite; @DbName=noexiste; @Usuario=admin; @Password=x;"); }));
   EXPECT_EQ(e.op.Cuantos("MsgBox"), 1);
 }
 
@@ -233,7 +232,8 @@ TEST(Inicio, TiempoDeEsperaDeLasEstadisticas) {
     e.Ejecutar("DELETE FROM TA_CONFIGURACION", "QZ_ESTADISTICAS.db");
     if (c.valor)
       e.Ejecutar(std::string("INSERT INTO TA_CONFIGURACION (Grupo, Clave, Valor) VALUES "
-                             "('BaseDeDatos','TIMEOUT','") + c.valor + "')",
+                             "('BaseDeDatos','TIMEOUT','") +
+                     c.valor + "')",
                  "QZ_ESTADISTICAS.db");
     Iniciar(kLineaDemo);
     EXPECT_EQ(gTimeOut, c.tiempo);

@@ -15,14 +15,14 @@ inline constexpr Caso kCasos[] = {
     {"Añasco", "Anasco", false},  // accents are kept
     {"ÉL", "él", true},
     {"Mixto MAYÚS", "mIXTO mayús", true},
-    {"ÀÖØÞ", "àöøþ", true},  // edges of the Latin-1 letters
+    {"ÀÖØÞ", "àöøþ", true},    // edges of the Latin-1 letters
     {"ŒUVRE", "œuvre", true},  // the letters of Windows-1252 past Latin-1
     {"škoda žilina", "ŠKODA ŽILINA", true},
     {"ŸVES", "ÿves", true},
-    {"2×3", "2÷3", false},  // 0xD7 and 0xF7 are signs, not a pair
+    {"2×3", "2÷3", false},         // 0xD7 and 0xF7 are signs, not a pair
     {"Straße", "STRASSE", false},  // ß has no upper case of its own
-    {"µ", "Μ", false},  // micro sign and Greek capital mu: no locale folding
-    {"P004 ", "P004", true},  // trailing blanks are ignored
+    {"µ", "Μ", false},             // micro sign and Greek capital mu: no locale folding
+    {"P004 ", "P004", true},       // trailing blanks are ignored
     {"P004  ", "p004", true},
 };
 

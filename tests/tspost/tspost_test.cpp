@@ -47,25 +47,42 @@ TEST(TspostTrabajo, LeeCadaFormaDelArchivoDeTrabajo) {
       {"mensaje de una linea",
        "DESTINATARIO=prov@example.com\r\nASUNTO=Orden de compra\r\nMENSAJE=Adjunto OC\r\n"
        "ARCHIVO=/app/E-MAILS/P001-A1.html\r\n",
-       {"prov@example.com"}, "Orden de compra", {"Adjunto OC"}, {"/app/E-MAILS/P001-A1.html"}},
+       {"prov@example.com"},
+       "Orden de compra",
+       {"Adjunto OC"},
+       {"/app/E-MAILS/P001-A1.html"}},
       {"mensaje de dos lineas: el LF queda tras el nuevo MENSAJE=, acentos en 1252",
        "DESTINATARIO=prov@example.com\r\nASUNTO=Orden \x80 \xf1\r\nMENSAJE=Adjunto OC\r\n"
        "MENSAJE=\nSaludos, se\xf1or\r\nARCHIVO=/app/P.html\r\n",
-       {"prov@example.com"}, "Orden \u20ac \u00f1", {"Adjunto OC", "Saludos, se\u00f1or"},
+       {"prov@example.com"},
+       "Orden \u20ac \u00f1",
+       {"Adjunto OC", "Saludos, se\u00f1or"},
        {"/app/P.html"}},
       {"asunto y mensaje vacios, sin CR LF final",
        "DESTINATARIO=a@b.com\r\nASUNTO=\r\nMENSAJE=\r\nARCHIVO=/x/y z.html",
-       {"a@b.com"}, "", {""}, {"/x/y z.html"}},
+       {"a@b.com"},
+       "",
+       {""},
+       {"/x/y z.html"}},
       {"linea vacia dentro del mensaje",
        "DESTINATARIO=a@b.com\r\nASUNTO=x\r\nMENSAJE=A\r\nMENSAJE=\n\r\nMENSAJE=\nB\r\n"
        "ARCHIVO=/f.html\r\n",
-       {"a@b.com"}, "x", {"A", "", "B"}, {"/f.html"}},
+       {"a@b.com"},
+       "x",
+       {"A", "", "B"},
+       {"/f.html"}},
       {"el mismo trabajo copiado con LF solo",
        "DESTINATARIO=a@b.com\nASUNTO=x\nMENSAJE=A\nMENSAJE=\n\nMENSAJE=\nB\nARCHIVO=/f.html\n",
-       {"a@b.com"}, "x", {"A", "", "B"}, {"/f.html"}},
+       {"a@b.com"},
+       "x",
+       {"A", "", "B"},
+       {"/f.html"}},
       {"varios destinatarios, claves sin distinguir mayusculas",
        "destinatario=a@b.com; c@d.com,e@f.com\r\nAsunto=  x  \r\nmensaje=m\r\narchivo=/f\r\n",
-       {"a@b.com", "c@d.com", "e@f.com"}, "x", {"m"}, {"/f"}},
+       {"a@b.com", "c@d.com", "e@f.com"},
+       "x",
+       {"m"},
+       {"/f"}},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.nombre);
@@ -109,8 +126,7 @@ std::string Python() {
 
 const std::string kSink = std::string(OCMAIL_FIXTURES) + "/tspost/smtp_sink.py";
 
-pid_t Lanzar(const std::vector<std::string>& args,
-             const std::map<std::string, std::string>& entorno = {}) {
+pid_t Lanzar(const std::vector<std::string>& args, const std::map<std::string, std::string>& entorno = {}) {
   pid_t pid = fork();
   if (pid == 0) {
     for (const auto& [k, v] : entorno) setenv(k.c_str(), v.c_str(), 1);
@@ -128,7 +144,6 @@ int Esperar(pid_t pid) {
   waitpid(pid, &estado, 0);
   return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
 }
-
 
 bool Escucha(int puerto) {
   int s = socket(AF_INET, SOCK_STREAM, 0);
@@ -185,9 +200,7 @@ class ServidorSmtp {
   bool listo_ = false;
 };
 
-std::string Texto(const QJsonObject& o, const char* clave) {
-  return o.value(clave).toString().toStdString();
-}
+std::string Texto(const QJsonObject& o, const char* clave) { return o.value(clave).toString().toStdString(); }
 
 std::vector<std::string> Archivos(const std::string& carpeta, const std::string& ext = "") {
   std::vector<std::string> r;
@@ -208,32 +221,37 @@ class TspostEnvio : public ::testing::Test {
     app_ = dir_.path() / "Mi App";
     fs::create_directories(app_ / "E-MAILS");
     adjunto_ = (app_ / "E-MAILS" / "P001-A1.html").string();
-    html_ = "<html><head><meta charset=\"utf-8\"></head>\r\n<body>\r\n.\r\n"
-            "<p>Orden de compra \xc3\xb1" "and\xc3\xba \xe2\x82\xac</p></body></html>\r\n";
+    html_ =
+        "<html><head><meta charset=\"utf-8\"></head>\r\n<body>\r\n.\r\n"
+        "<p>Orden de compra \xc3\xb1"
+        "and\xc3\xba \xe2\x82\xac</p></body></html>\r\n";
     WriteBytes(adjunto_, html_);
     trabajo_ = (app_ / "cfgMail.txt").string();
   }
 
   void EscribirIni(const std::string& correo) {
-    WriteBytes((app_ / "TM440kv.INI").string(),
-               "[General]\r\nServidor=otro\r\n\r\n[CORREO]\r\n" + correo);
+    WriteBytes((app_ / "TM440kv.INI").string(), "[General]\r\nServidor=otro\r\n\r\n[CORREO]\r\n" + correo);
   }
   void EscribirIniServidor(int puerto) {
     EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) +
                 "\r\nSeguridad=NINGUNA\r\nRemitente=compras@empresa.com\r\n"
-                "NombreRemitente=Compras \xd1" "and\xfa S.A.\r\nTiempoEspera=20\r\n");
+                "NombreRemitente=Compras \xd1"
+                "and\xfa S.A.\r\nTiempoEspera=20\r\n");
   }
 
   // The job of an order: a long accented subject and a message of three lines.
   void EscribirTrabajo() {
     WriteBytes(trabajo_,
                "DESTINATARIO=prov@example.com\r\n"
-               "ASUNTO=Orden de compra N\xba 0001-00000123 de Compa\xf1\xed" "a \xd1" "and\xfa"
+               "ASUNTO=Orden de compra N\xba 0001-00000123 de Compa\xf1\xed"
+               "a \xd1"
+               "and\xfa"
                " \x80 para el se\xf1or Mu\xf1oz, con atenci\xf3n a su pedido\r\n"
                "MENSAJE=Adjunto OC\r\n"
                "MENSAJE=\n\r\n"
                "MENSAJE=\nSaludos, se\xf1or Mu\xf1oz \x80\r\n"
-               "ARCHIVO=" + adjunto_ + "\r\n");
+               "ARCHIVO=" +
+                   adjunto_ + "\r\n");
   }
   const std::string asunto_ =
       "Orden de compra N\u00ba 0001-00000123 de Compa\u00f1\u00eda \u00d1and\u00fa \u20ac para "
@@ -294,13 +312,13 @@ TEST_F(TspostEnvio, EnviaAsuntoCuerpoYAdjuntoIntactosYTomaElTrabajo) {
   ComprobarMensaje(mensajes[0]);
   EXPECT_EQ(Texto(mensajes[0], "from"), "\"Compras \u00d1and\u00fa S.A.\" <compras@empresa.com>");
   EXPECT_EQ(Texto(mensajes[0], "mail_from"), "compras@empresa.com");
-  EXPECT_EQ(mensajes[0].value("rcpt_tos").toArray().at(0).toString().toStdString(),
-            "prov@example.com");
+  EXPECT_EQ(mensajes[0].value("rcpt_tos").toArray().at(0).toString().toStdString(), "prov@example.com");
   EXPECT_TRUE(Archivos(Spool()).empty());
 
   // One line per outcome, Windows-1252 with CR LF.
   std::string bytes = ReadBytes((app_ / "TSPOST.LOG").string());
-  EXPECT_THAT(bytes, HasSubstr("Compa\xf1\xed" "a"));
+  EXPECT_THAT(bytes, HasSubstr("Compa\xf1\xed"
+                               "a"));
   EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
   EXPECT_THAT(Log(), HasSubstr(" | ENVIADO | prov@example.com | " + asunto_ + " | "));
 }
@@ -313,8 +331,8 @@ TEST_F(TspostEnvio, EnviaConStartTlsYConTlsAutenticado) {
     int puerto = PuertoLibre();
     ServidorSmtp smtp(puerto, dir_ / ("recibidos-" + modo), {modo, "compras", "cl@ve;1 x"});
     ASSERT_TRUE(smtp.Listo());
-    EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) + "\r\nSeguridad=" +
-                basic::UCase(modo) +
+    EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) +
+                "\r\nSeguridad=" + basic::UCase(modo) +
                 "\r\nUsuario=compras\r\nClave=cl@ve;1 x\r\nRemitente=compras@empresa.com\r\n"
                 "VerificarCertificado=NO\r\nTiempoEspera=20\r\n");
     EscribirTrabajo();
@@ -368,8 +386,9 @@ TEST_F(TspostEnvio, SinServidorDejaElMensajeComoEmlEnLaSalida) {
 
 // Attachment names outside ASCII, and several ARCHIVO lines, as a mail reader decodes them.
 TEST_F(TspostEnvio, AdjuntosConNombresAcentuados) {
-  const std::string largo = "Orden de compra de la Compa\u00f1\u00eda \u00d1and\u00fa "
-                            "para el se\u00f1or Mu\u00f1oz n\u00famero 0001-00000123.html";
+  const std::string largo =
+      "Orden de compra de la Compa\u00f1\u00eda \u00d1and\u00fa "
+      "para el se\u00f1or Mu\u00f1oz n\u00famero 0001-00000123.html";
   WriteBytes((app_ / "E-MAILS" / largo).string(), "<p>b</p>");
   tspost::Trabajo t;
   t.destinatarios = {"prov@example.com"};

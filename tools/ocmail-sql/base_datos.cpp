@@ -120,52 +120,46 @@ struct Proveedor {
 };
 
 const Proveedor kTablaProveedores[demo::kProveedores] = {
-    {"P001", "Aceros del Sur S.A.", "Mitre", "1234", "Avellaneda", "1870", "Buenos Aires",
-     "4201-5500", "ventas@acerosdelsur.com.ar", "30-50123456-1", "Raúl Ortega", 0},
-    {"P002", "Bulonera Central S.R.L.", "Av. San Juan", "2750", "Buenos Aires", "C1232AAB",
-     "CABA", "4941-2200", "pedidos@buloneracentral.com.ar", "30-60234567-2", "Silvia Paz", 0},
-    {"P003", "Cables y Conductores Rivadavia S.A.", "Av. Rivadavia", "8820", "Buenos Aires",
-     "C1407DZT", "CABA", "4635-7711", "compras@cablesrivadavia.com.ar", "30-70345678-3",
-     "Hugo Ferrari", 0},
-    {"P004", demo::kRazonApostrofo, "O'Higgins", "1530", "Buenos Aires", "C1426BFH", "CABA",
-     "4784-0990", "pedidos@ohiggins-anasco.com.ar", "30-71456789-4", "Iñaki Añasco", 0},
-    {"P005", "Electricidad Güemes S.A.", "Güemes", "455", "Salta", "A4400", "Salta",
-     "0387-421-3300", "ventas@electricidadguemes.com.ar", "30-52567890-5", "Ana Cruz", 0},
-    {"P006", "Ferretería Núñez Hnos.", "Av. Cabildo", "3100", "Buenos Aires", "C1429AAP",
-     "CABA", "4701-4455", "nunez@ferreterianunez.com.ar", "30-63678901-6", "José Núñez", 0},
-    {"P007", "Grifería Patagónica S.A.", "Roca", "870", "Neuquén", "Q8300", "Neuquén",
-     "0299-443-1200", nullptr, "30-74789012-7", "Laura Quiroga", 0},
-    {"P008", "Herramientas Córdoba S.R.L.", "Bv. San Juan", "640", "Córdoba", "X5000",
-     "Córdoba", "0351-423-8800", "ventas@herramientascordoba.com.ar", "30-55890123-8",
-     "Martín Vega", 0},
-    {"P009", "Iluminación Belgrano S.A.", "Av. Belgrano", "990", "Buenos Aires", "C1092AAJ",
-     "CABA", "4381-6060", "info@iluminacionbelgrano.com.ar", "30-66901234-9", "Nora Sosa", 0},
-    {"P010", "Juntas y Sellos Quilmes", "Rivadavia", "215", "Quilmes", "1878", "Buenos Aires",
-     "4253-1919", "juntas@sellosquilmes.com.ar", "20-17012345-0", "Oscar Ibarra", 0},
-    {"P011", "Lubricantes Moreno S.A.", "Av. Libertador", "1450", "Moreno", "1744",
-     "Buenos Aires", "0237-462-5000", "", "30-58123450-1", "Pablo Lucero", 0},
-    {"P012", "Maderas del Litoral S.A.", "Bv. Gálvez", "1780", "Santa Fe", "S3000",
-     "Santa Fe", "0342-455-3030", "maderas@litoral.com.ar", "30-69234561-2", "Rita Molina", 0},
-    {"P013", "Neumáticos San Martín S.A.", "", "", "San Martín", "1650", "Buenos Aires",
-     "4752-8080", "neumaticos@sanmartin.com.ar", "30-70345672-3", "Sergio Toledo", 0},
-    {"P014", "Pinturerías Lanús S.R.L.", "Hipólito Yrigoyen", "4210", "Lanús", "1824",
-     "Buenos Aires", "4241-3737", "ventas@pintureriaslanus.com.ar", "30-61456783-4",
-     "Teresa Benítez", 0},
-    {"P015", "Químicos Industriales Zárate S.A.", "Justa Lima", "1020", "Zárate", "2800",
-     "Buenos Aires", "03487-42-2222", "quimicos@izarate.com.ar", "30-72567894-5",
-     "Ulises Farías", 0},
-    {"P016", "Rodamientos Tucumán S.A.", "Av. Sarmiento", "560", "San Miguel de Tucumán",
-     "T4000", "Tucumán", "0381-430-6161", "rodamientos@tucuman.com.ar", "30-53678905-6",
-     "Valeria Ríos", 0},
+    {"P001", "Aceros del Sur S.A.", "Mitre", "1234", "Avellaneda", "1870", "Buenos Aires", "4201-5500",
+     "ventas@acerosdelsur.com.ar", "30-50123456-1", "Raúl Ortega", 0},
+    {"P002", "Bulonera Central S.R.L.", "Av. San Juan", "2750", "Buenos Aires", "C1232AAB", "CABA",
+     "4941-2200", "pedidos@buloneracentral.com.ar", "30-60234567-2", "Silvia Paz", 0},
+    {"P003", "Cables y Conductores Rivadavia S.A.", "Av. Rivadavia", "8820", "Buenos Aires", "C1407DZT",
+     "CABA", "4635-7711", "compras@cablesrivadavia.com.ar", "30-70345678-3", "Hugo Ferrari", 0},
+    {"P004", demo::kRazonApostrofo, "O'Higgins", "1530", "Buenos Aires", "C1426BFH", "CABA", "4784-0990",
+     "pedidos@ohiggins-anasco.com.ar", "30-71456789-4", "Iñaki Añasco", 0},
+    {"P005", "Electricidad Güemes S.A.", "Güemes", "455", "Salta", "A4400", "Salta", "0387-421-3300",
+     "ventas@electricidadguemes.com.ar", "30-52567890-5", "Ana Cruz", 0},
+    {"P006", "Ferretería Núñez Hnos.", "Av. Cabildo", "3100", "Buenos Aires", "C1429AAP", "CABA", "4701-4455",
+     "nunez@ferreterianunez.com.ar", "30-63678901-6", "José Núñez", 0},
+    {"P007", "Grifería Patagónica S.A.", "Roca", "870", "Neuquén", "Q8300", "Neuquén", "0299-443-1200",
+     nullptr, "30-74789012-7", "Laura Quiroga", 0},
+    {"P008", "Herramientas Córdoba S.R.L.", "Bv. San Juan", "640", "Córdoba", "X5000", "Córdoba",
+     "0351-423-8800", "ventas@herramientascordoba.com.ar", "30-55890123-8", "Martín Vega", 0},
+    {"P009", "Iluminación Belgrano S.A.", "Av. Belgrano", "990", "Buenos Aires", "C1092AAJ", "CABA",
+     "4381-6060", "info@iluminacionbelgrano.com.ar", "30-66901234-9", "Nora Sosa", 0},
+    {"P010", "Juntas y Sellos Quilmes", "Rivadavia", "215", "Quilmes", "1878", "Buenos Aires", "4253-1919",
+     "juntas@sellosquilmes.com.ar", "20-17012345-0", "Oscar Ibarra", 0},
+    {"P011", "Lubricantes Moreno S.A.", "Av. Libertador", "1450", "Moreno", "1744", "Buenos Aires",
+     "0237-462-5000", "", "30-58123450-1", "Pablo Lucero", 0},
+    {"P012", "Maderas del Litoral S.A.", "Bv. Gálvez", "1780", "Santa Fe", "S3000", "Santa Fe",
+     "0342-455-3030", "maderas@litoral.com.ar", "30-69234561-2", "Rita Molina", 0},
+    {"P013", "Neumáticos San Martín S.A.", "", "", "San Martín", "1650", "Buenos Aires", "4752-8080",
+     "neumaticos@sanmartin.com.ar", "30-70345672-3", "Sergio Toledo", 0},
+    {"P014", "Pinturerías Lanús S.R.L.", "Hipólito Yrigoyen", "4210", "Lanús", "1824", "Buenos Aires",
+     "4241-3737", "ventas@pintureriaslanus.com.ar", "30-61456783-4", "Teresa Benítez", 0},
+    {"P015", "Químicos Industriales Zárate S.A.", "Justa Lima", "1020", "Zárate", "2800", "Buenos Aires",
+     "03487-42-2222", "quimicos@izarate.com.ar", "30-72567894-5", "Ulises Farías", 0},
+    {"P016", "Rodamientos Tucumán S.A.", "Av. Sarmiento", "560", "San Miguel de Tucumán", "T4000", "Tucumán",
+     "0381-430-6161", "rodamientos@tucuman.com.ar", "30-53678905-6", "Valeria Ríos", 0},
     {"P017", "Sanitarios Mendoza S.R.L.", "San Martín", "1340", "Mendoza", "M5500", "Mendoza",
      "0261-425-7474", "sanitarios@mendoza.com.ar", "30-64789016-7", "Walter Godoy", 0},
-    {"P018", "Tornillos Rosario S.A.", "Córdoba", "3320", "Rosario", "S2000", "Santa Fe",
-     "0341-440-9090", "tornillos@rosario.com.ar", "30-75890127-8", "Ximena Acuña", 0},
+    {"P018", "Tornillos Rosario S.A.", "Córdoba", "3320", "Rosario", "S2000", "Santa Fe", "0341-440-9090",
+     "tornillos@rosario.com.ar", "30-75890127-8", "Ximena Acuña", 0},
     {"P019", "Válvulas y Accesorios Salta S.A.", "Balcarce", "120", "Salta", "A4400", "Salta",
      "0387-431-0101", "valvulas@salta.com.ar", "30-56901238-9", "Yamila Roldán", 1},
-    {"P020", "Zinguería Bahía Blanca", "Alsina", "77", "Bahía Blanca", "B8000",
-     "Buenos Aires", "0291-452-3434", "zingueria@bahiablanca.com.ar", "20-20123459-0",
-     "Zulema Arce", 0},
+    {"P020", "Zinguería Bahía Blanca", "Alsina", "77", "Bahía Blanca", "B8000", "Buenos Aires",
+     "0291-452-3434", "zingueria@bahiablanca.com.ar", "20-20123459-0", "Zulema Arce", 0},
 };
 
 struct Articulo {
@@ -221,7 +215,11 @@ struct Cargador {
     const long long bonificacion = (i % 7 == 0) ? 5 : 0;
 
     long long subtotal = 0;
-    struct Linea { const Articulo* a; long long cantidad; long long importe; };
+    struct Linea {
+      const Articulo* a;
+      long long cantidad;
+      long long importe;
+    };
     Linea ls[4];
     for (int r = 0; r < lineas; ++r) {
       const Articulo& a = kArticulos[(i * 3 + r * 5) % kCantidadArticulos];
@@ -233,11 +231,20 @@ struct Cargador {
     }
     const long long iva = llround(static_cast<double>(subtotal) * 0.21);
 
-    cabecera.Texto(cuenta).Texto("OC").Texto(numero).Texto(FechaIso(dia))
-        .Texto(FechaIso(dia + 15)).Texto(demo::CompradorPedido(i))
+    cabecera.Texto(cuenta)
+        .Texto("OC")
+        .Texto(numero)
+        .Texto(FechaIso(dia))
+        .Texto(FechaIso(dia + 15))
+        .Texto(demo::CompradorPedido(i))
         .Texto(numero.compare(0, 4, "0002") == 0 ? "   2" : "   1")
-        .Texto(kCondiciones[i % 3]).Centesimos(subtotal).Centesimos(iva)
-        .Centesimos(subtotal + iva).Entero(pendiente ? 1 : 0).Entero(anulado ? 1 : 0).Nulo();
+        .Texto(kCondiciones[i % 3])
+        .Centesimos(subtotal)
+        .Centesimos(iva)
+        .Centesimos(subtotal + iva)
+        .Entero(pendiente ? 1 : 0)
+        .Entero(anulado ? 1 : 0)
+        .Nulo();
     if (pendiente && demo::PedidoEnviado(i))
       cabecera.Texto(FechaIso(dia + 1));
     else
@@ -245,20 +252,27 @@ struct Cargador {
     cabecera.Fila();
 
     for (int r = 0; r < lineas; ++r) {
-      renglon.Texto(cuenta).Texto("OC").Texto(numero).Entero(r + 1).Texto(ls[r].a->id)
-          .Texto(ls[r].a->descripcion).Texto(ls[r].a->unidad).Centesimos(ls[r].cantidad * 100)
-          .Centesimos(ls[r].a->precioCentesimos).Centesimos(bonificacion * 100)
+      renglon.Texto(cuenta)
+          .Texto("OC")
+          .Texto(numero)
+          .Entero(r + 1)
+          .Texto(ls[r].a->id)
+          .Texto(ls[r].a->descripcion)
+          .Texto(ls[r].a->unidad)
+          .Centesimos(ls[r].cantidad * 100)
+          .Centesimos(ls[r].a->precioCentesimos)
+          .Centesimos(bonificacion * 100)
           .Centesimos(ls[r].importe);
       renglon.Fila();
     }
     if (i % 3 == 0) {
-      observacion.Texto(cuenta).Texto("OC").Texto(numero).Entero(1)
-          .Texto("Entregar en Depósito Central, de lunes a viernes de 8 a 16 hs.");
+      observacion.Texto(cuenta).Texto("OC").Texto(numero).Entero(1).Texto(
+          "Entregar en Depósito Central, de lunes a viernes de 8 a 16 hs.");
       observacion.Fila();
     }
     if (i % 6 == 0) {
-      observacion.Texto(cuenta).Texto("OC").Texto(numero).Entero(2)
-          .Texto("Adjuntar remito y certificado de calidad.");
+      observacion.Texto(cuenta).Texto("OC").Texto(numero).Entero(2).Texto(
+          "Adjuntar remito y certificado de calidad.");
       observacion.Fila();
     }
   }
@@ -306,12 +320,14 @@ void CargarMaestros(sqlite3* db) {
          {"Consultas", "Stk_Nivel3", "255"},
          {"Consultas", "Stk_Nivel4", "0"}});
 
-  Filas(db, "INSERT INTO TA_UNIDADNEGOCIO (Codigo, Descripcion, PDV, usaefc, ruta_reporte)"
-            " VALUES (?,?,?,?,?)",
+  Filas(db,
+        "INSERT INTO TA_UNIDADNEGOCIO (Codigo, Descripcion, PDV, usaefc, ruta_reporte)"
+        " VALUES (?,?,?,?,?)",
         {{"   1", "Casa Central", "0001", "0", ""}, {"   2", "Sucursal Rosario", "0002", "0", ""}});
 
-  Filas(db, "INSERT INTO ta_usuarios (Nombre, NombreCompleto, Sector, Administrador, UNegocio,"
-            " Mail, verproforma) VALUES (?,?,?,?,?,?,0)",
+  Filas(db,
+        "INSERT INTO ta_usuarios (Nombre, NombreCompleto, Sector, Administrador, UNegocio,"
+        " Mail, verproforma) VALUES (?,?,?,?,?,?,0)",
         {{demo::kAdministrador, "Administrador del sistema", "Sistemas", "1", "   1",
           "sistemas@ferreteriadelplata.com.ar"},
          {"JUAN", "Juan Pérez", "Compras", "0", "   1", "jperez@ferreteriadelplata.com.ar"},
@@ -330,8 +346,9 @@ void CargarMaestros(sqlite3* db) {
          {"JUAN", "COM_OCMAIL"},
          {"JULIA", "COM_OCMAIL"}});
 
-  Filas(db, "INSERT INTO TA_REPORTES (NOMBRE, Descripcion, Archivo, Archivo2, Archivo3, Archivo4)"
-            " VALUES (?,?,?,'','','')",
+  Filas(db,
+        "INSERT INTO TA_REPORTES (NOMBRE, Descripcion, Archivo, Archivo2, Archivo3, Archivo4)"
+        " VALUES (?,?,?,'','','')",
         {{"OC-X", "Orden de compra", "OC-X"},
          {"OC-A", "Orden de compra (letra A)", "OC"},
          {"OCMAIL", "Ordenes de compra pendientes", "OCMAIL"}});
@@ -344,12 +361,19 @@ void CargarMaestros(sqlite3* db) {
          {"RM", "Remito", "Ventas"}});
 
   {
-    Sentencia s(db, "INSERT INTO vt_proveedores (Codigo, Razon_Social, Calle, Numero, Localidad,"
-                    " CPostal, Provincia, Telefono, Mail, CUIT, Contacto, Dada_De_Baja)"
-                    " VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
+    Sentencia s(db,
+                "INSERT INTO vt_proveedores (Codigo, Razon_Social, Calle, Numero, Localidad,"
+                " CPostal, Provincia, Telefono, Mail, CUIT, Contacto, Dada_De_Baja)"
+                " VALUES (?,?,?,?,?,?,?,?,?,?,?,?)");
     for (const Proveedor& p : kTablaProveedores) {
-      s.Texto(p.codigo).Texto(p.razon).Texto(p.calle).Texto(p.numero).Texto(p.localidad)
-          .Texto(p.cpostal).Texto(p.provincia).Texto(p.telefono);
+      s.Texto(p.codigo)
+          .Texto(p.razon)
+          .Texto(p.calle)
+          .Texto(p.numero)
+          .Texto(p.localidad)
+          .Texto(p.cpostal)
+          .Texto(p.provincia)
+          .Texto(p.telefono);
       if (p.mail)
         s.Texto(p.mail);
       else
@@ -359,17 +383,19 @@ void CargarMaestros(sqlite3* db) {
     }
   }
 
-  Filas(db, "INSERT INTO VT_CLIENTES (Codigo, Razon_Social, Contacto, Calle, Numero, Localidad,"
-            " Telefono, Mail) VALUES (?,?,?,?,?,?,?,?)",
-        {{"C001", "Constructora Pampa S.A.", "Elena Maidana", "Corrientes", "1200",
-          "Buenos Aires", "4322-1000", "compras@constructorapampa.com.ar"},
-         {"C002", "Talleres Unidos S.R.L.", "Fabián Ledesma", "Jujuy", "455", "Rosario",
-          "0341-421-2000", "talleres@unidos.com.ar"},
-         {"C003", "Municipalidad de Ejemplo", "Mesa de entradas", "Plaza", "1", "Ejemplo",
-          "0800-333-0000", nullptr}});
+  Filas(db,
+        "INSERT INTO VT_CLIENTES (Codigo, Razon_Social, Contacto, Calle, Numero, Localidad,"
+        " Telefono, Mail) VALUES (?,?,?,?,?,?,?,?)",
+        {{"C001", "Constructora Pampa S.A.", "Elena Maidana", "Corrientes", "1200", "Buenos Aires",
+          "4322-1000", "compras@constructorapampa.com.ar"},
+         {"C002", "Talleres Unidos S.R.L.", "Fabián Ledesma", "Jujuy", "455", "Rosario", "0341-421-2000",
+          "talleres@unidos.com.ar"},
+         {"C003", "Municipalidad de Ejemplo", "Mesa de entradas", "Plaza", "1", "Ejemplo", "0800-333-0000",
+          nullptr}});
 
-  Filas(db, "INSERT INTO MA_CONTACTOS (Nombre_y_Apellido, Domicilio, Localidad, Telefono, Mail)"
-            " VALUES (?,?,?,?,?)",
+  Filas(db,
+        "INSERT INTO MA_CONTACTOS (Nombre_y_Apellido, Domicilio, Localidad, Telefono, Mail)"
+        " VALUES (?,?,?,?,?)",
         {{"Raúl Ortega", "Mitre 1234", "Avellaneda", "4201-5500", "rortega@acerosdelsur.com.ar"},
          {"Iñaki Añasco", "O'Higgins 1530", "Buenos Aires", "4784-0990", nullptr},
          {"Elena Maidana", "Corrientes 1200", "Buenos Aires", "4322-1000", nullptr}});
@@ -388,23 +414,33 @@ void CargarMaestros(sqlite3* db) {
          {"02", "Electricidad"},
          {"0201", "Cables"}});
   {
-    Sentencia s(db, "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion, IdFamilia, Unidad,"
-                    " Precio1, Precio2, PuntoPedido, Stock, Suspendido) VALUES (?,?,?,?,?,?,?,?,?)");
+    Sentencia s(db,
+                "INSERT INTO MA_ARTICULOS (IdArticulo, Descripcion, IdFamilia, Unidad,"
+                " Precio1, Precio2, PuntoPedido, Stock, Suspendido) VALUES (?,?,?,?,?,?,?,?,?)");
     for (int k = 0; k < kCantidadArticulos; ++k) {
       const Articulo& a = kArticulos[k];
-      s.Texto(a.id).Texto(a.descripcion).Texto(a.familia).Texto(a.unidad)
-          .Centesimos(a.precioCentesimos).Centesimos(a.precioCentesimos * 11 / 10)
-          .Entero(k % 3 == 0 ? 0 : 20).Entero((k * 37) % 60).Entero(k == 11 ? 1 : 0);
+      s.Texto(a.id)
+          .Texto(a.descripcion)
+          .Texto(a.familia)
+          .Texto(a.unidad)
+          .Centesimos(a.precioCentesimos)
+          .Centesimos(a.precioCentesimos * 11 / 10)
+          .Entero(k % 3 == 0 ? 0 : 20)
+          .Entero((k * 37) % 60)
+          .Entero(k == 11 ? 1 : 0);
       s.Fila();
     }
   }
 
-  Filas(db, "INSERT INTO TA_DEPOSITO (IdDeposito, Descripcion, UnidadNegocio, Confidencial)"
-            " VALUES (?,?,?,?)",
-        {{"01", "Depósito Central", "   1", "0"}, {"02", "Depósito Rosario", "   2", "0"},
+  Filas(db,
+        "INSERT INTO TA_DEPOSITO (IdDeposito, Descripcion, UnidadNegocio, Confidencial)"
+        " VALUES (?,?,?,?)",
+        {{"01", "Depósito Central", "   1", "0"},
+         {"02", "Depósito Rosario", "   2", "0"},
          {"99", "Depósito de Gerencia", "   1", "1"}});
-  Filas(db, "INSERT INTO TA_CAJAS (IdCaja, Descripcion, UnidadNegocio, Confidencial)"
-            " VALUES (?,?,?,?)",
+  Filas(db,
+        "INSERT INTO TA_CAJAS (IdCaja, Descripcion, UnidadNegocio, Confidencial)"
+        " VALUES (?,?,?,?)",
         {{"1", "Caja Central", "   1", "0"}, {"2", "Caja Tesorería", "   1", "1"}});
   Filas(db, "INSERT INTO MA_POSICIONES (IdPosicion, Descripcion) VALUES (?,?)",
         {{"7318", "Tornillos y pernos"},
@@ -423,16 +459,18 @@ void CargarMaestros(sqlite3* db) {
          {"52", "Gastos generales", "1", "0"}});
   Filas(db, "INSERT INTO TA_CCOSTO (Codigo, Descripcion) VALUES (?,?)",
         {{"100", "Administración"}, {"200", "Compras"}, {"300", "Ventas"}});
-  Filas(db, "INSERT INTO MV_ASIENTOS (IdAsiento, Renglon, Fecha, Cuenta, Detalle, Debe, Haber,"
-            " Confidencial) VALUES (?,?,?,?,?,?,?,?)",
+  Filas(db,
+        "INSERT INTO MV_ASIENTOS (IdAsiento, Renglon, Fecha, Cuenta, Detalle, Debe, Haber,"
+        " Confidencial) VALUES (?,?,?,?,?,?,?,?)",
         {{"1", "1", "2024-03-01 00:00:00", "52", "Gastos de librería", "1500", "0", "0"},
          {"1", "2", "2024-03-01 00:00:00", "111", "Gastos de librería", "0", "1500", "0"},
          {"2", "1", "2024-03-31 00:00:00", "51", "Sueldos de gerencia", "900000", "0", "1"},
          {"2", "2", "2024-03-31 00:00:00", "112", "Sueldos de gerencia", "0", "900000", "1"}});
   Filas(db, "INSERT INTO AC_CUENTASDIARIO (Codigo, Descripcion, Confidencial) VALUES (?,?,?)",
         {{"111", "Caja", "0"}, {"112", "Bancos", "0"}, {"51", "Sueldos de gerencia", "1"}});
-  Filas(db, "INSERT INTO AC_CUENTASDIARIO_CCOSTO (Codigo, CCosto, Descripcion, Confidencial)"
-            " VALUES (?,?,?,?)",
+  Filas(db,
+        "INSERT INTO AC_CUENTASDIARIO_CCOSTO (Codigo, CCosto, Descripcion, Confidencial)"
+        " VALUES (?,?,?,?)",
         {{"52", "100", "Gastos generales - Administración", "0"},
          {"51", "100", "Sueldos de gerencia - Administración", "1"}});
 }
@@ -467,14 +505,14 @@ void CargarDemo(sqlite3* db, long pedidos) {
     c.Pedido(pedidos + cerrados, true, true);
 
     // Invoices issued electronically, for the electronic-document view.
-    Filas(db, "INSERT INTO c_mv_cpte (Cuenta, TC, IdComprobante, Fecha, Usuario, UNegocio,"
-              " Subtotal, Iva, Total, Pendiente, CAE) VALUES (?,?,?,?,?,?,?,?,?,0,?)",
-          {{"C001", "FC", "000100000001A", "2024-03-04 00:00:00", "admin", "   1", "100000",
-            "21000", "121000", "74123456789012"},
-           {"C002", "FC", "000100000002B", "2024-03-05 00:00:00", "admin", "   1", "50000",
-            "10500", "60500", "74123456789013"},
-           {"C003", "RM", "000200000001R", "2024-03-06 00:00:00", "admin", "   2", "0", "0", "0",
-            nullptr}});
+    Filas(db,
+          "INSERT INTO c_mv_cpte (Cuenta, TC, IdComprobante, Fecha, Usuario, UNegocio,"
+          " Subtotal, Iva, Total, Pendiente, CAE) VALUES (?,?,?,?,?,?,?,?,?,0,?)",
+          {{"C001", "FC", "000100000001A", "2024-03-04 00:00:00", "admin", "   1", "100000", "21000",
+            "121000", "74123456789012"},
+           {"C002", "FC", "000100000002B", "2024-03-05 00:00:00", "admin", "   1", "50000", "10500", "60500",
+            "74123456789013"},
+           {"C003", "RM", "000200000001R", "2024-03-06 00:00:00", "admin", "   2", "0", "0", "0", nullptr}});
     Ejecutar(db, "COMMIT", "Demo");
   } catch (...) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -541,8 +579,7 @@ fs::path ConstruirTemporal(const fs::path& destino, const std::string& esquema,
     // so: the program has nothing to re-sort on its first open.
     ado::RegistrarTextoSinCaso(b.db);
     // A temporary file that is removed on failure: no journal needed while it is built.
-    Ejecutar(b.db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA foreign_keys=ON;",
-             "Base nueva");
+    Ejecutar(b.db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA foreign_keys=ON;", "Base nueva");
     Ejecutar(b.db,
              "BEGIN;\n" + esquema + "\n;PRAGMA user_version = " + std::to_string(ado::kVersionTextoSinCaso) +
                  ";COMMIT;",
@@ -572,8 +609,7 @@ void Colocar(const fs::path& tmp, const fs::path& destino, bool reemplazar) {
     int e = errno;
     BorrarBase(tmp);
     if (e == EEXIST)
-      throw std::runtime_error("La base " + destino.string() +
-                               " ya existe (use --forzar para reemplazarla)");
+      throw std::runtime_error("La base " + destino.string() + " ya existe (use --forzar para reemplazarla)");
     throw std::runtime_error("No se puede crear " + destino.string() + ": " +
                              std::error_code(e, std::generic_category()).message());
   }
@@ -589,8 +625,7 @@ std::string CrearBaseDatos(const std::string& archivo, long pedidosDemo, bool fo
   if (!fs::is_directory(destino.parent_path(), ec))
     throw std::runtime_error("No existe la carpeta " + destino.parent_path().string());
   if (!forzar && fs::exists(destino, ec))
-    throw std::runtime_error("La base " + destino.string() +
-                             " ya existe (use --forzar para reemplazarla)");
+    throw std::runtime_error("La base " + destino.string() + " ya existe (use --forzar para reemplazarla)");
 
   const std::string carpeta = CarpetaEsquema();
   const std::string esquema = LeerArchivo((fs::path(carpeta) / "ocmail.sql").string());

@@ -37,15 +37,15 @@ namespace demo {
 // Users: the administrator and the three buyers who own the orders.
 inline constexpr const char* kAdministrador = "admin";
 inline constexpr const char* kCompradores[3] = {"JUAN", "JULIA", "PEDRO"};
-inline constexpr int kProveedores = 20;             // P001 .. P020
-inline constexpr int kProveedoresConPedidos = 18;   // P001 .. P018 own orders
+inline constexpr int kProveedores = 20;                     // P001 .. P020
+inline constexpr int kProveedoresConPedidos = 18;           // P001 .. P018 own orders
 inline constexpr const char* kProveedorApostrofo = "P004";  // "Distribuidora O'Higgins Añasco"
 inline constexpr const char* kRazonApostrofo = "Distribuidora O'Higgins Añasco";
-inline constexpr const char* kProveedorSinMail = "P007";    // Mail NULL: never listed
-inline constexpr const char* kProveedorMailVacio = "P011";  // Mail '': listed
+inline constexpr const char* kProveedorSinMail = "P007";       // Mail NULL: never listed
+inline constexpr const char* kProveedorMailVacio = "P011";     // Mail '': listed
 inline constexpr const char* kProveedorSinDomicilio = "P013";  // Calle and Numero ''
-inline constexpr const char* kProveedorMitre = "P001";      // Calle "Mitre", Numero "1234"
-inline constexpr const char* kProveedorDeBaja = "P019";     // Dada_De_Baja = 1
+inline constexpr const char* kProveedorMitre = "P001";         // Calle "Mitre", Numero "1234"
+inline constexpr const char* kProveedorDeBaja = "P019";        // Dada_De_Baja = 1
 inline constexpr long kPedidosPorDefecto = 60;
 inline constexpr const char* kTelefonoEmpresa = "4555-1234";
 

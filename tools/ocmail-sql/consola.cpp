@@ -56,13 +56,9 @@ class OperadorConsola : public ui::Operador {
       default: return ui::vbCancel;
     }
   }
-  std::string InputBox(const std::string&, const std::string&, const std::string&) override {
-    return "";
-  }
+  std::string InputBox(const std::string&, const std::string&, const std::string&) override { return ""; }
   std::string ElegirFecha() override { return ""; }
-  std::string AbrirArchivo(const std::string&, const std::string&, const std::string&) override {
-    return "";
-  }
+  std::string AbrirArchivo(const std::string&, const std::string&, const std::string&) override { return ""; }
   void MostrarModal(ui::VentanaModal& ventana) override {
     errores_ << "[" << ventana.NombreVentana() << "] ventana no disponible en la consola\n";
   }
@@ -80,8 +76,8 @@ class OperadorConsola : public ui::Operador {
 void ImprimirErrores(const ado::Errors& lista, std::ostream& errores) {
   for (long i = 0; i < lista.Count(); ++i) {
     const ado::Error& e = lista.Item(i);
-    errores << "Error " << e.Number << "\tSQLState " << e.SQLState << "\tNativo " << e.NativeError
-            << "\t" << e.Description << "\n";
+    errores << "Error " << e.Number << "\tSQLState " << e.SQLState << "\tNativo " << e.NativeError << "\t"
+            << e.Description << "\n";
   }
 }
 
@@ -103,10 +99,14 @@ ValoresLanzamiento LeerLineaLanzamiento(const std::string& linea) {
     if (igual != std::string::npos) {
       const std::string clave = Minusculas(Recortar(par.substr(0, igual)));
       const std::string valor = Recortar(par.substr(igual + 1));
-      if (clave == "@server") v.servidor = valor;
-      else if (clave == "@dbname") v.base = valor;
-      else if (clave == "@usuario") v.usuario = valor;
-      else if (clave == "@password") v.clave = valor;
+      if (clave == "@server")
+        v.servidor = valor;
+      else if (clave == "@dbname")
+        v.base = valor;
+      else if (clave == "@usuario")
+        v.usuario = valor;
+      else if (clave == "@password")
+        v.clave = valor;
     }
     if (fin == std::string::npos) break;
     inicio = fin + 1;
@@ -187,8 +187,7 @@ bool EjecutarSentencia(const std::string& sentencia, std::ostream& salida, std::
     ado::Recordset rs;
     db.AbrirRecordset(sentencia, rs, nullptr, ado::adOpenForwardOnly, ado::adLockReadOnly, -1, true);
     if (rs.State() == ado::adStateClosed) {
-      if (db.gCnn->Errors().Count() == 0)
-        errores << "Error\tla sentencia no devolvio un conjunto de filas\n";
+      if (db.gCnn->Errors().Count() == 0) errores << "Error\tla sentencia no devolvio un conjunto de filas\n";
       ImprimirErrores(db.gCnn->Errors(), errores);
       return false;
     }
@@ -231,8 +230,7 @@ int EjecutarConsola(const std::string& linea, const std::vector<std::string>& se
   } restaurar;
 
   if (!ConectarGDB(LeerLineaLanzamiento(linea))) {
-    if (gDB().gCnn->Errors().Count() == 0)
-      errores << "Error\tno se pudo conectar con la base de datos\n";
+    if (gDB().gCnn->Errors().Count() == 0) errores << "Error\tno se pudo conectar con la base de datos\n";
     ImprimirErrores(gDB().gCnn->Errors(), errores);
     return 2;
   }

@@ -39,18 +39,16 @@ std::string Configuracion::Url() const {
          std::to_string(PuertoEfectivo());
 }
 
-Configuracion LeerConfiguracion(const std::string& carpetaAplicacion,
-                                const std::string& archivoIni) {
+Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std::string& archivoIni) {
   Configuracion c;
   // The INI file whatever the case of its name; "" when there is none.
-  std::string ruta = ArchivoIni().RutaArchivo(
-      archivoIni.empty() ? (fs::path(carpetaAplicacion) / "TM440kv.INI").string()
-                         : fs::absolute(archivoIni).string());
+  std::string ruta =
+      ArchivoIni().RutaArchivo(archivoIni.empty() ? (fs::path(carpetaAplicacion) / "TM440kv.INI").string()
+                                                  : fs::absolute(archivoIni).string());
   std::error_code ec;
   c.archivoIni = fs::is_regular_file(ruta, ec) ? ruta : "";
-  c.carpetaAplicacion = archivoIni.empty()
-                            ? carpetaAplicacion
-                            : fs::absolute(archivoIni).parent_path().string();
+  c.carpetaAplicacion =
+      archivoIni.empty() ? carpetaAplicacion : fs::absolute(archivoIni).parent_path().string();
   if (c.carpetaAplicacion.empty()) c.carpetaAplicacion = ".";
 
   std::string carpetaSalida, carpetaPendientes, archivoLog;
@@ -60,8 +58,10 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion,
     c.servidor = leer("Servidor");
     c.puerto = std::atoi(leer("Puerto").c_str());
     std::string s = basic::UCase(leer("Seguridad"));
-    if (s == "STARTTLS") c.seguridad = Seguridad::StartTls;
-    else if (s == "TLS" || s == "SSL" || s == "SMTPS") c.seguridad = Seguridad::Tls;
+    if (s == "STARTTLS")
+      c.seguridad = Seguridad::StartTls;
+    else if (s == "TLS" || s == "SSL" || s == "SMTPS")
+      c.seguridad = Seguridad::Tls;
     c.usuario = leer("Usuario");
     c.clave = leer("Clave");
     c.remitente = leer("Remitente");

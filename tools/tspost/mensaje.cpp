@@ -25,9 +25,9 @@ std::string Hex(uint64_t v, int digitos) {
 }
 
 uint64_t Azar() {
-  static std::mt19937_64 gen{std::random_device{}() ^
-                             static_cast<uint64_t>(std::chrono::steady_clock::now()
-                                                       .time_since_epoch().count())};
+  static std::mt19937_64 gen{
+      std::random_device{}() ^
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
   return gen();
 }
 
@@ -47,9 +47,8 @@ std::string FechaRfc5322() {
   char zona[8] = {};
   std::strftime(zona, sizeof zona, "%z", &local);
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %s", kDias[local.tm_wday],
-                local.tm_mday, kMeses[local.tm_mon], local.tm_year + 1900, local.tm_hour,
-                local.tm_min, local.tm_sec, zona);
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d %s", kDias[local.tm_wday], local.tm_mday,
+                kMeses[local.tm_mon], local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec, zona);
   return buf;
 }
 
@@ -82,8 +81,10 @@ std::string ValorExtendido(const std::string& s) {
   static const char* kHex = "0123456789ABCDEF";
   std::string r = "UTF-8''";
   for (unsigned char c : s) {
-    if (std::isalnum(c) || c == '.' || c == '-' || c == '_') r += static_cast<char>(c);
-    else r += std::string{'%', kHex[c >> 4], kHex[c & 15]};
+    if (std::isalnum(c) || c == '.' || c == '-' || c == '_')
+      r += static_cast<char>(c);
+    else
+      r += std::string{'%', kHex[c >> 4], kHex[c & 15]};
   }
   return r;
 }
@@ -100,8 +101,8 @@ bool DireccionValida(const std::string& d) {
   size_t arroba = d.rfind('@');
   if (arroba == std::string::npos || arroba == 0 || arroba + 1 == d.size()) return false;
   for (unsigned char c : d)
-    if (c <= 32 || c == 127 || c == '<' || c == '>' || c == '"' || c == ',' || c == ';' ||
-        c == '(' || c == ')' || c == '\\')
+    if (c <= 32 || c == 127 || c == '<' || c == '>' || c == '"' || c == ',' || c == ';' || c == '(' ||
+        c == ')' || c == '\\')
       return false;
   return true;
 }
@@ -115,8 +116,8 @@ Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c) {
   std::string dominio = m.remitenteSobre.substr(m.remitenteSobre.rfind('@') + 1);
 
   std::time_t ahora = std::time(nullptr);
-  m.messageId = "<" + std::to_string(ahora) + "." + std::to_string(getpid()) + "." +
-                Hex(Azar(), 16) + "@" + dominio + ">";
+  m.messageId = "<" + std::to_string(ahora) + "." + std::to_string(getpid()) + "." + Hex(Azar(), 16) + "@" +
+                dominio + ">";
   const std::string limite = "=_tspost_" + Hex(Azar(), 16) + Hex(Azar(), 8);
 
   std::string para;
@@ -151,8 +152,8 @@ Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c) {
       e += "Content-Disposition: attachment; filename=\"" + nombre + "\"\r\n";
     } else {
       // name= for older readers: one encoded word, never folded inside the quotes.
-      e += "Content-Type: " + TipoContenido(nombre) + ";\r\n name=\"=?UTF-8?B?" +
-           Base64(nombre, 0) + "?=\"\r\n";
+      e += "Content-Type: " + TipoContenido(nombre) + ";\r\n name=\"=?UTF-8?B?" + Base64(nombre, 0) +
+           "?=\"\r\n";
       e += "Content-Disposition: attachment;\r\n filename*=" + ValorExtendido(nombre) + "\r\n";
     }
     e += "Content-Transfer-Encoding: base64\r\n\r\n";

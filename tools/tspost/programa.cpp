@@ -98,7 +98,8 @@ class Bloqueo {
   explicit Bloqueo(const std::string& ruta) {
     fd_ = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return;
-    struct stat abierto {}, actual {};
+    struct stat abierto {
+    }, actual{};
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd_, &abierto) != 0 ||
         ::stat(ruta.c_str(), &actual) != 0 || abierto.st_ino != actual.st_ino) {
       ::close(fd_);
@@ -147,17 +148,20 @@ void LeerSobre(const std::string& texto, Mensaje& m, Trabajo& t) {
     size_t igual = l.find('=');
     if (igual == std::string::npos) continue;
     std::string k = l.substr(0, igual), v = l.substr(igual + 1);
-    if (k == "DE") m.remitenteSobre = v;
-    else if (k == "PARA") m.destinatarios.push_back(v);
-    else if (k == "DESTINATARIO") t.destinatarioTexto = v;
-    else if (k == "ASUNTO") t.asunto = v;
+    if (k == "DE")
+      m.remitenteSobre = v;
+    else if (k == "PARA")
+      m.destinatarios.push_back(v);
+    else if (k == "DESTINATARIO")
+      t.destinatarioTexto = v;
+    else if (k == "ASUNTO")
+      t.asunto = v;
   }
 }
 
 // Delivers a built message: over SMTP, or to the outbox when no server is set.
 // On success returns kEntregado; otherwise `error` tells why.
-int Entregar(const Mensaje& m, const Configuracion& c, const std::string& id,
-             std::string& detalle) {
+int Entregar(const Mensaje& m, const Configuracion& c, const std::string& id, std::string& detalle) {
   if (c.servidor.empty()) {
     std::string destino = (fs::path(c.carpetaSalida) / (id + ".eml")).string();
     if (!EscribirAtomico(destino, m.eml)) {
@@ -187,8 +191,8 @@ int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string&
     if (!DireccionValida(d)) invalido = d;
   if (t.destinatarios.empty() || !invalido.empty()) {
     Registrar(c, "RETENIDO", Destinatarios(t), t.asunto,
-              "destinatario no valido" + (invalido.empty() ? "" : ": " + invalido) +
-                  "; trabajo en " + base + ".trabajo");
+              "destinatario no valido" + (invalido.empty() ? "" : ": " + invalido) + "; trabajo en " + base +
+                  ".trabajo");
     return kPendiente;
   }
   if (t.archivos.empty()) {
@@ -213,27 +217,24 @@ int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string&
   if (!c.servidor.empty() && EscribirAtomico(base + ".eml", m.eml) &&
       EscribirAtomico(base + ".sobre", TextoSobre(m, t))) {
     std::remove((base + ".trabajo").c_str());
-    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto,
-              detalle + "; en " + base + ".eml");
+    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto, detalle + "; en " + base + ".eml");
   } else {
-    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto,
-              detalle + "; trabajo en " + base + ".trabajo");
+    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto, detalle + "; trabajo en " + base + ".trabajo");
   }
   return kPendiente;
 }
 
 }  // namespace
 
-void Registrar(const Configuracion& c, const std::string& resultado,
-               const std::string& destinatario, const std::string& asunto,
-               const std::string& detalle) {
+void Registrar(const Configuracion& c, const std::string& resultado, const std::string& destinatario,
+               const std::string& asunto, const std::string& detalle) {
   std::time_t ahora = std::time(nullptr);
   std::tm t{};
   localtime_r(&ahora, &t);
   char fecha[32];
   std::strftime(fecha, sizeof fecha, "%d/%m/%Y %H:%M:%S", &t);
-  std::string linea = std::string(fecha) + " | " + resultado + " | " + UnaLinea(destinatario) +
-                      " | " + UnaLinea(asunto) + " | " + UnaLinea(detalle);
+  std::string linea = std::string(fecha) + " | " + resultado + " | " + UnaLinea(destinatario) + " | " +
+                      UnaLinea(asunto) + " | " + UnaLinea(detalle);
   std::cerr << linea << "\n";
 
   std::error_code ec;
@@ -276,8 +277,7 @@ int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& 
 int Reintentar(const Configuracion& c) {
   std::vector<fs::path> items;
   std::error_code ec;
-  for (fs::directory_iterator it(c.carpetaPendientes, ec), end; !ec && it != end;
-       it.increment(ec)) {
+  for (fs::directory_iterator it(c.carpetaPendientes, ec), end; !ec && it != end; it.increment(ec)) {
     std::string ext = it->path().extension().string();
     if (ext == ".trabajo" || ext == ".sobre") items.push_back(it->path());
   }
@@ -305,8 +305,7 @@ int Reintentar(const Configuracion& c) {
     LeerSobre(datos, m, t);
     const std::string base = Base(c, id);
     if (!LeerBytes(base + ".eml", m.eml, error)) {
-      Registrar(c, "ERROR", t.destinatarioTexto, t.asunto,
-                "falta el mensaje " + base + ".eml: " + error);
+      Registrar(c, "ERROR", t.destinatarioTexto, t.asunto, "falta el mensaje " + base + ".eml: " + error);
       ++quedan;
       continue;
     }
@@ -354,12 +353,16 @@ int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPro
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string m = basic::UCase(a);
-    if (m == "--REINTENTAR" || m == "/REINTENTAR") reintentar = true;
+    if (m == "--REINTENTAR" || m == "/REINTENTAR")
+      reintentar = true;
     else if (m == "--AYUDA" || m == "/AYUDA" || m == "--HELP" || m == "-H" || m == "/?")
       ayuda = true;
-    else if (m.rfind("--INI=", 0) == 0) ini = a.substr(6);
-    else if (m == "--INI" && i + 1 < args.size()) ini = args[++i];
-    else resto.push_back(a);
+    else if (m.rfind("--INI=", 0) == 0)
+      ini = a.substr(6);
+    else if (m == "--INI" && i + 1 < args.size())
+      ini = args[++i];
+    else
+      resto.push_back(a);
   }
   if (ayuda) {
     std::cout << kAyuda;

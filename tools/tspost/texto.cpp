@@ -41,8 +41,7 @@ size_t LargoUtf8(const std::string& s, size_t i) {
 }  // namespace
 
 std::string Base64(const std::string& bytes, size_t anchoLinea) {
-  static const char* kAlfabeto =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char* kAlfabeto = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   size_t enLinea = 0;
   auto poner = [&](char c) {
@@ -98,8 +97,10 @@ std::string QuotedPrintable(const std::string& texto) {
     // A line starting with "." or "From " is left alone by QP readers but not by every
     // mail relay; encoding the dot keeps it intact.
     if (c == '.' && enLinea == 0) literal = false;
-    if (literal) trozo(std::string(1, static_cast<char>(c)));
-    else trozo(std::string{'=', kHex[c >> 4], kHex[c & 15]});
+    if (literal)
+      trozo(std::string(1, static_cast<char>(c)));
+    else
+      trozo(std::string{'=', kHex[c >> 4], kHex[c & 15]});
   }
   return out;
 }

@@ -89,7 +89,8 @@ Trabajo ParsearTrabajo(const std::string& bytes) {
     } else if (k == "MENSAJE") {
       // Each further message line comes as "MENSAJE=" + LF + text: the LF belongs to
       // the line break already made.
-      if (!v.empty() && v.front() == '\n') v.erase(0, 1);
+      if (!v.empty() && v.front() == '\n')
+        v.erase(0, 1);
       else if (!crlf && v.empty() && i + 1 < lineas.size() && Clave(lineas[i + 1]).empty())
         v = lineas[++i];
       agregarCuerpo(v);
@@ -107,8 +108,10 @@ std::string RutaDeArgumentos(const std::vector<std::string>& args) {
   t = basic::RecortarEspacios(t);
   // The launch token: " ;vxqr@" as its own word, or glued to the path.
   size_t blanco = t.find_last_of(" \t");
-  if (blanco != std::string::npos && t[blanco + 1] == ';') t = basic::RecortarEspacios(t.substr(0, blanco));
-  else if (!t.empty() && t.front() == ';') t.clear();
+  if (blanco != std::string::npos && t[blanco + 1] == ';')
+    t = basic::RecortarEspacios(t.substr(0, blanco));
+  else if (!t.empty() && t.front() == ';')
+    t.clear();
   const std::string token = ";VXQR@";
   if (t.size() >= token.size() && basic::UCase(t.substr(t.size() - token.size())) == token)
     t = basic::RecortarEspacios(t.substr(0, t.size() - token.size()));

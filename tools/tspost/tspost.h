@@ -10,7 +10,7 @@ namespace tspost {
 
 // ---- text helpers (texto.cpp) ----
 std::string Base64(const std::string& bytes, size_t anchoLinea = 76);  // lines ended CR LF
-std::string QuotedPrintable(const std::string& texto);  // text with CR LF line ends
+std::string QuotedPrintable(const std::string& texto);                 // text with CR LF line ends
 // A header value as RFC 2047 encoded words when it is not plain ASCII; `usado` is the
 // length of the header name already on the line (for folding).
 std::string CodificarEncabezado(const std::string& utf8, size_t usado);
@@ -28,17 +28,16 @@ struct Configuracion {
   std::string usuario, clave;
   std::string remitente, nombreRemitente;
   std::string carpetaSalida, carpetaPendientes, archivoLog;
-  long tiempoEspera = 60;           // seconds for one SMTP delivery
+  long tiempoEspera = 60;  // seconds for one SMTP delivery
   bool verificarCertificado = true;
   int PuertoEfectivo() const;
-  std::string Url() const;          // smtp://host:port or smtps://host:port
+  std::string Url() const;  // smtp://host:port or smtps://host:port
 };
 
 // Reads section [CORREO] of the INI file (Windows-1252) and fills the defaults.
 // `carpetaAplicacion` is where TM440kv.INI is looked for (whatever its case) unless
 // `archivoIni` names the file itself.
-Configuracion LeerConfiguracion(const std::string& carpetaAplicacion,
-                                const std::string& archivoIni = "");
+Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std::string& archivoIni = "");
 
 // ---- the job file (trabajo.cpp) ----
 struct Trabajo {
@@ -63,8 +62,8 @@ std::string ResolverRuta(const std::string& ruta);
 
 // ---- the MIME message (mensaje.cpp) ----
 struct Mensaje {
-  std::string eml;                  // complete message, CR LF line ends
-  std::string remitenteSobre;       // envelope sender
+  std::string eml;             // complete message, CR LF line ends
+  std::string remitenteSobre;  // envelope sender
   std::vector<std::string> destinatarios;
   std::string messageId;
 };
@@ -82,16 +81,15 @@ ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c);
 
 // ---- the program (programa.cpp) ----
 enum CodigoSalida : int {
-  kEntregado = 0,     // sent, or left in the outbox; with --reintentar: spool emptied
-  kPendiente = 1,     // kept in the spool folder, to be sent by --reintentar
-  kSinTrabajo = 2,    // no job taken: missing or unreadable job file, wrong arguments
-  kErrorGrave = 3,    // the job could not be made safe (spool not writable): left in place
+  kEntregado = 0,   // sent, or left in the outbox; with --reintentar: spool emptied
+  kPendiente = 1,   // kept in the spool folder, to be sent by --reintentar
+  kSinTrabajo = 2,  // no job taken: missing or unreadable job file, wrong arguments
+  kErrorGrave = 3,  // the job could not be made safe (spool not writable): left in place
 };
 
 // Appends one line to the log: date time | outcome | recipient | subject | detail.
-void Registrar(const Configuracion& c, const std::string& resultado,
-               const std::string& destinatario, const std::string& asunto,
-               const std::string& detalle);
+void Registrar(const Configuracion& c, const std::string& resultado, const std::string& destinatario,
+               const std::string& asunto, const std::string& detalle);
 
 // Takes and processes one job file.
 int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& c);

@@ -18,36 +18,60 @@
 namespace ado {
 
 enum ObjectState : long { adStateClosed = 0, adStateOpen = 1 };
-enum CursorTypeEnum : long { adOpenUnspecified = -1, adOpenForwardOnly = 0, adOpenKeyset = 1,
-                             adOpenDynamic = 2, adOpenStatic = 3 };
-enum LockTypeEnum : long { adLockUnspecified = -1, adLockReadOnly = 1, adLockPessimistic = 2,
-                           adLockOptimistic = 3, adLockBatchOptimistic = 4 };
+enum CursorTypeEnum : long {
+  adOpenUnspecified = -1,
+  adOpenForwardOnly = 0,
+  adOpenKeyset = 1,
+  adOpenDynamic = 2,
+  adOpenStatic = 3
+};
+enum LockTypeEnum : long {
+  adLockUnspecified = -1,
+  adLockReadOnly = 1,
+  adLockPessimistic = 2,
+  adLockOptimistic = 3,
+  adLockBatchOptimistic = 4
+};
 enum CursorLocationEnum : long { adUseServer = 2, adUseClient = 3 };
 enum SchemaEnum : long { adSchemaColumns = 4, adSchemaTables = 20 };
 enum DataTypeEnum : long {
-  adEmpty = 0, adSmallInt = 2, adInteger = 3, adSingle = 4, adDouble = 5, adCurrency = 6,
-  adDate = 7, adBoolean = 11, adBigInt = 20, adNumeric = 131, adDBTimeStamp = 135,
-  adChar = 129, adVarChar = 200, adLongVarChar = 201, adWChar = 130, adVarWChar = 202,
-  adLongVarWChar = 203, adLongVarBinary = 205
+  adEmpty = 0,
+  adSmallInt = 2,
+  adInteger = 3,
+  adSingle = 4,
+  adDouble = 5,
+  adCurrency = 6,
+  adDate = 7,
+  adBoolean = 11,
+  adBigInt = 20,
+  adNumeric = 131,
+  adDBTimeStamp = 135,
+  adChar = 129,
+  adVarChar = 200,
+  adLongVarChar = 201,
+  adWChar = 130,
+  adVarWChar = 202,
+  adLongVarWChar = 203,
+  adLongVarBinary = 205
 };
 
 // Run-time error numbers raised by this layer.
 constexpr long errOperacionNoPermitidaAbierto = 3705;  // object open
 constexpr long errOperacionNoPermitidaCerrado = 3704;  // object closed
 constexpr long errConexionNoUsable = 3709;
-constexpr long errOperacionNoPermitida = 3219;         // e.g. Close with a pending edit
+constexpr long errOperacionNoPermitida = 3219;  // e.g. Close with a pending edit
 constexpr long errCampoNoEncontrado = 3265;
 constexpr long errBofEof = 3021;
-constexpr long errProveedor = -2147467259;             // 0x80004005
-constexpr long errIntegridad = -2147217873;            // 0x80040E2F
-constexpr long errTablaNoExiste = -2147217865;         // 0x80040E37
-constexpr long errComando = -2147217900;               // 0x80040E14
+constexpr long errProveedor = -2147467259;      // 0x80004005
+constexpr long errIntegridad = -2147217873;     // 0x80040E2F
+constexpr long errTablaNoExiste = -2147217865;  // 0x80040E37
+constexpr long errComando = -2147217900;        // 0x80040E14
 constexpr long errProveedorNoEncontrado = 3706;
-constexpr long errNoActualizable = 3251;                // read-only recordset
-constexpr long errFilaNoEncontrada = -2147217864;      // optimistic update lost its row
-constexpr long errSoloAvance = -2147217884;            // moving back on a forward-only cursor
-constexpr long errTiempoAgotado = -2147217871;         // query timeout, or a database locked too long
-constexpr long errTipoIncorrecto = 3421;               // a value a field cannot take (text into a date)
+constexpr long errNoActualizable = 3251;           // read-only recordset
+constexpr long errFilaNoEncontrada = -2147217864;  // optimistic update lost its row
+constexpr long errSoloAvance = -2147217884;        // moving back on a forward-only cursor
+constexpr long errTiempoAgotado = -2147217871;     // query timeout, or a database locked too long
+constexpr long errTipoIncorrecto = 3421;           // a value a field cannot take (text into a date)
 
 // Where the ODBC road takes its driver names. The program sets it at start-up from its
 // INI file; the defaults serve a stock Debian machine.
@@ -136,8 +160,7 @@ class Connection {
   // adSchemaTables (TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, TABLE_TYPE) and
   // adSchemaColumns (TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME, COLUMN_NAME, ORDINAL_POSITION,
   // DATA_TYPE, CHARACTER_MAXIMUM_LENGTH); restrictions in ADO's order, Empty = any.
-  std::shared_ptr<Recordset> OpenSchema(long schema,
-                                        const std::vector<basic::Variant>& restrictions = {});
+  std::shared_ptr<Recordset> OpenSchema(long schema, const std::vector<basic::Variant>& restrictions = {});
 
   const std::string& ConnectionString() const { return connectionString_; }
   void SetConnectionString(const std::string& s);  // 3705 when open
@@ -175,8 +198,8 @@ class Recordset {
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
 
-  void Open(const std::string& source, Connection& activeConnection,
-            long cursorType = adOpenForwardOnly, long lockType = adLockReadOnly, long options = -1);
+  void Open(const std::string& source, Connection& activeConnection, long cursorType = adOpenForwardOnly,
+            long lockType = adLockReadOnly, long options = -1);
   void Close();  // 3704 when closed, 3219 with a pending edit
   long State() const;
   bool Bof() const;
@@ -200,6 +223,7 @@ class Recordset {
   std::vector<std::vector<basic::Variant>> GetRows();
 
   struct Impl;
+
  private:
   friend class Field;
   friend class Connection;

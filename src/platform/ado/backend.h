@@ -67,8 +67,7 @@ class Backend {
   // the rows whole, as drivers rarely allow a second statement while rows are pending.
   virtual std::unique_ptr<Cursor> Ejecutar(const std::string& sql, long& afectados) = 0;
   // One statement with "?" markers and their values (AddNew/Update); rows changed.
-  virtual long EjecutarConValores(const std::string& sql,
-                                  const std::vector<basic::Variant>& valores) = 0;
+  virtual long EjecutarConValores(const std::string& sql, const std::vector<basic::Variant>& valores) = 0;
   // The row just inserted into `tabla` with these columns, to read back defaults and
   // identities; empty when the road cannot tell.
   virtual std::vector<basic::Variant> ReleerInsertada(const std::string& tabla,
@@ -77,8 +76,7 @@ class Backend {
   virtual void Iniciar() = 0;
   virtual void Confirmar() = 0;
   virtual void Deshacer() = 0;
-  virtual std::unique_ptr<Cursor> Esquema(long esquema,
-                                          const std::vector<basic::Variant>& restricciones) = 0;
+  virtual std::unique_ptr<Cursor> Esquema(long esquema, const std::vector<basic::Variant>& restricciones) = 0;
   virtual void FijarTiempoEspera(long segundos) = 0;
   virtual void FijarBaseDefecto(const std::string& base) = 0;
 

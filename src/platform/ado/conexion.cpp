@@ -167,7 +167,8 @@ DestinoConexion ResolverConexion(const std::string& cadena, const std::string& u
       host = Recortar(host.substr(0, coma));
     }
     std::string h = Minus(host);
-    if (h == "(local)" || h == "." || h == "localhost") host = "127.0.0.1";
+    if (h == "(local)" || h == "." || h == "localhost")
+      host = "127.0.0.1";
     else if (h.rfind("(local)\\", 0) == 0 || h.rfind(".\\", 0) == 0)
       host = "127.0.0.1" + host.substr(host.find('\\'));
     std::string s = "DRIVER={" + cfg.driverSqlServer + "};SERVER=" + ValorOdbc(host) + ";";
@@ -182,8 +183,8 @@ DestinoConexion ResolverConexion(const std::string& cadena, const std::string& u
     d.via = DestinoConexion::Odbc;
     std::string fuente = Buscar(p, {"data source", "server"});
     d.catalogo = fuente;
-    d.cadenaOdbc = "DRIVER={" + cfg.driverOracle + "};DBQ=" + ValorOdbc(fuente) + ";UID=" +
-                   ValorOdbc(uid) + ";PWD=" + ValorOdbc(pwd) + ";" + cfg.extraOracle;
+    d.cadenaOdbc = "DRIVER={" + cfg.driverOracle + "};DBQ=" + ValorOdbc(fuente) + ";UID=" + ValorOdbc(uid) +
+                   ";PWD=" + ValorOdbc(pwd) + ";" + cfg.extraOracle;
     return d;
   }
   if (proveedor.rfind("microsoft.jet.oledb", 0) == 0 || proveedor.rfind("microsoft.ace.oledb", 0) == 0) {
@@ -191,7 +192,8 @@ DestinoConexion ResolverConexion(const std::string& cadena, const std::string& u
     std::string fuente = Buscar(p, {"data source"});
     d.catalogo = fuente;
     std::filesystem::path f(fuente);
-    d.archivo = os::ResolverSinCaso(f.is_relative() ? (std::filesystem::path(os::CarpetaAplicacion()) / f).string() : fuente);
+    d.archivo = os::ResolverSinCaso(
+        f.is_relative() ? (std::filesystem::path(os::CarpetaAplicacion()) / f).string() : fuente);
     return d;
   }
   ErrorAdo(errProveedorNoEncontrado, "ADODB.Connection");
@@ -261,7 +263,8 @@ void Connection::RollbackTrans() {
   backend_->Deshacer();
 }
 
-std::shared_ptr<Recordset> Connection::OpenSchema(long schema, const std::vector<basic::Variant>& restrictions) {
+std::shared_ptr<Recordset> Connection::OpenSchema(long schema,
+                                                  const std::vector<basic::Variant>& restrictions) {
   if (!backend_) ErrorAdo(errConexionNoUsable, "ADODB.Connection");
   errors_.Clear();
   auto c = backend_->Esquema(schema, restrictions);

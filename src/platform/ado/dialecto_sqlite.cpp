@@ -47,7 +47,10 @@ std::vector<Token> Tokenizar(const std::string& s) {
       ++i;  // opening quote
       while (i < n) {
         if (s[i] == '\'') {
-          if (i + 1 < n && s[i + 1] == '\'') { i += 2; continue; }
+          if (i + 1 < n && s[i + 1] == '\'') {
+            i += 2;
+            continue;
+          }
           ++i;
           break;
         }
@@ -58,7 +61,10 @@ std::vector<Token> Tokenizar(const std::string& s) {
       ++i;
       while (i < n) {
         if (s[i] == ']') {
-          if (i + 1 < n && s[i + 1] == ']') { i += 2; continue; }
+          if (i + 1 < n && s[i + 1] == ']') {
+            i += 2;
+            continue;
+          }
           ++i;
           break;
         }
@@ -69,7 +75,10 @@ std::vector<Token> Tokenizar(const std::string& s) {
       ++i;
       while (i < n) {
         if (s[i] == '"') {
-          if (i + 1 < n && s[i + 1] == '"') { i += 2; continue; }
+          if (i + 1 < n && s[i + 1] == '"') {
+            i += 2;
+            continue;
+          }
           ++i;
           break;
         }
@@ -135,8 +144,8 @@ std::string Recortar(const std::string& s) {
 std::vector<std::vector<Token>> Dividir(const std::vector<Token>& toks) {
   std::vector<std::vector<Token>> sentencias;
   std::vector<Token> actual;
-  std::string primera;      // first keyword of the current statement
-  std::string anterior;     // last meaningful token, upper-case
+  std::string primera;   // first keyword of the current statement
+  std::string anterior;  // last meaningful token, upper-case
   bool vioValues = false, vioSelect = false;
   int prof = 0;
   auto cerrar = [&]() {
@@ -169,10 +178,10 @@ std::vector<std::vector<Token>> Dividir(const std::vector<Token>& toks) {
                            (i > 0 && toks[i - 1].tipo == Tk::Blanco &&
                             toks[i - 1].texto.find_first_of("\r\n") != std::string::npos);
         size_t j = i + 1;
-        bool finLinea = j >= toks.size() ||
-                        (toks[j].tipo == Tk::Blanco &&
-                         toks[j].texto.find_first_of("\r\n") != std::string::npos) ||
-                        (toks[j].tipo == Tk::Simbolo && toks[j].texto == ";");
+        bool finLinea =
+            j >= toks.size() ||
+            (toks[j].tipo == Tk::Blanco && toks[j].texto.find_first_of("\r\n") != std::string::npos) ||
+            (toks[j].tipo == Tk::Simbolo && toks[j].texto == ";");
         if (inicioLinea && finLinea) {
           cerrar();
           continue;
@@ -194,8 +203,8 @@ std::vector<std::vector<Token>> Dividir(const std::vector<Token>& toks) {
           bool insertSelect = primera == "INSERT" && !vioValues && !vioSelect;
           corta = !compuesto && !insertSelect && primera != "CREATE" && primera != "WITH";
         } else if (w == "SET") {
-          corta = primera != "UPDATE" && primera != "ALTER" && primera != "CREATE" &&
-                  anterior != "DELETE" && anterior != "UPDATE";
+          corta = primera != "UPDATE" && primera != "ALTER" && primera != "CREATE" && anterior != "DELETE" &&
+                  anterior != "UPDATE";
         } else if (w == "BEGIN" || w == "COMMIT" || w == "ROLLBACK" || w == "SAVE") {
           corta = primera != "CREATE";
         }
@@ -221,9 +230,10 @@ std::vector<std::vector<Token>> Dividir(const std::vector<Token>& toks) {
 // ---- translation -----------------------------------------------------------------
 
 bool EsSugerenciaTabla(const Token& t) {
-  static const char* hints[] = {"NOLOCK", "READUNCOMMITTED", "ROWLOCK", "UPDLOCK", "HOLDLOCK",
-                                "NOWAIT", "READPAST", "TABLOCK", "TABLOCKX", "PAGLOCK", "XLOCK",
-                                "READCOMMITTED", "REPEATABLEREAD", "SERIALIZABLE", "FASTFIRSTROW"};
+  static const char* hints[] = {"NOLOCK",         "READUNCOMMITTED", "ROWLOCK",     "UPDLOCK",
+                                "HOLDLOCK",       "NOWAIT",          "READPAST",    "TABLOCK",
+                                "TABLOCKX",       "PAGLOCK",         "XLOCK",       "READCOMMITTED",
+                                "REPEATABLEREAD", "SERIALIZABLE",    "FASTFIRSTROW"};
   for (const char* h : hints)
     if (EsPalabra(t, h)) return true;
   return false;
@@ -269,16 +279,14 @@ void Simples(std::vector<Token>& t) {
     if (k.tipo == Tk::Literal) {
       if (k.texto[0] != '\'') k.texto.erase(0, 1);  // N'..'
       std::string iso;
-      if (k.texto.size() >= 2 && k.texto.back() == '\'' &&
-          FechaTSqlAIso(LiteralContenido(k.texto), iso))
+      if (k.texto.size() >= 2 && k.texto.back() == '\'' && FechaTSqlAIso(LiteralContenido(k.texto), iso))
         k.texto = "'" + iso + "'";
       o.push_back(k);
       ultimaPalabra.clear();
       continue;
     }
     // dbo. and [dbo].
-    bool esDbo = EsPalabra(k, "DBO") ||
-                 (k.tipo == Tk::Corchete && Mayusculas(k.texto) == "[DBO]") ||
+    bool esDbo = EsPalabra(k, "DBO") || (k.tipo == Tk::Corchete && Mayusculas(k.texto) == "[DBO]") ||
                  (k.tipo == Tk::Comillas && Mayusculas(k.texto) == "\"DBO\"");
     if (esDbo && i + 1 < t.size() && EsSimbolo(t[i + 1], ".")) {
       ++i;
@@ -434,7 +442,7 @@ void MiembrosEntreParentesis(std::vector<Token>& t) {
       miembro = d < t.size() && EsCompuesto(t[d]);
     }
     if (!miembro) continue;
-    const std::vector<Token> envoltura = {{Tk::Palabra, "SELECT"}, {Tk::Blanco, " "}, {Tk::Simbolo, "*"},
+    const std::vector<Token> envoltura = {{Tk::Palabra, "SELECT"}, {Tk::Blanco, " "},     {Tk::Simbolo, "*"},
                                           {Tk::Blanco, " "},       {Tk::Palabra, "FROM"}, {Tk::Blanco, " "}};
     t.insert(t.begin() + static_cast<long>(i), envoltura.begin(), envoltura.end());
   }
@@ -515,8 +523,8 @@ void Top(std::vector<Token>& t) {
     } else if (valor < 100) {
       std::string cuerpo = "SELECT " + Unir(t, tras, e);
       limite = {{Tk::Blanco, " "},
-                {Tk::Palabra, "LIMIT (SELECT CAST(ceil(COUNT(*) * " + n +
-                                  " / 100.0) AS INTEGER) FROM (" + cuerpo + "))"}};
+                {Tk::Palabra,
+                 "LIMIT (SELECT CAST(ceil(COUNT(*) * " + n + " / 100.0) AS INTEGER) FROM (" + cuerpo + "))"}};
     }
     const bool subconsulta = compuesto && !limite.empty();
     if (subconsulta) limite.push_back({Tk::Simbolo, ")"});
@@ -524,7 +532,7 @@ void Top(std::vector<Token>& t) {
     // Drop "TOP n [PERCENT] [WITH TIES]" and the blanks after it.
     t.erase(t.begin() + static_cast<long>(j), t.begin() + static_cast<long>(tras));
     if (subconsulta) {
-      const std::vector<Token> inicio = {{Tk::Palabra, "SELECT"}, {Tk::Blanco, " "}, {Tk::Simbolo, "*"},
+      const std::vector<Token> inicio = {{Tk::Palabra, "SELECT"}, {Tk::Blanco, " "},     {Tk::Simbolo, "*"},
                                          {Tk::Blanco, " "},       {Tk::Palabra, "FROM"}, {Tk::Blanco, " "},
                                          {Tk::Simbolo, "("}};
       t.insert(t.begin() + static_cast<long>(s), inicio.begin(), inicio.end());

@@ -43,14 +43,15 @@ std::vector<Error> Diagnosticos(SQLSMALLINT tipo, SQLHANDLE h) {
     SQLINTEGER nativo = 0;
     std::vector<SQLCHAR> msg(2048);
     SQLSMALLINT largo = 0;
-    SQLRETURN rc = SQLGetDiagRec(tipo, h, i, estado, &nativo, msg.data(),
-                                 static_cast<SQLSMALLINT>(msg.size()), &largo);
+    SQLRETURN rc =
+        SQLGetDiagRec(tipo, h, i, estado, &nativo, msg.data(), static_cast<SQLSMALLINT>(msg.size()), &largo);
     if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc)) break;
     Error e;
     e.SQLState = reinterpret_cast<char*>(estado);
     e.NativeError = nativo;
-    e.Description.assign(reinterpret_cast<char*>(msg.data()),
-                         static_cast<size_t>(std::min<SQLSMALLINT>(largo, static_cast<SQLSMALLINT>(msg.size() - 1))));
+    e.Description.assign(
+        reinterpret_cast<char*>(msg.data()),
+        static_cast<size_t>(std::min<SQLSMALLINT>(largo, static_cast<SQLSMALLINT>(msg.size() - 1))));
     e.Source = kFuente;
     e.Number = NumeroDe(e.SQLState, e.Description);
     r.push_back(std::move(e));
@@ -124,9 +125,10 @@ class BackendOdbc : public Backend {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
     SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-    SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
-                      reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(ConfiguracionOdbcActual().segundosConexion)),
-                      SQL_IS_UINTEGER);
+    SQLSetConnectAttr(
+        dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+        reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(ConfiguracionOdbcActual().segundosConexion)),
+        SQL_IS_UINTEGER);
     std::vector<SQLCHAR> cad(d.cadenaOdbc.begin(), d.cadenaOdbc.end());
     cad.push_back(0);
     SQLCHAR salida[2048];
@@ -196,7 +198,8 @@ class BackendOdbc : public Backend {
   void NuevaSentencia(Sentencia& s) {
     Comprobar(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &s.h), SQL_HANDLE_DBC, dbc_);
     if (tiempo_ > 0)
-      SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(tiempo_)), 0);
+      SQLSetStmtAttr(s.h, SQL_ATTR_QUERY_TIMEOUT,
+                     reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(tiempo_)), 0);
   }
 
   // Every row of the current result of s.
@@ -228,7 +231,8 @@ class BackendOdbc : public Backend {
       SQLRETURN rc = SQLFetch(h);
       if (rc == SQL_NO_DATA) break;
       Comprobar(rc, SQL_HANDLE_STMT, h);
-      for (SQLSMALLINT i = 1; i <= ncol; ++i) Valor(h, i, cols[static_cast<size_t>(i - 1)].tipo, fila[static_cast<size_t>(i - 1)]);
+      for (SQLSMALLINT i = 1; i <= ncol; ++i)
+        Valor(h, i, cols[static_cast<size_t>(i - 1)].tipo, fila[static_cast<size_t>(i - 1)]);
       m->Agregar(fila);
     }
     return m;
@@ -237,18 +241,27 @@ class BackendOdbc : public Backend {
   void Valor(SQLHSTMT h, SQLUSMALLINT i, long tipo, basic::Variant& d) {
     SQLLEN ind = 0;
     switch (tipo) {
-      case adBoolean: case adSmallInt: case 17: case adInteger: case adBigInt: {
+      case adBoolean:
+      case adSmallInt:
+      case 17:
+      case adInteger:
+      case adBigInt: {
         SQLBIGINT v = 0;
         Comprobar(SQLGetData(h, i, SQL_C_SBIGINT, &v, 0, &ind), SQL_HANDLE_STMT, h, false);
-        if (ind == SQL_NULL_DATA) d = basic::Variant::Null();
-        else if (tipo == adBoolean) d = basic::Variant(v != 0);
+        if (ind == SQL_NULL_DATA)
+          d = basic::Variant::Null();
+        else if (tipo == adBoolean)
+          d = basic::Variant(v != 0);
         else if (tipo != adInteger && tipo != adBigInt && v >= INT16_MIN && v <= INT16_MAX)
           d = basic::Variant(static_cast<int16_t>(v));
-        else if (v >= INT32_MIN && v <= INT32_MAX) d = basic::Variant(static_cast<int32_t>(v));
-        else d = basic::Variant(static_cast<double>(v));
+        else if (v >= INT32_MIN && v <= INT32_MAX)
+          d = basic::Variant(static_cast<int32_t>(v));
+        else
+          d = basic::Variant(static_cast<double>(v));
         return;
       }
-      case adDouble: case adSingle: {
+      case adDouble:
+      case adSingle: {
         double v = 0;
         Comprobar(SQLGetData(h, i, SQL_C_DOUBLE, &v, 0, &ind), SQL_HANDLE_STMT, h, false);
         d = ind == SQL_NULL_DATA ? basic::Variant::Null() : basic::Variant(v);
@@ -268,7 +281,8 @@ class BackendOdbc : public Backend {
     std::string s;
     char buf[4096];
     for (;;) {
-      SQLRETURN rc = SQLGetData(h, i, tipo == adLongVarBinary ? SQL_C_BINARY : SQL_C_CHAR, buf, sizeof buf, &ind);
+      SQLRETURN rc =
+          SQLGetData(h, i, tipo == adLongVarBinary ? SQL_C_BINARY : SQL_C_CHAR, buf, sizeof buf, &ind);
       if (rc == SQL_NO_DATA) break;
       Comprobar(rc, SQL_HANDLE_STMT, h, false);
       if (ind == SQL_NULL_DATA) {
@@ -318,7 +332,8 @@ class BackendOdbc : public Backend {
         if (!resultado) resultado = std::move(m);
       } else {
         SQLLEN n = -1;
-        if (SQL_SUCCEEDED(SQLRowCount(s.h, &n)) && n >= 0) afectados = (afectados < 0 ? 0 : afectados) + static_cast<long>(n);
+        if (SQL_SUCCEEDED(SQLRowCount(s.h, &n)) && n >= 0)
+          afectados = (afectados < 0 ? 0 : afectados) + static_cast<long>(n);
       }
       SQLRETURN rc = SQLMoreResults(s.h);
       if (rc == SQL_NO_DATA) break;
@@ -344,15 +359,17 @@ class BackendOdbc : public Backend {
       case T::Boolean:
         enteros[i - 1] = v.Tipo() == T::Boolean ? (v.Booleano() ? 1 : 0) : v.Entero();
         in = 0;
-        Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &enteros[i - 1], 0, &in),
-                  SQL_HANDLE_STMT, h);
+        Comprobar(
+            SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &enteros[i - 1], 0, &in),
+            SQL_HANDLE_STMT, h);
         return;
       case T::Double:
       case T::Currency:
         dobles[i - 1] = v.Numero();
         in = 0;
-        Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &dobles[i - 1], 0, &in),
-                  SQL_HANDLE_STMT, h);
+        Comprobar(
+            SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &dobles[i - 1], 0, &in),
+            SQL_HANDLE_STMT, h);
         return;
       case T::Date: {
         // A timestamp, not text: the server's reading of "yyyy-mm-dd" depends on the
@@ -367,8 +384,8 @@ class BackendOdbc : public Backend {
         ts.minute = static_cast<SQLUSMALLINT>(basic::Minute(f));
         ts.second = static_cast<SQLUSMALLINT>(basic::Second(f));
         in = sizeof ts;
-        Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0, &ts,
-                                   sizeof ts, &in),
+        Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 19, 0,
+                                   &ts, sizeof ts, &in),
                   SQL_HANDLE_STMT, h);
         return;
       }
@@ -376,10 +393,10 @@ class BackendOdbc : public Backend {
         std::string& t = textos[i - 1];
         t = v.Cadena() ? *v.Cadena() : v.Texto();
         in = static_cast<SQLLEN>(t.size());
-        Comprobar(SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR,
-                                   std::max<SQLULEN>(1, t.size()), 0, t.data(),
-                                   static_cast<SQLLEN>(t.size()), &in),
-                  SQL_HANDLE_STMT, h);
+        Comprobar(
+            SQLBindParameter(h, i, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, std::max<SQLULEN>(1, t.size()),
+                             0, t.data(), static_cast<SQLLEN>(t.size()), &in),
+            SQL_HANDLE_STMT, h);
       }
     }
   }
@@ -489,11 +506,12 @@ class BackendOdbc : public Backend {
                            static_cast<SQLULEN>(v[6].Numero()), definido);
         bool esTexto = ado == adChar || ado == adVarChar || ado == adWChar || ado == adVarWChar ||
                        ado == adLongVarChar || ado == adLongVarWChar;
-        m->Agregar({v[0], v[1], v[2], v[3],
-                    ncol >= 17 ? basic::Variant(static_cast<int32_t>(v[16].Entero())) : basic::Variant::Null(),
-                    basic::Variant(static_cast<int16_t>(ado)),
-                    esTexto ? basic::Variant(static_cast<int32_t>(definido)) : basic::Variant::Null(),
-                    basic::Variant(v[10].Entero() != 0)});
+        m->Agregar(
+            {v[0], v[1], v[2], v[3],
+             ncol >= 17 ? basic::Variant(static_cast<int32_t>(v[16].Entero())) : basic::Variant::Null(),
+             basic::Variant(static_cast<int16_t>(ado)),
+             esTexto ? basic::Variant(static_cast<int32_t>(definido)) : basic::Variant::Null(),
+             basic::Variant(v[10].Entero() != 0)});
       }
       return m;
     }

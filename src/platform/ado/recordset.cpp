@@ -127,8 +127,10 @@ struct Recordset::Impl {
     std::string t;
     for (const auto& c : cols) {
       if (c.tabla.empty()) continue;
-      if (t.empty()) t = c.tabla;
-      else if (!IgualSinCaso(t, c.tabla)) return "";  // a join
+      if (t.empty())
+        t = c.tabla;
+      else if (!IgualSinCaso(t, c.tabla))
+        return "";  // a join
     }
     if (!t.empty()) return t;
     // The road did not say: a single table after FROM.
@@ -138,7 +140,9 @@ struct Recordset::Impl {
     size_t i = f + 6;
     while (i < fuente.size() && fuente[i] == ' ') ++i;
     size_t j = i;
-    while (j < fuente.size() && fuente[j] != ' ' && fuente[j] != ',' && fuente[j] != '\r' && fuente[j] != '\n') ++j;
+    while (j < fuente.size() && fuente[j] != ' ' && fuente[j] != ',' && fuente[j] != '\r' &&
+           fuente[j] != '\n')
+      ++j;
     std::string nombre = fuente.substr(i, j - i);
     if (u.find(" JOIN ") != std::string::npos || u.find(',', f) != std::string::npos) return "";
     if (Mayus(nombre).rfind("DBO.", 0) == 0) nombre = nombre.substr(4);
@@ -148,7 +152,8 @@ struct Recordset::Impl {
   }
 
   bool DeTabla(const Columna& c, const std::string& tabla) const {
-    return c.tabla.empty() ? cols.size() > 0 && std::all_of(cols.begin(), cols.end(), [](const Columna& x) { return x.tabla.empty(); })
+    return c.tabla.empty() ? cols.size() > 0 && std::all_of(cols.begin(), cols.end(),
+                                                            [](const Columna& x) { return x.tabla.empty(); })
                            : IgualSinCaso(c.tabla, tabla);
   }
   static std::string Origen(const Columna& c) { return c.origen.empty() ? c.nombre : c.origen; }
@@ -356,7 +361,8 @@ void Recordset::Open(const std::string& source, Connection& activeConnection, lo
     std::string t = source;
     while (!t.empty() && t.back() == ' ') t.pop_back();
     while (!t.empty() && t.front() == ' ') t.erase(0, 1);
-    esTabla = !t.empty() && t.find_first_of(" \t\r\n(") == std::string::npos && !IgualSinCaso(t.substr(0, 6), "SELECT");
+    esTabla = !t.empty() && t.find_first_of(" \t\r\n(") == std::string::npos &&
+              !IgualSinCaso(t.substr(0, 6), "SELECT");
     if (esTabla) sql = t;
   }
   if (esTabla) sql = "SELECT * FROM " + sql;

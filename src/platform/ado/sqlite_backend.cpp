@@ -33,8 +33,10 @@ Error ErrorDe(sqlite3* db, int rc, const std::string& contexto = "") {
       e.SQLState = "23000";
       if (ext == SQLITE_CONSTRAINT_PRIMARYKEY || ext == SQLITE_CONSTRAINT_UNIQUE) {
         e.NativeError = 2627;
-        e.Description = "Infracción de la restricción de clave única; no se puede insertar una "
-                        "clave duplicada (" + msg + ")";
+        e.Description =
+            "Infracción de la restricción de clave única; no se puede insertar una "
+            "clave duplicada (" +
+            msg + ")";
       } else if (ext == SQLITE_CONSTRAINT_FOREIGNKEY || ext == SQLITE_CONSTRAINT_CHECK) {
         e.NativeError = 547;
         e.Description = "Conflicto con una restricción de referencia o de comprobación (" + msg + ")";
@@ -50,8 +52,10 @@ Error ErrorDe(sqlite3* db, int rc, const std::string& contexto = "") {
       e.Number = errTiempoAgotado;
       e.SQLState = "HYT00";
       e.NativeError = 1222;
-      e.Description = "La base de datos está bloqueada por otro proceso; se agotó el tiempo de "
-                      "espera (" + msg + ")";
+      e.Description =
+          "La base de datos está bloqueada por otro proceso; se agotó el tiempo de "
+          "espera (" +
+          msg + ")";
       break;
     case SQLITE_CANTOPEN:
     case SQLITE_NOTADB:
@@ -85,8 +89,7 @@ Error ErrorDe(sqlite3* db, int rc, const std::string& contexto = "") {
         e.SQLState = "42000";
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return e;
 }
@@ -183,17 +186,36 @@ void RegistrarFunciones(sqlite3* db) {
 
 // ---- reading values --------------------------------------------------------------
 
-enum class Conv : unsigned char { Dinamica, Texto, Entero16, Entero32, Booleano, Fecha, Doble, Moneda, Binario };
+enum class Conv : unsigned char {
+  Dinamica,
+  Texto,
+  Entero16,
+  Entero32,
+  Booleano,
+  Fecha,
+  Doble,
+  Moneda,
+  Binario
+};
 
 Conv ConvDe(long tipo) {
   switch (tipo) {
-    case adChar: case adVarChar: case adLongVarChar: case adWChar: case adVarWChar:
+    case adChar:
+    case adVarChar:
+    case adLongVarChar:
+    case adWChar:
+    case adVarWChar:
     case adLongVarWChar: return Conv::Texto;
-    case adSmallInt: case 17: return Conv::Entero16;
-    case adInteger: case adBigInt: return Conv::Entero32;
+    case adSmallInt:
+    case 17: return Conv::Entero16;
+    case adInteger:
+    case adBigInt: return Conv::Entero32;
     case adBoolean: return Conv::Booleano;
-    case adDBTimeStamp: case adDate: return Conv::Fecha;
-    case adDouble: case adSingle: case adNumeric: return Conv::Doble;
+    case adDBTimeStamp:
+    case adDate: return Conv::Fecha;
+    case adDouble:
+    case adSingle:
+    case adNumeric: return Conv::Doble;
     case adCurrency: return Conv::Moneda;
     case adLongVarBinary: return Conv::Binario;
     default: return Conv::Dinamica;
@@ -201,8 +223,10 @@ Conv ConvDe(long tipo) {
 }
 
 inline void EnteroA(basic::Variant& d, sqlite3_int64 v) {
-  if (v >= INT32_MIN && v <= INT32_MAX) d = basic::Variant(static_cast<int32_t>(v));
-  else d = basic::Variant(static_cast<double>(v));
+  if (v >= INT32_MIN && v <= INT32_MAX)
+    d = basic::Variant(static_cast<int32_t>(v));
+  else
+    d = basic::Variant(static_cast<double>(v));
 }
 
 class CursorSqlite : public Cursor {
@@ -276,8 +300,10 @@ class CursorSqlite : public Cursor {
       case Conv::Entero16:
         if (st == SQLITE_INTEGER) {
           sqlite3_int64 v = sqlite3_column_int64(st_, i);
-          if (v >= INT16_MIN && v <= INT16_MAX) d = basic::Variant(static_cast<int16_t>(v));
-          else EnteroA(d, v);
+          if (v >= INT16_MIN && v <= INT16_MAX)
+            d = basic::Variant(static_cast<int16_t>(v));
+          else
+            EnteroA(d, v);
           return;
         }
         break;
@@ -318,8 +344,7 @@ class CursorSqlite : public Cursor {
         }
         break;
       case Conv::Binario:
-      case Conv::Dinamica:
-        break;
+      case Conv::Dinamica: break;
     }
     // By the stored value.
     switch (st) {
@@ -395,7 +420,8 @@ class BackendSqlite : public Backend {
       e.Source = kFuente;
       e.SQLState = "08001";
       e.NativeError = 4060;
-      e.Description = "No se puede abrir la base de datos \"" + d.catalogo + "\": no existe el archivo " + archivo_;
+      e.Description =
+          "No se puede abrir la base de datos \"" + d.catalogo + "\": no existe el archivo " + archivo_;
       Fallar({e});
     }
     sqlite3* db = nullptr;
@@ -411,7 +437,8 @@ class BackendSqlite : public Backend {
     RegistrarFunciones(db_);
     // Proves the file is a database and turns references on.
     char* err = nullptr;
-    rc = sqlite3_exec(db_, "PRAGMA foreign_keys=ON; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &err);
+    rc = sqlite3_exec(db_, "PRAGMA foreign_keys=ON; SELECT count(*) FROM sqlite_master;", nullptr, nullptr,
+                      &err);
     sqlite3_free(err);
     if (rc != SQLITE_OK) {
       Error e = ErrorDe(db_, rc, "No se puede abrir la base de datos " + archivo_);
@@ -505,8 +532,7 @@ class BackendSqlite : public Backend {
         }
         continue;
       }
-      if (IniciaDml(sentencias[k]))
-        afectados = (afectados < 0 ? 0 : afectados) + sqlite3_changes(db_);
+      if (IniciaDml(sentencias[k])) afectados = (afectados < 0 ? 0 : afectados) + sqlite3_changes(db_);
       sqlite3_finalize(st);
     }
     return resultado;
@@ -550,8 +576,8 @@ class BackendSqlite : public Backend {
   std::vector<std::string> ClavePrimaria(const std::string& tabla) override {
     std::vector<std::pair<int, std::string>> pk;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0", -1, &st,
-                           nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db_, "SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0", -1, &st, nullptr) ==
+        SQLITE_OK) {
       sqlite3_bind_text(st, 1, tabla.c_str(), -1, SQLITE_TRANSIENT);
       while (sqlite3_step(st) == SQLITE_ROW)
         pk.emplace_back(sqlite3_column_int(st, 1), reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
@@ -611,9 +637,9 @@ class BackendSqlite : public Backend {
       dt.nombre = "DATA_TYPE", dt.tipo = adSmallInt, dt.tamano = 2;
       len.nombre = "CHARACTER_MAXIMUM_LENGTH", len.tipo = adInteger, len.tamano = 4;
       nul.nombre = "IS_NULLABLE", nul.tipo = adBoolean, nul.tamano = 2;
-      auto m = std::make_unique<CursorMemoria>(std::vector<Columna>{
-          texto("TABLE_CATALOG"), texto("TABLE_SCHEMA"), texto("TABLE_NAME"), texto("COLUMN_NAME"),
-          ord, dt, len, nul});
+      auto m = std::make_unique<CursorMemoria>(
+          std::vector<Columna>{texto("TABLE_CATALOG"), texto("TABLE_SCHEMA"), texto("TABLE_NAME"),
+                               texto("COLUMN_NAME"), ord, dt, len, nul});
       std::string nom = restr(2), col = restr(3);
       for (auto& tn : tablas) {
         const std::string& n = tn.first;
@@ -629,8 +655,8 @@ class BackendSqlite : public Backend {
           if (tipo == adEmpty) tipo = adVarChar, tam = 8000;
           bool esTexto = tipo == adChar || tipo == adVarChar || tipo == adWChar || tipo == adVarWChar ||
                          tipo == adLongVarChar || tipo == adLongVarWChar;
-          m->Agregar({basic::Variant(catalogo_), basic::Variant::Null(), basic::Variant(n), basic::Variant(cn),
-                      basic::Variant(static_cast<int32_t>(sqlite3_column_int(st, 0) + 1)),
+          m->Agregar({basic::Variant(catalogo_), basic::Variant::Null(), basic::Variant(n),
+                      basic::Variant(cn), basic::Variant(static_cast<int32_t>(sqlite3_column_int(st, 0) + 1)),
                       basic::Variant(static_cast<int16_t>(tipo)),
                       esTexto ? basic::Variant(static_cast<int32_t>(tam)) : basic::Variant::Null(),
                       basic::Variant(sqlite3_column_int(st, 3) == 0)});

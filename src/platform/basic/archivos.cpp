@@ -87,7 +87,10 @@ std::string CampoDeVariant(const Variant& v) {
 template <class Fuente>
 std::string CampoDe(Fuente& f) {
   auto finDeLinea = [&](int c) {
-    if (c == '\r') { if (f.Mirar() == '\n') f.Siguiente(); return true; }
+    if (c == '\r') {
+      if (f.Mirar() == '\n') f.Siguiente();
+      return true;
+    }
     return c == '\n';
   };
   while (f.Mirar() == ' ' || f.Mirar() == '\t') f.Siguiente();
@@ -99,7 +102,11 @@ std::string CampoDe(Fuente& f) {
       if (c < 0 || c == '\r' || c == '\n') break;  // unterminated: the line ends it
       f.Siguiente();
       if (c == '"') {
-        if (f.Mirar() == '"') { f.Siguiente(); campo += '"'; continue; }
+        if (f.Mirar() == '"') {
+          f.Siguiente();
+          campo += '"';
+          continue;
+        }
         break;
       }
       campo += static_cast<char>(c);
@@ -152,16 +159,28 @@ std::string ResolverRuta(const std::string& ruta) {
   fs::path actual = p.root_path();
   bool resuelto = true;
   for (const auto& parte : p.relative_path()) {
-    if (!resuelto) { actual /= parte; continue; }
+    if (!resuelto) {
+      actual /= parte;
+      continue;
+    }
     const fs::path base = actual.empty() ? fs::path(".") : actual;
-    if (fs::exists(base / parte, ec)) { actual /= parte; continue; }
+    if (fs::exists(base / parte, ec)) {
+      actual /= parte;
+      continue;
+    }
     std::string hallado;
     for (fs::directory_iterator it(base, ec), fin; !ec && it != fin; it.increment(ec)) {
       const std::string nombre = it->path().filename().string();
-      if (IgualesSinCaso(nombre, parte.string())) { hallado = nombre; break; }
+      if (IgualesSinCaso(nombre, parte.string())) {
+        hallado = nombre;
+        break;
+      }
     }
-    if (hallado.empty()) { resuelto = false; actual /= parte; }
-    else actual /= hallado;
+    if (hallado.empty()) {
+      resuelto = false;
+      actual /= parte;
+    } else
+      actual /= hallado;
   }
   return actual.string();
 }
@@ -171,9 +190,12 @@ std::string ResolverRuta(const std::string& ruta) {
 ArchivoTexto::ArchivoTexto(const std::string& ruta, Modo modo) : modo_(modo) {
   ruta_ = PrepararRuta(ruta, modo == Modo::Lectura);
   std::ios::openmode m = std::ios::binary;
-  if (modo == Modo::Lectura) m |= std::ios::in;
-  else if (modo == Modo::Escritura) m |= std::ios::out | std::ios::trunc;
-  else m |= std::ios::out | std::ios::app;
+  if (modo == Modo::Lectura)
+    m |= std::ios::in;
+  else if (modo == Modo::Escritura)
+    m |= std::ios::out | std::ios::trunc;
+  else
+    m |= std::ios::out | std::ios::app;
   f_.open(ruta_, m);
   if (!f_.is_open()) Falla(75, ruta);
 }
@@ -200,9 +222,7 @@ void ArchivoTexto::Escribir(const std::string& texto) {
 
 void ArchivoTexto::EscribirLinea(const std::string& texto) { Escribir(texto + "\r\n"); }
 
-void ArchivoTexto::EscribirCampos(const std::vector<Variant>& campos) {
-  EscribirLinea(LineaCSV(campos));
-}
+void ArchivoTexto::EscribirCampos(const std::vector<Variant>& campos) { EscribirLinea(LineaCSV(campos)); }
 
 int ArchivoTexto::Mirar() {
   if (!f_.is_open()) Falla(52, ruta_);

@@ -89,8 +89,8 @@ class ArchivoRegistros {
   ArchivoRegistros& operator=(const ArchivoRegistros&) = delete;
 
   size_t LongitudRegistro() const { return longitud_; }
-  uint64_t LOF();                 // file length in bytes
-  uint64_t CantidadRegistros();   // whole records (LOF integer-divided by the length)
+  uint64_t LOF();                // file length in bytes
+  uint64_t CantidadRegistros();  // whole records (LOF integer-divided by the length)
   // Record n as raw bytes, always the record length: an incomplete last record is filled
   // with NUL bytes; "" when n is past the end of the file.
   std::string Leer(uint64_t n);

@@ -21,15 +21,21 @@ std::string DigitosRedondeados(double v, int decimales, bool mitadPar) {
   const char siguiente = d[k];
   bool restoCero = d.find_first_not_of('0', k + 1) == std::string::npos;
   bool arriba;
-  if (siguiente > '5') arriba = true;
-  else if (siguiente < '5') arriba = false;
-  else if (!mitadPar || !restoCero) arriba = true;
-  else arriba = !kept.empty() && ((kept.back() - '0') % 2 == 1);
+  if (siguiente > '5')
+    arriba = true;
+  else if (siguiente < '5')
+    arriba = false;
+  else if (!mitadPar || !restoCero)
+    arriba = true;
+  else
+    arriba = !kept.empty() && ((kept.back() - '0') % 2 == 1);
   if (arriba) {
     int i = static_cast<int>(kept.size()) - 1;
     while (i >= 0 && kept[i] == '9') kept[i--] = '0';
-    if (i >= 0) ++kept[i];
-    else kept.insert(kept.begin(), '1');
+    if (i >= 0)
+      ++kept[i];
+    else
+      kept.insert(kept.begin(), '1');
   }
   const size_t nz = kept.find_first_not_of('0');
   return nz == std::string::npos ? "0" : kept.substr(nz);

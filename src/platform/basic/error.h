@@ -8,6 +8,8 @@ struct ErrorEjecucion : std::runtime_error {
   std::string Description;
   std::string Source;
   ErrorEjecucion(long number, std::string description, std::string source = "")
-      : std::runtime_error(description), Number(number), Description(std::move(description)),
+      : std::runtime_error(description),
+        Number(number),
+        Description(std::move(description)),
         Source(std::move(source)) {}
 };

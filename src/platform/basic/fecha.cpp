@@ -54,7 +54,10 @@ Partes Descomponer(Fecha f) {
   const double entero = std::trunc(f);
   long dia = static_cast<long>(entero);
   long segundos = std::lround(std::fabs(f - entero) * 86400.0);
-  if (segundos >= 86400) { segundos -= 86400; ++dia; }
+  if (segundos >= 86400) {
+    segundos -= 86400;
+    ++dia;
+  }
   return {dia, segundos};
 }
 
@@ -62,7 +65,10 @@ Partes Descomponer(Fecha f) {
 Fecha Componer(long dia, long segundos) {
   dia += segundos / 86400;
   segundos %= 86400;
-  if (segundos < 0) { segundos += 86400; --dia; }
+  if (segundos < 0) {
+    segundos += 86400;
+    --dia;
+  }
   const double t = segundos / 86400.0;
   return dia >= 0 ? dia + t : dia - t;
 }
@@ -110,7 +116,9 @@ struct Lector {
     if (n) *n = k;
     return k ? std::optional<int>(v) : std::nullopt;
   }
-  void Blancos() { while (i < s.size() && s[i] == ' ') ++i; }
+  void Blancos() {
+    while (i < s.size() && s[i] == ' ') ++i;
+  }
 };
 
 std::optional<Fecha> LeerFecha(const std::string& texto) {
@@ -130,7 +138,10 @@ std::optional<Fecha> LeerFecha(const std::string& texto) {
 
   int y, m, d, digitosAnio;
   if (n1 == 4) {  // yyyy-mm-dd
-    y = *a; m = *b; d = *c; digitosAnio = 4;
+    y = *a;
+    m = *b;
+    d = *c;
+    digitosAnio = 4;
     if (n3 > 2) return std::nullopt;
   } else {
     const std::string orden = OrdenRegional();
@@ -152,8 +163,7 @@ std::optional<Fecha> LeerFecha(const std::string& texto) {
     if (digitosAnio != 2 && digitosAnio != 4) return std::nullopt;
   }
   y = AnioCompleto(y, digitosAnio);
-  if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DiasDelMes(y, m))
-    return std::nullopt;
+  if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1 || d > DiasDelMes(y, m)) return std::nullopt;
   const long dia = DiasDesdeCivil(y, m, d) - kEpoca;
 
   long segundos = 0;
@@ -202,9 +212,21 @@ Fecha TimeSerial(int hour, int minute, int second) {
   return (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
 }
 
-int Year(Fecha f) { int y, m, d; CivilDesdeDias(DiaDe(f) + kEpoca, y, m, d); return y; }
-int Month(Fecha f) { int y, m, d; CivilDesdeDias(DiaDe(f) + kEpoca, y, m, d); return m; }
-int Day(Fecha f) { int y, m, d; CivilDesdeDias(DiaDe(f) + kEpoca, y, m, d); return d; }
+int Year(Fecha f) {
+  int y, m, d;
+  CivilDesdeDias(DiaDe(f) + kEpoca, y, m, d);
+  return y;
+}
+int Month(Fecha f) {
+  int y, m, d;
+  CivilDesdeDias(DiaDe(f) + kEpoca, y, m, d);
+  return m;
+}
+int Day(Fecha f) {
+  int y, m, d;
+  CivilDesdeDias(DiaDe(f) + kEpoca, y, m, d);
+  return d;
+}
 int Hour(Fecha f) { return static_cast<int>(Descomponer(f).segundos / 3600); }
 int Minute(Fecha f) { return static_cast<int>(Descomponer(f).segundos / 60 % 60); }
 int Second(Fecha f) { return static_cast<int>(Descomponer(f).segundos % 60); }
@@ -266,15 +288,24 @@ Fecha DateAdd(const std::string& intervalo, double numero, Fecha f) {
   const long n = static_cast<long>(std::trunc(numero));
   const Partes p = Descomponer(f);
   long meses = 0;
-  if (i == "yyyy") meses = n * 12;
-  else if (i == "q") meses = n * 3;
-  else if (i == "m") meses = n;
-  else if (i == "d" || i == "y" || i == "w") return Componer(p.dia + n, p.segundos);
-  else if (i == "ww") return Componer(p.dia + 7 * n, p.segundos);
-  else if (i == "h") return Componer(p.dia, p.segundos + n * 3600);
-  else if (i == "n") return Componer(p.dia, p.segundos + n * 60);
-  else if (i == "s") return Componer(p.dia, p.segundos + n);
-  else ArgumentoInvalido("DateAdd");
+  if (i == "yyyy")
+    meses = n * 12;
+  else if (i == "q")
+    meses = n * 3;
+  else if (i == "m")
+    meses = n;
+  else if (i == "d" || i == "y" || i == "w")
+    return Componer(p.dia + n, p.segundos);
+  else if (i == "ww")
+    return Componer(p.dia + 7 * n, p.segundos);
+  else if (i == "h")
+    return Componer(p.dia, p.segundos + n * 3600);
+  else if (i == "n")
+    return Componer(p.dia, p.segundos + n * 60);
+  else if (i == "s")
+    return Componer(p.dia, p.segundos + n);
+  else
+    ArgumentoInvalido("DateAdd");
   int y, m, d;
   CivilDesdeDias(p.dia + kEpoca, y, m, d);
   long total = y * 12L + (m - 1) + meses;

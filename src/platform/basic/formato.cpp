@@ -16,12 +16,11 @@ namespace basic {
 
 namespace {
 
-const char* const kMeses[] = {"enero", "febrero", "marzo", "abril", "mayo", "junio", "julio",
-                              "agosto", "septiembre", "octubre", "noviembre", "diciembre"};
+const char* const kMeses[] = {"enero", "febrero", "marzo",      "abril",   "mayo",      "junio",
+                              "julio", "agosto",  "septiembre", "octubre", "noviembre", "diciembre"};
 const char* const kMesesCortos[] = {"ene", "feb", "mar", "abr", "may", "jun",
                                     "jul", "ago", "sep", "oct", "nov", "dic"};
-const char* const kDias[] = {"domingo", "lunes", "martes", "miércoles",
-                             "jueves", "viernes", "sábado"};
+const char* const kDias[] = {"domingo", "lunes", "martes", "miércoles", "jueves", "viernes", "sábado"};
 const char* const kDiasCortos[] = {"dom", "lun", "mar", "mié", "jue", "vie", "sáb"};
 
 struct Separadores {
@@ -86,11 +85,14 @@ enum class Clase { Fecha, Numero, Texto, Literal };
 Clase Clasificar(const std::string& p) {
   bool numero = false, texto = false;
   for (size_t i = 0; i < p.size();) {
-    if (size_t n = Literal(p, i, nullptr)) { i += n; continue; }
+    if (size_t n = Literal(p, i, nullptr)) {
+      i += n;
+      continue;
+    }
     const char c = Min(p[i]);
-    if (c == 'd' || c == 'y' || c == 'h' || c == 'n' || c == 's' || c == 'w' || c == 'q' ||
-        c == 'c' || c == 't' || (c == 'm' && !numero) || Empieza(p, i, "AM/PM") ||
-        Empieza(p, i, "am/pm") || Empieza(p, i, "A/P") || Empieza(p, i, "a/p"))
+    if (c == 'd' || c == 'y' || c == 'h' || c == 'n' || c == 's' || c == 'w' || c == 'q' || c == 'c' ||
+        c == 't' || (c == 'm' && !numero) || Empieza(p, i, "AM/PM") || Empieza(p, i, "am/pm") ||
+        Empieza(p, i, "A/P") || Empieza(p, i, "a/p"))
       return Clase::Fecha;
     if (c == '0' || c == '#') numero = true;
     if (c == '@' || c == '&' || c == '<' || c == '>' || c == '!') texto = true;
@@ -110,22 +112,27 @@ std::string TextoGeneralFecha(Fecha f);
 // ---- dates ----
 
 struct TokenFecha {
-  enum Tipo { Literal, Dia, Semana, Mes, Trimestre, Anio, Hora, Minuto, Segundo, AmPm, Completo,
-              HoraLarga };
+  enum Tipo { Literal, Dia, Semana, Mes, Trimestre, Anio, Hora, Minuto, Segundo, AmPm, Completo, HoraLarga };
   Tipo tipo;
-  int largo = 0;        // run length of the letter
-  std::string texto;    // literal text, or the AM/PM pattern as written
+  int largo = 0;      // run length of the letter
+  std::string texto;  // literal text, or the AM/PM pattern as written
 };
 
 std::vector<TokenFecha> TokensFecha(const std::string& p) {
   std::vector<TokenFecha> t;
   auto literal = [&](const std::string& s) {
-    if (!t.empty() && t.back().tipo == TokenFecha::Literal) t.back().texto += s;
-    else t.push_back({TokenFecha::Literal, 0, s});
+    if (!t.empty() && t.back().tipo == TokenFecha::Literal)
+      t.back().texto += s;
+    else
+      t.push_back({TokenFecha::Literal, 0, s});
   };
   for (size_t i = 0; i < p.size();) {
     std::string lit;
-    if (size_t n = Literal(p, i, &lit)) { literal(lit); i += n; continue; }
+    if (size_t n = Literal(p, i, &lit)) {
+      literal(lit);
+      i += n;
+      continue;
+    }
     for (const char* ampm : {"AMPM", "AM/PM", "am/pm", "A/P", "a/p"}) {
       if (Empieza(p, i, ampm)) {
         t.push_back({TokenFecha::AmPm, 0, ampm});
@@ -150,7 +157,10 @@ std::vector<TokenFecha> TokensFecha(const std::string& p) {
         case 's': tipo = TokenFecha::Segundo; break;
         case 'c': tipo = TokenFecha::Completo; break;
         case 't':
-          if (largo >= 5) { tipo = TokenFecha::HoraLarga; break; }
+          if (largo >= 5) {
+            tipo = TokenFecha::HoraLarga;
+            break;
+          }
           [[fallthrough]];
         default: {
           // any other character (one UTF-8 character at a time) stands for itself
@@ -182,9 +192,7 @@ std::vector<TokenFecha> TokensFecha(const std::string& p) {
 
 std::string FormatoFechaPatron(Fecha f, const std::string& patron);
 
-std::string FechaLarga(Fecha f) {
-  return FormatoFechaPatron(f, "dddd, d \"de\" mmmm \"de\" yyyy");
-}
+std::string FechaLarga(Fecha f) { return FormatoFechaPatron(f, "dddd, d \"de\" mmmm \"de\" yyyy"); }
 
 std::string FormatoFechaPatron(Fecha f, const std::string& patron) {
   const auto tokens = TokensFecha(patron);
@@ -196,27 +204,41 @@ std::string FormatoFechaPatron(Fecha f, const std::string& patron) {
     switch (t.tipo) {
       case TokenFecha::Literal: out += t.texto; break;
       case TokenFecha::Dia:
-        if (t.largo == 1) out += std::to_string(d);
-        else if (t.largo == 2) out += DosDigitos(d);
-        else if (t.largo == 3) out += kDiasCortos[Weekday(f) - 1];
-        else if (t.largo == 4) out += kDias[Weekday(f) - 1];
-        else if (t.largo == 5) out += FormatoFechaPatron(f, regional().fechaCorta);
-        else out += FechaLarga(f);
+        if (t.largo == 1)
+          out += std::to_string(d);
+        else if (t.largo == 2)
+          out += DosDigitos(d);
+        else if (t.largo == 3)
+          out += kDiasCortos[Weekday(f) - 1];
+        else if (t.largo == 4)
+          out += kDias[Weekday(f) - 1];
+        else if (t.largo == 5)
+          out += FormatoFechaPatron(f, regional().fechaCorta);
+        else
+          out += FechaLarga(f);
         break;
       case TokenFecha::Semana:
-        if (t.largo == 1) out += std::to_string(Weekday(f));
-        else out += std::to_string(DateDiff("ww", DateSerial(y, 1, 1), f) + 1);
+        if (t.largo == 1)
+          out += std::to_string(Weekday(f));
+        else
+          out += std::to_string(DateDiff("ww", DateSerial(y, 1, 1), f) + 1);
         break;
       case TokenFecha::Mes:
-        if (t.largo == 1) out += std::to_string(m);
-        else if (t.largo == 2) out += DosDigitos(m);
-        else if (t.largo == 3) out += kMesesCortos[m - 1];
-        else out += kMeses[m - 1];
+        if (t.largo == 1)
+          out += std::to_string(m);
+        else if (t.largo == 2)
+          out += DosDigitos(m);
+        else if (t.largo == 3)
+          out += kMesesCortos[m - 1];
+        else
+          out += kMeses[m - 1];
         break;
       case TokenFecha::Trimestre: out += std::to_string((m - 1) / 3 + 1); break;
       case TokenFecha::Anio:
-        if (t.largo == 1) out += std::to_string(DateDiff("d", DateSerial(y, 1, 1), f) + 1);
-        else if (t.largo == 2) out += DosDigitos(y % 100);
+        if (t.largo == 1)
+          out += std::to_string(DateDiff("d", DateSerial(y, 1, 1), f) + 1);
+        else if (t.largo == 2)
+          out += DosDigitos(y % 100);
         else {
           std::string a = std::to_string(y);
           while (a.size() < 4) a.insert(a.begin(), '0');
@@ -225,7 +247,10 @@ std::string FormatoFechaPatron(Fecha f, const std::string& patron) {
         break;
       case TokenFecha::Hora: {
         int hh = h;
-        if (doceHoras) { hh = h % 12; if (hh == 0) hh = 12; }
+        if (doceHoras) {
+          hh = h % 12;
+          if (hh == 0) hh = 12;
+        }
         out += t.largo == 1 ? std::to_string(hh) : DosDigitos(hh);
         break;
       }
@@ -233,10 +258,14 @@ std::string FormatoFechaPatron(Fecha f, const std::string& patron) {
       case TokenFecha::Segundo: out += t.largo == 1 ? std::to_string(s) : DosDigitos(s); break;
       case TokenFecha::AmPm: {
         const bool pm = h >= 12;
-        if (t.texto == "AMPM" || t.texto == "AM/PM") out += pm ? "PM" : "AM";
-        else if (t.texto == "am/pm") out += pm ? "pm" : "am";
-        else if (t.texto == "A/P") out += pm ? "P" : "A";
-        else out += pm ? "p" : "a";
+        if (t.texto == "AMPM" || t.texto == "AM/PM")
+          out += pm ? "PM" : "AM";
+        else if (t.texto == "am/pm")
+          out += pm ? "pm" : "am";
+        else if (t.texto == "A/P")
+          out += pm ? "P" : "A";
+        else
+          out += pm ? "p" : "a";
         break;
       }
       case TokenFecha::Completo: out += TextoGeneralFecha(f); break;
@@ -270,8 +299,8 @@ std::string Agrupar(const std::string& digitos, const std::string& miles) {
 }
 
 struct Item {
-  bool marcador;   // a digit placeholder
-  char cual;       // '0' or '#'
+  bool marcador;  // a digit placeholder
+  char cual;      // '0' or '#'
   std::string texto;
 };
 
@@ -370,17 +399,22 @@ std::string FormatoNumeroSeccion(double v, const std::string& p, const Separador
     for (int idx = static_cast<int>(fraccion.size()) - 1; idx >= 0; --idx) {
       if (!fraccion[idx].marcador) continue;
       --k;
-      if (fraccion[idx].cual == '#' && parteDecimal[k] == '0' && mostrar == k + 1) mostrar = k;
-      else break;
+      if (fraccion[idx].cual == '#' && parteDecimal[k] == '0' && mostrar == k + 1)
+        mostrar = k;
+      else
+        break;
     }
   }
   std::string textoFraccion;
   {
     int k = 0;
     for (const auto& it : fraccion) {
-      if (!it.marcador) textoFraccion += it.texto;
-      else if (k < mostrar) textoFraccion += parteDecimal[k++];
-      else ++k;
+      if (!it.marcador)
+        textoFraccion += it.texto;
+      else if (k < mostrar)
+        textoFraccion += parteDecimal[k++];
+      else
+        ++k;
     }
   }
 
@@ -390,7 +424,10 @@ std::string FormatoNumeroSeccion(double v, const std::string& p, const Separador
     int posicion = 0;
     for (const auto& it : enteros) {
       if (!it.marcador) continue;
-      if (it.cual == '0') { minimo = marcadoresEnteros - posicion; break; }
+      if (it.cual == '0') {
+        minimo = marcadoresEnteros - posicion;
+        break;
+      }
       ++posicion;
     }
   }
@@ -401,7 +438,10 @@ std::string FormatoNumeroSeccion(double v, const std::string& p, const Separador
     // Literals before the first and after the last placeholder keep their place.
     size_t primero = enteros.size(), ultimo = 0;
     for (size_t k = 0; k < enteros.size(); ++k)
-      if (enteros[k].marcador) { primero = std::min(primero, k); ultimo = k; }
+      if (enteros[k].marcador) {
+        primero = std::min(primero, k);
+        ultimo = k;
+      }
     for (size_t k = 0; k < primero; ++k) textoEntero += enteros[k].texto;
     textoEntero += Agrupar(parteEntera, sep.miles);
     for (size_t k = ultimo + 1; k < enteros.size(); ++k) textoEntero += enteros[k].texto;
@@ -411,7 +451,10 @@ std::string FormatoNumeroSeccion(double v, const std::string& p, const Separador
     int resto = static_cast<int>(parteEntera.size());
     int primerMarcador = -1;
     for (int k = static_cast<int>(enteros.size()) - 1; k >= 0; --k) {
-      if (!enteros[k].marcador) { piezas[k] = enteros[k].texto; continue; }
+      if (!enteros[k].marcador) {
+        piezas[k] = enteros[k].texto;
+        continue;
+      }
       primerMarcador = k;
       if (resto > 0) piezas[k] = parteEntera.substr(--resto, 1);
     }
@@ -434,8 +477,7 @@ std::string FormatoNumeroSeccion(double v, const std::string& p, const Separador
 
 // Whether v shows only zeros under the section (so that -0.001 with "0.00" is "0.00").
 bool RedondeaACero(double v, const std::string& seccion) {
-  return FormatoNumeroSeccion(v, seccion, Separadores{}).find_first_of("123456789") ==
-         std::string::npos;
+  return FormatoNumeroSeccion(v, seccion, Separadores{}).find_first_of("123456789") == std::string::npos;
 }
 
 std::string FormatoNumero(double v, const std::string& patron, const Separadores& sep) {
@@ -452,18 +494,38 @@ std::string FormatoTexto(const std::string& texto, const std::string& patron) {
   const std::string p = Secciones(patron)[0];
   bool izquierda = false;
   int caso = 0;
-  struct Pieza { bool marcador; char cual; std::string texto; };
+  struct Pieza {
+    bool marcador;
+    char cual;
+    std::string texto;
+  };
   std::vector<Pieza> piezas;
   int marcadores = 0;
   for (size_t i = 0; i < p.size();) {
     std::string lit;
-    if (size_t n = Literal(p, i, &lit)) { piezas.push_back({false, 0, lit}); i += n; continue; }
+    if (size_t n = Literal(p, i, &lit)) {
+      piezas.push_back({false, 0, lit});
+      i += n;
+      continue;
+    }
     const char c = p[i];
-    if (c == '@' || c == '&') { piezas.push_back({true, c, ""}); ++marcadores; ++i; }
-    else if (c == '<') { caso = -1; ++i; }
-    else if (c == '>') { caso = 1; ++i; }
-    else if (c == '!') { izquierda = true; ++i; }
-    else { piezas.push_back({false, 0, std::string(1, c)}); ++i; }
+    if (c == '@' || c == '&') {
+      piezas.push_back({true, c, ""});
+      ++marcadores;
+      ++i;
+    } else if (c == '<') {
+      caso = -1;
+      ++i;
+    } else if (c == '>') {
+      caso = 1;
+      ++i;
+    } else if (c == '!') {
+      izquierda = true;
+      ++i;
+    } else {
+      piezas.push_back({false, 0, std::string(1, c)});
+      ++i;
+    }
   }
   std::string t = caso < 0 ? LCase(texto) : (caso > 0 ? UCase(texto) : texto);
   if (marcadores == 0) {
@@ -477,19 +539,29 @@ std::string FormatoTexto(const std::string& texto, const std::string& patron) {
   if (!izquierda) {  // fill from the right; extra characters go to the first placeholder
     int resto = n, primero = -1;
     for (int k = static_cast<int>(piezas.size()) - 1; k >= 0; --k) {
-      if (!piezas[k].marcador) { salida[k] = piezas[k].texto; continue; }
+      if (!piezas[k].marcador) {
+        salida[k] = piezas[k].texto;
+        continue;
+      }
       primero = k;
-      if (resto > 0) salida[k] = DeCodigos(c.substr(--resto, 1));
-      else salida[k] = piezas[k].cual == '@' ? " " : "";
+      if (resto > 0)
+        salida[k] = DeCodigos(c.substr(--resto, 1));
+      else
+        salida[k] = piezas[k].cual == '@' ? " " : "";
     }
     if (resto > 0) salida[primero] = DeCodigos(c.substr(0, resto)) + salida[primero];
   } else {
     int usado = 0, ultimo = -1;
     for (size_t k = 0; k < piezas.size(); ++k) {
-      if (!piezas[k].marcador) { salida[k] = piezas[k].texto; continue; }
+      if (!piezas[k].marcador) {
+        salida[k] = piezas[k].texto;
+        continue;
+      }
       ultimo = static_cast<int>(k);
-      if (usado < n) salida[k] = DeCodigos(c.substr(usado++, 1));
-      else salida[k] = piezas[k].cual == '@' ? " " : "";
+      if (usado < n)
+        salida[k] = DeCodigos(c.substr(usado++, 1));
+      else
+        salida[k] = piezas[k].cual == '@' ? " " : "";
     }
     if (usado < n) salida[ultimo] += DeCodigos(c.substr(usado));
   }
@@ -502,20 +574,31 @@ std::string FormatoTexto(const std::string& texto, const std::string& patron) {
 
 std::optional<std::string> Nombrado(const std::string& patron, std::string& equivalente) {
   const std::string p = LCase(Trim(patron));
-  if (p == "short date") equivalente = regional().fechaCorta;
-  else if (p == "long date") equivalente = "dddddd";
-  else if (p == "medium date") equivalente = "dd-mmm-yy";
-  else if (p == "long time") equivalente = regional().hora;
-  else if (p == "medium time") equivalente = "hh:mm AMPM";
-  else if (p == "short time") equivalente = "hh:mm";
-  else if (p == "fixed") equivalente = "0.00";
-  else if (p == "standard") equivalente = "#,##0.00";
-  else if (p == "percent") equivalente = "0.00%";
-  else if (p == "scientific") equivalente = "0.00E+00";
+  if (p == "short date")
+    equivalente = regional().fechaCorta;
+  else if (p == "long date")
+    equivalente = "dddddd";
+  else if (p == "medium date")
+    equivalente = "dd-mmm-yy";
+  else if (p == "long time")
+    equivalente = regional().hora;
+  else if (p == "medium time")
+    equivalente = "hh:mm AMPM";
+  else if (p == "short time")
+    equivalente = "hh:mm";
+  else if (p == "fixed")
+    equivalente = "0.00";
+  else if (p == "standard")
+    equivalente = "#,##0.00";
+  else if (p == "percent")
+    equivalente = "0.00%";
+  else if (p == "scientific")
+    equivalente = "0.00E+00";
   else if (p == "general date" || p == "general number" || p == "yes/no" || p == "true/false" ||
            p == "on/off")
     return p;
-  else return std::nullopt;
+  else
+    return std::nullopt;
   return std::string();
 }
 
@@ -528,9 +611,12 @@ std::optional<double> NumeroDeTexto(const std::string& s) {
   size_t digitos = 0;
   bool punto = false;
   for (; i < t.size(); ++i) {
-    if (std::isdigit(static_cast<unsigned char>(t[i]))) ++digitos;
-    else if (t[i] == '.' && !punto) punto = true;
-    else return std::nullopt;
+    if (std::isdigit(static_cast<unsigned char>(t[i])))
+      ++digitos;
+    else if (t[i] == '.' && !punto)
+      punto = true;
+    else
+      return std::nullopt;
   }
   if (digitos == 0) return std::nullopt;
   return Val(t);
@@ -579,9 +665,10 @@ std::string FormatoValor(const Variant& v, const std::string& patron, bool usarR
   switch (Clasificar(p)) {
     case Clase::Fecha: return FormatoFechaPatron(v.AFecha(), p);
     case Clase::Numero: return FormatoNumero(v.Numero(), p, sep);
-    case Clase::Texto: return FormatoTexto(v.Tipo() == TipoVariant::Date ? TextoGeneralFecha(v.AFecha())
-                                                                          : FormatoGeneral(v, usarRegion, ""),
-                                           p);
+    case Clase::Texto:
+      return FormatoTexto(
+          v.Tipo() == TipoVariant::Date ? TextoGeneralFecha(v.AFecha()) : FormatoGeneral(v, usarRegion, ""),
+          p);
     case Clase::Literal: return FormatoNumero(v.Numero(), p, sep);
   }
   return "";
@@ -589,9 +676,7 @@ std::string FormatoValor(const Variant& v, const std::string& patron, bool usarR
 
 }  // namespace
 
-std::string Format(const Variant& v, const std::string& patron) {
-  return FormatoValor(v, patron, false);
-}
+std::string Format(const Variant& v, const std::string& patron) { return FormatoValor(v, patron, false); }
 
 std::string FormatRegional(const Variant& v, const std::string& patron) {
   return FormatoValor(v, patron, true);

@@ -16,9 +16,7 @@ namespace {
   throw ErrorEjecucion(13, "No coinciden los tipos", rutina);
 }
 
-[[noreturn]] void Desbordamiento(const char* rutina) {
-  throw ErrorEjecucion(6, "Desbordamiento", rutina);
-}
+[[noreturn]] void Desbordamiento(const char* rutina) { throw ErrorEjecucion(6, "Desbordamiento", rutina); }
 
 bool EsDigito(char c) { return c >= '0' && c <= '9'; }
 
@@ -38,17 +36,25 @@ std::optional<double> Radix(const std::string& s, size_t i, size_t* fin, bool co
   if (i >= s.size() || s[i] != '&') return std::nullopt;
   ++i;
   int base = 8;
-  if (i < s.size() && (s[i] == 'H' || s[i] == 'h')) { base = 16; ++i; }
-  else if (i < s.size() && (s[i] == 'O' || s[i] == 'o')) { ++i; }
+  if (i < s.size() && (s[i] == 'H' || s[i] == 'h')) {
+    base = 16;
+    ++i;
+  } else if (i < s.size() && (s[i] == 'O' || s[i] == 'o')) {
+    ++i;
+  }
   uint64_t valor = 0;
   size_t digitos = 0;
   while (i < s.size()) {
     const char c = s[i];
     int d = -1;
-    if (c >= '0' && c <= '7') d = c - '0';
-    else if (base == 16 && (c == '8' || c == '9')) d = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    if (c >= '0' && c <= '7')
+      d = c - '0';
+    else if (base == 16 && (c == '8' || c == '9'))
+      d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
     if (d < 0) break;
     valor = valor * base + d;
     if (valor > 0xFFFFFFFFull) return std::nullopt;
@@ -80,9 +86,7 @@ std::optional<double> LeerRegional(const std::string& texto) {
   }
   const std::string& dec = r.separadorDecimal.empty() ? std::string(".") : r.separadorDecimal;
   const std::string miles = r.separadorMiles == dec ? std::string() : r.separadorMiles;
-  auto en = [&](const std::string& sep) {
-    return !sep.empty() && s.compare(i, sep.size(), sep) == 0;
-  };
+  auto en = [&](const std::string& sep) { return !sep.empty() && s.compare(i, sep.size(), sep) == 0; };
 
   // Integer part, with thousands separators only between groups of three digits.
   size_t enteros = 0, grupo = 0;
@@ -106,7 +110,10 @@ std::optional<double> LeerRegional(const std::string& texto) {
   if (en(dec)) {
     i += dec.size();
     normal += '.';
-    while (i < s.size() && EsDigito(s[i])) { normal += s[i++]; ++decimales; }
+    while (i < s.size() && EsDigito(s[i])) {
+      normal += s[i++];
+      ++decimales;
+    }
   }
   if (enteros + decimales == 0) return std::nullopt;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
@@ -114,7 +121,10 @@ std::optional<double> LeerRegional(const std::string& texto) {
     ++i;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) normal += s[i++];
     size_t exp = 0;
-    while (i < s.size() && EsDigito(s[i])) { normal += s[i++]; ++exp; }
+    while (i < s.size() && EsDigito(s[i])) {
+      normal += s[i++];
+      ++exp;
+    }
     if (exp == 0) return std::nullopt;
   }
   if (i != s.size()) return std::nullopt;
@@ -150,11 +160,17 @@ double Val(const std::string& s) {
     ++i;
   }
   size_t digitos = 0;
-  while (i < s.size() && EsDigito(s[i])) { normal += s[i++]; ++digitos; }
+  while (i < s.size() && EsDigito(s[i])) {
+    normal += s[i++];
+    ++digitos;
+  }
   if (i < s.size() && s[i] == '.') {
     ++i;
     normal += '.';
-    while (i < s.size() && EsDigito(s[i])) { normal += s[i++]; ++digitos; }
+    while (i < s.size() && EsDigito(s[i])) {
+      normal += s[i++];
+      ++digitos;
+    }
   }
   if (digitos == 0) return 0.0;
   if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
@@ -206,8 +222,8 @@ double Round(double v, int decimales) {
   if (decimales > 15 || !std::isfinite(v)) return v;
   std::string d = DigitosRedondeados(v, decimales, true);
   while (static_cast<int>(d.size()) <= decimales) d.insert(d.begin(), '0');
-  std::string t = (v < 0 ? "-" : "") + d.substr(0, d.size() - decimales) + "." +
-                  d.substr(d.size() - decimales);
+  std::string t =
+      (v < 0 ? "-" : "") + d.substr(0, d.size() - decimales) + "." + d.substr(d.size() - decimales);
   const double r = DesdeNormalizado(t);
   return r == 0 ? 0.0 : r;
 }

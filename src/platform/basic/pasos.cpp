@@ -10,7 +10,10 @@ bool EjecutarPasos(const std::vector<FuncionPaso>& pasos, const Aviso& aviso) {
     } catch (const ErrorEjecucion& e) {
       const int respuesta = aviso(e);
       if (respuesta == 4) continue;  // repeat the failed step
-      if (respuesta == 5) { ++i; continue; }
+      if (respuesta == 5) {
+        ++i;
+        continue;
+      }
       return false;
     }
   }

@@ -19,7 +19,10 @@ using Aviso = std::function<int(const ErrorEjecucion&)>;
 
 // Wraps a step that never ends the routine early.
 inline FuncionPaso P(std::function<void()> f) {
-  return [f = std::move(f)] { f(); return Paso::Seguir; };
+  return [f = std::move(f)] {
+    f();
+    return Paso::Seguir;
+  };
 }
 
 // Returns true when every step ran to its end (or a step asked to leave);

@@ -9,11 +9,10 @@ namespace basic {
 
 namespace {
 
-const char32_t kAlto1252[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+const char32_t kAlto1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 [[noreturn]] void ArgumentoInvalido(const char* rutina) {
   throw ErrorEjecucion(5, "Llamada a procedimiento o argumento no válidos", rutina);
@@ -28,13 +27,23 @@ char32_t SiguienteCodigo(const unsigned char* p, size_t n, size_t& i) {
   }
   int extra = 0;
   char32_t c = 0;
-  if (b >= 0xC2 && b <= 0xDF) { extra = 1; c = b & 0x1F; }
-  else if (b >= 0xE0 && b <= 0xEF) { extra = 2; c = b & 0x0F; }
-  else if (b >= 0xF0 && b <= 0xF4) { extra = 3; c = b & 0x07; }
+  if (b >= 0xC2 && b <= 0xDF) {
+    extra = 1;
+    c = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    extra = 2;
+    c = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    extra = 3;
+    c = b & 0x07;
+  }
   bool ok = extra > 0 && i + extra < n;
   if (ok) {
     for (int k = 1; k <= extra; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) { ok = false; break; }
+      if ((p[i + k] & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
       c = (c << 6) | (p[i + k] & 0x3F);
     }
   }
@@ -233,8 +242,8 @@ int InStrRev(const std::string& s, const std::string& buscado, int start, int co
   return i == std::u32string::npos ? 0 : static_cast<int>(i) + 1;
 }
 
-std::string Replace(const std::string& s, const std::string& buscado, const std::string& nuevo,
-                    int start, int count, int compare) {
+std::string Replace(const std::string& s, const std::string& buscado, const std::string& nuevo, int start,
+                    int count, int compare) {
   if (start < 1 || count < -1) ArgumentoInvalido("Replace");
   const auto c = ACodigos(s);
   if (static_cast<size_t>(start) > c.size()) return "";
@@ -266,9 +275,7 @@ int StrComp(const std::string& a, const std::string& b, int compare) {
   return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-bool IgualesSinCaso(const std::string& a, const std::string& b) {
-  return StrComp(a, b, CompararTexto) == 0;
-}
+bool IgualesSinCaso(const std::string& a, const std::string& b) { return StrComp(a, b, CompararTexto) == 0; }
 
 std::string Space(int n) {
   if (n < 0) ArgumentoInvalido("Space");
@@ -286,8 +293,7 @@ std::string String(int n, const std::string& ch) {
 
 std::string String(int n, int codigo) { return String(n, Chr(codigo)); }
 
-std::vector<std::string> Split(const std::string& s, const std::string& delimitador, int limit,
-                               int compare) {
+std::vector<std::string> Split(const std::string& s, const std::string& delimitador, int limit, int compare) {
   std::vector<std::string> partes;
   if (s.empty() || limit == 0) return partes;
   if (limit < -1) ArgumentoInvalido("Split");

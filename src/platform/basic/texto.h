@@ -64,8 +64,8 @@ int InStrRev(const std::string& s, const std::string& buscado, int start = -1, i
 // dropped); count -1 replaces every occurrence.
 // A value for a '...' SQL literal: each quote doubled, so typed text cannot end the literal.
 std::string DoblarComillas(const std::string& s);
-std::string Replace(const std::string& s, const std::string& buscado, const std::string& nuevo,
-                    int start = 1, int count = -1, int compare = 0);
+std::string Replace(const std::string& s, const std::string& buscado, const std::string& nuevo, int start = 1,
+                    int count = -1, int compare = 0);
 
 // -1, 0 or 1.
 int StrComp(const std::string& a, const std::string& b, int compare = 0);
@@ -78,8 +78,8 @@ std::string String(int n, const std::string& ch);
 std::string String(int n, int codigo);
 
 // Split("", ...) gives no element, as the classic one. limit -1 = no limit.
-std::vector<std::string> Split(const std::string& s, const std::string& delimitador = " ",
-                               int limit = -1, int compare = 0);
+std::vector<std::string> Split(const std::string& s, const std::string& delimitador = " ", int limit = -1,
+                               int compare = 0);
 std::string Join(const std::vector<std::string>& partes, const std::string& delimitador = " ");
 
 // Windows-1252 code of the first character ('?' = 63 for a character outside it);

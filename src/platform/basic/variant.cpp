@@ -32,8 +32,8 @@ Variant Variant::DeFecha(Fecha f) {
 }
 
 TipoVariant Variant::Tipo() const {
-  static const TipoVariant tipos[] = {TipoVariant::Empty,  TipoVariant::Null,     TipoVariant::String,
-                                      TipoVariant::Integer, TipoVariant::Long,    TipoVariant::Double,
+  static const TipoVariant tipos[] = {TipoVariant::Empty,    TipoVariant::Null,    TipoVariant::String,
+                                      TipoVariant::Integer,  TipoVariant::Long,    TipoVariant::Double,
                                       TipoVariant::Currency, TipoVariant::Boolean, TipoVariant::Date};
   return tipos[v_.index()];
 }
@@ -43,18 +43,20 @@ bool Variant::EsEmpty() const { return std::holds_alternative<std::monostate>(v_
 
 bool Variant::EsNumerico() const {
   switch (Tipo()) {
-    case TipoVariant::Integer: case TipoVariant::Long: case TipoVariant::Double:
-    case TipoVariant::Currency: case TipoVariant::Boolean:
-      return true;
-    default:
-      return false;
+    case TipoVariant::Integer:
+    case TipoVariant::Long:
+    case TipoVariant::Double:
+    case TipoVariant::Currency:
+    case TipoVariant::Boolean: return true;
+    default: return false;
   }
 }
 
 std::string Variant::Texto() const {
   const std::string& dec = regional().separadorDecimal;
   switch (Tipo()) {
-    case TipoVariant::Empty: case TipoVariant::Null: return "";
+    case TipoVariant::Empty:
+    case TipoVariant::Null: return "";
     case TipoVariant::String: return std::get<std::string>(v_);
     case TipoVariant::Integer: return std::to_string(std::get<int16_t>(v_));
     case TipoVariant::Long: return std::to_string(std::get<int32_t>(v_));

@@ -13,8 +13,15 @@ using Fecha = double;
 
 // Type numbers as the suite's language reports them (VarType).
 enum class TipoVariant : int {
-  Empty = 0, Null = 1, Integer = 2, Long = 3, Double = 5, Currency = 6, Date = 7,
-  String = 8, Boolean = 11
+  Empty = 0,
+  Null = 1,
+  Integer = 2,
+  Long = 3,
+  Double = 5,
+  Currency = 6,
+  Date = 7,
+  String = 8,
+  Boolean = 11
 };
 
 // Fixed-point with four decimals, held as value * 10000.
@@ -48,21 +55,28 @@ class Variant {
   // Dates: short date, plus " " and the time when the fraction is not zero.
   // Numbers: shortest form, with the regional decimal separator. Booleans: "Verdadero"/"Falso".
   std::string Texto() const;
-  double Numero() const;       // numbers as they are, text through Val, Null/Empty 0
-  int32_t Entero() const;      // Numero rounded half to even, as CLng
-  bool Booleano() const;       // non-zero numbers, "true"/"verdadero" texts
-  Fecha AFecha() const;        // dates as they are, text through CDate, numbers as days
+  double Numero() const;   // numbers as they are, text through Val, Null/Empty 0
+  int32_t Entero() const;  // Numero rounded half to even, as CLng
+  bool Booleano() const;   // non-zero numbers, "true"/"verdadero" texts
+  Fecha AFecha() const;    // dates as they are, text through CDate, numbers as days
 
   const std::string* Cadena() const { return std::get_if<std::string>(&v_); }
 
   bool operator==(const Variant& o) const { return v_ == o.v_; }
 
  private:
-  struct NullTag { bool operator==(const NullTag&) const = default; };
-  struct BoolTag { bool valor; bool operator==(const BoolTag&) const = default; };
-  struct FechaTag { Fecha valor; bool operator==(const FechaTag&) const = default; };
-  std::variant<std::monostate, NullTag, std::string, int16_t, int32_t, double, Moneda, BoolTag,
-               FechaTag> v_;
+  struct NullTag {
+    bool operator==(const NullTag&) const = default;
+  };
+  struct BoolTag {
+    bool valor;
+    bool operator==(const BoolTag&) const = default;
+  };
+  struct FechaTag {
+    Fecha valor;
+    bool operator==(const FechaTag&) const = default;
+  };
+  std::variant<std::monostate, NullTag, std::string, int16_t, int32_t, double, Moneda, BoolTag, FechaTag> v_;
 };
 
 }  // namespace basic

@@ -31,7 +31,7 @@ std::mutex gMutex;
 std::set<long> gVivos;  // detached children not yet reaped
 
 bool EsEjecutable(const std::string& ruta) {
-  struct stat st{};
+  struct stat st {};
   return stat(ruta.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 

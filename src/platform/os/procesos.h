@@ -8,8 +8,14 @@
 namespace os {
 
 // Window styles are accepted for compatibility and ignored for programs without windows.
-enum EstiloVentana : int { vbHide = 0, vbNormalFocus = 1, vbMinimizedFocus = 2,
-                           vbMaximizedFocus = 3, vbNormalNoFocus = 4, vbMinimizedNoFocus = 6 };
+enum EstiloVentana : int {
+  vbHide = 0,
+  vbNormalFocus = 1,
+  vbMinimizedFocus = 2,
+  vbMaximizedFocus = 3,
+  vbNormalNoFocus = 4,
+  vbMinimizedNoFocus = 6
+};
 
 class Procesos {
  public:

@@ -25,13 +25,11 @@ std::string Ejecutable() {
 }
 
 bool Existe(const std::string& ruta) {
-  struct stat st{};
+  struct stat st {};
   return lstat(ruta.c_str(), &st) == 0;
 }
 
-bool EsBlanco(const std::string& s) {
-  return s.find_first_not_of(" \t") == std::string::npos;
-}
+bool EsBlanco(const std::string& s) { return s.find_first_not_of(" \t") == std::string::npos; }
 
 std::string Recortar(const std::string& s) {
   const auto a = s.find_first_not_of(" \t");
@@ -117,8 +115,8 @@ std::string BuscarArchivoSinCaso(const std::string& ruta) {
         if (siguiente.empty()) return "";
       }
     }
-    actual = actual.empty() ? siguiente
-                            : (actual.back() == '/' ? actual + siguiente : actual + "/" + siguiente);
+    actual =
+        actual.empty() ? siguiente : (actual.back() == '/' ? actual + siguiente : actual + "/" + siguiente);
   }
   if (ruta.back() == '/' && actual.back() != '/') actual += '/';
   return Existe(actual) ? actual : "";
@@ -127,7 +125,7 @@ std::string BuscarArchivoSinCaso(const std::string& ruta) {
 bool ArchivoExisteSinCaso(const std::string& ruta) {
   const std::string r = BuscarArchivoSinCaso(ruta);
   if (r.empty()) return false;
-  struct stat st{};
+  struct stat st {};
   return stat(r.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 

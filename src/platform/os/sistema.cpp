@@ -51,8 +51,7 @@ std::string Sistema::NombreEquipo() const {
 }
 
 std::string Sistema::UsuarioSistema() const {
-  if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name)
-    return pw->pw_name;
+  if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name) return pw->pw_name;
   for (const char* n : {"USER", "LOGNAME"})
     if (auto v = Entorno(n); v && !v->empty()) return *v;
   return "";
@@ -65,8 +64,7 @@ std::optional<std::string> Sistema::Entorno(const std::string& nombre) const {
     const char* igual = std::strchr(*e, '=');
     if (!igual) continue;
     const size_t n = static_cast<size_t>(igual - *e);
-    if (n == nombre.size() && strncasecmp(*e, nombre.c_str(), n) == 0)
-      return std::string(igual + 1);
+    if (n == nombre.size() && strncasecmp(*e, nombre.c_str(), n) == 0) return std::string(igual + 1);
   }
   return std::nullopt;
 }

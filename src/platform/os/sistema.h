@@ -11,9 +11,9 @@ namespace os {
 class Sistema {
  public:
   virtual ~Sistema() = default;
-  virtual basic::Fecha Ahora() const;                 // local date and time
-  virtual std::string NombreEquipo() const;           // host name
-  virtual std::string UsuarioSistema() const;         // operating-system user
+  virtual basic::Fecha Ahora() const;          // local date and time
+  virtual std::string NombreEquipo() const;    // host name
+  virtual std::string UsuarioSistema() const;  // operating-system user
   // Environment lookup without regard to the case of the name.
   virtual std::optional<std::string> Entorno(const std::string& nombre) const;
 };

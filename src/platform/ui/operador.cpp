@@ -12,13 +12,9 @@ namespace {
 class OperadorSinPantalla : public Operador {
  public:
   int MsgBox(const std::string&, int, const std::string&) override { return vbCancel; }
-  std::string InputBox(const std::string&, const std::string&, const std::string&) override {
-    return "";
-  }
+  std::string InputBox(const std::string&, const std::string&, const std::string&) override { return ""; }
   std::string ElegirFecha() override { return ""; }
-  std::string AbrirArchivo(const std::string&, const std::string&, const std::string&) override {
-    return "";
-  }
+  std::string AbrirArchivo(const std::string&, const std::string&, const std::string&) override { return ""; }
   void MostrarModal(VentanaModal&) override {}
   [[noreturn]] void FinPrograma(int codigo) override { std::exit(codigo); }
 };

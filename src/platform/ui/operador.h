@@ -7,12 +7,17 @@
 namespace ui {
 
 // Message-box style numbers as the suite writes them.
-enum Botones : int { vbOKOnly = 0, vbOKCancel = 1, vbAbortRetryIgnore = 2, vbYesNoCancel = 3,
-                     vbYesNo = 4, vbRetryCancel = 5 };
+enum Botones : int {
+  vbOKOnly = 0,
+  vbOKCancel = 1,
+  vbAbortRetryIgnore = 2,
+  vbYesNoCancel = 3,
+  vbYesNo = 4,
+  vbRetryCancel = 5
+};
 enum Icono : int { vbCritical = 16, vbQuestion = 32, vbExclamation = 48, vbInformation = 64 };
 // Answers.
-enum Respuesta : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5,
-                       vbYes = 6, vbNo = 7 };
+enum Respuesta : int { vbOK = 1, vbCancel = 2, vbAbort = 3, vbRetry = 4, vbIgnore = 5, vbYes = 6, vbNo = 7 };
 
 // A window that can be shown modally; windows implement it so tests can drive them.
 class VentanaModal {

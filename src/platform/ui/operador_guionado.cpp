@@ -54,8 +54,8 @@ void OperadorGuionado::FinPrograma(int codigo) {
 }
 
 int OperadorGuionado::Cuantos(const std::string& tipo) const {
-  return static_cast<int>(std::count_if(pedidos.begin(), pedidos.end(),
-                                        [&](const Pedido& p) { return p.tipo == tipo; }));
+  return static_cast<int>(
+      std::count_if(pedidos.begin(), pedidos.end(), [&](const Pedido& p) { return p.tipo == tipo; }));
 }
 
 }  // namespace ui

@@ -13,9 +13,9 @@ namespace ui {
 class OperadorGuionado : public Operador {
  public:
   struct Pedido {
-    std::string tipo;    // "MsgBox", "InputBox", "ElegirFecha", "AbrirArchivo", "Modal", "Fin"
-    std::string texto;   // prompt text (or the window's name for "Modal")
-    int estilo = 0;      // MsgBox style
+    std::string tipo;   // "MsgBox", "InputBox", "ElegirFecha", "AbrirArchivo", "Modal", "Fin"
+    std::string texto;  // prompt text (or the window's name for "Modal")
+    int estilo = 0;     // MsgBox style
     std::string titulo;
   };
 

@@ -70,8 +70,8 @@ void VentanaVistaPrevia::EjecutarModal() {
     if (dialogo.exec() == QDialog::Accepted) texto->document()->print(&impresora);
   });
   QObject::connect(pdf, &QPushButton::clicked, &ventana, [&] {
-    QString nombre = QFileDialog::getSaveFileName(&ventana, "Guardar PDF", QString(),
-                                                  "Documentos PDF (*.pdf)");
+    QString nombre =
+        QFileDialog::getSaveFileName(&ventana, "Guardar PDF", QString(), "Documentos PDF (*.pdf)");
     if (nombre.isEmpty()) return;
     if (!nombre.endsWith(".pdf", Qt::CaseInsensitive)) nombre += ".pdf";
     if (!GuardarPdf(nombre.toStdString())) {

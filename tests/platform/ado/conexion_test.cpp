@@ -27,7 +27,8 @@ TEST(ResolverConexion, CadenasDeLaSuite) {
        "/datos/empresa.db"},
       {"PROVIDER=SQLOLEDB;Server=SRV1;Database =EMPRESA;UId=ana;Pwd=s3;", ado::DestinoConexion::Odbc,
        "DRIVER={FreeTDS};SERVER=SRV1;DATABASE=EMPRESA;UID=ana;PWD=s3;ClientCharset=UTF-8;"},
-      {"PROVIDER=SQLOLEDB;Server=10.0.0.5,1450;Database =EMPRESA;UId=ana;Pwd=a;b;", ado::DestinoConexion::Odbc,
+      {"PROVIDER=SQLOLEDB;Server=10.0.0.5,1450;Database =EMPRESA;UId=ana;Pwd=a;b;",
+       ado::DestinoConexion::Odbc,
        "DRIVER={FreeTDS};SERVER=10.0.0.5;PORT=1450;DATABASE=EMPRESA;UID=ana;PWD=a;ClientCharset=UTF-8;"},
       {"PROVIDER=SQLOLEDB;Server=SRV1\\ORBITAL;Database =E;UId=u;Pwd=p{1};", ado::DestinoConexion::Odbc,
        "DRIVER={FreeTDS};SERVER=SRV1\\ORBITAL;DATABASE=E;UID=u;PWD={p{1}}};ClientCharset=UTF-8;"},
@@ -35,7 +36,8 @@ TEST(ResolverConexion, CadenasDeLaSuite) {
        "DRIVER={FreeTDS};SERVER=127.0.0.1;DATABASE=E;UID=u;PWD=p;ClientCharset=UTF-8;"},
       {"Provider=OraOLEDB.Oracle.1;Data Source=PROD;User Id=ana;Password=;", ado::DestinoConexion::Odbc,
        "DRIVER={Oracle};DBQ=PROD;UID=ana;PWD=;"},
-      {"Driver=SQLite3;Database=/tmp/x.db;", ado::DestinoConexion::Odbc, "Driver=SQLite3;Database=/tmp/x.db;"},
+      {"Driver=SQLite3;Database=/tmp/x.db;", ado::DestinoConexion::Odbc,
+       "Driver=SQLite3;Database=/tmp/x.db;"},
       {"Provider=MSDASQL;DSN=empresa", ado::DestinoConexion::Odbc, "DSN=empresa;"},
   };
   for (const auto& c : casos) {
@@ -53,8 +55,9 @@ TEST(ResolverConexion, CadenasDeLaSuite) {
   cfg.driverSqlServer = "ODBC Driver 18 for SQL Server";
   cfg.extraSqlServer = "TrustServerCertificate=yes;";
   ado::FijarConfiguracionOdbc(cfg);
-  EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=S;Database =D;UId=u;Pwd=p;").cadenaOdbc,
-            "DRIVER={ODBC Driver 18 for SQL Server};SERVER=S;DATABASE=D;UID=u;PWD=p;TrustServerCertificate=yes;");
+  EXPECT_EQ(
+      ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=S;Database =D;UId=u;Pwd=p;").cadenaOdbc,
+      "DRIVER={ODBC Driver 18 for SQL Server};SERVER=S;DATABASE=D;UID=u;PWD=p;TrustServerCertificate=yes;");
   ado::FijarConfiguracionOdbc(ado::ConfiguracionOdbc{});
   os::FijarCarpetaAplicacion("");
 }
@@ -67,9 +70,9 @@ TEST(ResolverConexion, ArchivoEmbebidoSinImportarMayusculas) {
   os::FijarCarpetaAplicacion(t.str());
   EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=sqlite;Database =datos/EMPRESA.db;").archivo,
             t / "Datos/Empresa.DB");
-  EXPECT_EQ(ado::ResolverConexion("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + t / "DATOS/empresa.db")
-                .archivo,
-            t / "Datos/Empresa.DB");
+  EXPECT_EQ(
+      ado::ResolverConexion("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + t / "DATOS/empresa.db").archivo,
+      t / "Datos/Empresa.DB");
   // A missing file keeps its name, in the folder as it exists.
   EXPECT_EQ(ado::ResolverConexion("PROVIDER=SQLOLEDB;Server=sqlite;Database =DATOS/nueva;").archivo,
             t / "Datos/nueva.db");
@@ -120,8 +123,10 @@ class Embebida : public ::testing::Test {
 TEST_F(Embebida, ArbolDeFamiliasConTopPorcentajeYSubconsulta) {
   auto filas = Filas(
       "SELECT     TOP 100 PERCENT IdFamilia, Descripcion, (SELECT     TOP 1 idfamilia FROM v_ta_familias a  "
-      " Where a.IdFamilia < b.IdFamilia And (Len(LTrim(RTrim(a.IdFamilia))) < Len(LTrim(RTrim(b.IdFamilia)))) "
-      " ORDER BY idfamilia DESC) AS [relative] FROM dbo.V_TA_FAMILIAS b Where IdFamilia<>'' ORDER BY IdFamilia");
+      " Where a.IdFamilia < b.IdFamilia And (Len(LTrim(RTrim(a.IdFamilia))) < "
+      "Len(LTrim(RTrim(b.IdFamilia)))) "
+      " ORDER BY idfamilia DESC) AS [relative] FROM dbo.V_TA_FAMILIAS b Where IdFamilia<>'' ORDER BY "
+      "IdFamilia");
   ASSERT_EQ(filas.size(), 5u);
   std::vector<std::pair<std::string, std::string>> esperado = {
       {"1", ""}, {"10", "1"}, {"101", "10"}, {"2", ""}, {"20", "2"}};
@@ -143,27 +148,38 @@ TEST_F(Embebida, TopEnCadaSelectDeUnCompuesto) {
     bool ordenadas;  // false: compared as a set of rows
   };
   const Caso casos[] = {
-      {"SELECT TOP 1 a FROM numeros WHERE g = 'x' UNION SELECT TOP 1 a FROM numeros WHERE g = 'y'", {1, 2}, false},
-      {"SELECT TOP 2 a FROM numeros WHERE g = 'x' UNION ALL SELECT a FROM numeros WHERE g = 'y' ORDER BY 1 DESC",
-       {2, 2, 2, 1, 1}, true},
+      {"SELECT TOP 1 a FROM numeros WHERE g = 'x' UNION SELECT TOP 1 a FROM numeros WHERE g = 'y'",
+       {1, 2},
+       false},
+      {"SELECT TOP 2 a FROM numeros WHERE g = 'x' UNION ALL SELECT a FROM numeros WHERE g = 'y' ORDER BY 1 "
+       "DESC",
+       {2, 2, 2, 1, 1},
+       true},
       {"SELECT a FROM numeros WHERE g = 'x' UNION ALL SELECT TOP 1 a FROM numeros WHERE g = 'y' ORDER BY a",
-       {1, 1, 1, 2}, true},
+       {1, 1, 1, 2},
+       true},
       {"SELECT TOP 2 a AS v FROM numeros WHERE g = 'x' UNION ALL SELECT TOP 1 a FROM numeros WHERE g = 'y' "
        "UNION ALL SELECT TOP 5 a FROM numeros WHERE g = 'z' ORDER BY v DESC",
-       {3, 2, 1, 1}, true},
-      {"SELECT TOP 50 PERCENT a FROM numeros WHERE g = 'x' UNION ALL SELECT TOP 1 a FROM numeros WHERE g = 'y'",
-       {1, 1, 2}, false},
+       {3, 2, 1, 1},
+       true},
+      {"SELECT TOP 50 PERCENT a FROM numeros WHERE g = 'x' UNION ALL SELECT TOP 1 a FROM numeros WHERE g = "
+       "'y'",
+       {1, 1, 2},
+       false},
       {"SELECT a FROM numeros EXCEPT SELECT TOP 1 a FROM numeros WHERE g = 'x'", {2, 3}, false},
       {"SELECT TOP 1 a FROM numeros WHERE g = 'y' INTERSECT SELECT a FROM numeros", {2}, false},
       {"SELECT COUNT(*) FROM (SELECT TOP 1 a FROM numeros WHERE g = 'x' UNION ALL "
        "SELECT TOP 2 a FROM numeros WHERE g = 'y') s",
-       {3}, true},
+       {3},
+       true},
       {"SELECT COUNT(*) FROM numeros WHERE a IN (SELECT TOP 1 a FROM numeros WHERE g = 'z' UNION "
        "SELECT TOP 1 a FROM numeros WHERE g = 'x')",
-       {4}, true},
+       {4},
+       true},
       {"(SELECT TOP 1 a FROM numeros ORDER BY a DESC) UNION ALL (SELECT TOP 1 a FROM numeros ORDER BY a) "
        "ORDER BY 1",
-       {1, 3}, true},
+       {1, 3},
+       true},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.sql);
@@ -181,8 +197,9 @@ TEST_F(Embebida, TopEnCadaSelectDeUnCompuesto) {
 
 TEST_F(Embebida, LoteDeTransaccionConClaveDuplicada) {
   // As the error log's script runner sends it: CR-separated, no semicolons.
-  const std::string lote = "BEGIN TRANSACTION \r\r\rINSERT INTO clientes (codigo,nombre) VALUES ('C05','Eva')"
-                           "\rINSERT INTO clientes (codigo,nombre) VALUES ('c01','dup')\r";
+  const std::string lote =
+      "BEGIN TRANSACTION \r\r\rINSERT INTO clientes (codigo,nombre) VALUES ('C05','Eva')"
+      "\rINSERT INTO clientes (codigo,nombre) VALUES ('c01','dup')\r";
   EXPECT_EQ(NumeroError([&] { cnn_.Execute(lote); }), ado::errIntegridad);
   ASSERT_EQ(cnn_.Errors().Count(), 1);
   EXPECT_EQ(cnn_.Errors()[0].NativeError, 2627);
@@ -190,8 +207,10 @@ TEST_F(Embebida, LoteDeTransaccionConClaveDuplicada) {
   EXPECT_TRUE(Filas("SELECT * FROM clientes WHERE codigo = 'C05'").empty());
 
   long n = 0;
-  cnn_.Execute("BEGIN TRANSACTION \r\r\rINSERT INTO clientes (codigo,nombre) VALUES ('C05','Eva')"
-               "\rUPDATE clientes SET puntos = 5 WHERE codigo IN (SELECT cliente FROM pedidos)\r", &n);
+  cnn_.Execute(
+      "BEGIN TRANSACTION \r\r\rINSERT INTO clientes (codigo,nombre) VALUES ('C05','Eva')"
+      "\rUPDATE clientes SET puntos = 5 WHERE codigo IN (SELECT cliente FROM pedidos)\r",
+      &n);
   EXPECT_EQ(n, 2);
   cnn_.Execute("COMMIT TRANSACTION");
   EXPECT_EQ(Filas("SELECT codigo FROM clientes WHERE puntos = 5 OR codigo = 'C05'").size(), 2u);
@@ -203,14 +222,17 @@ TEST_F(Embebida, FechasEscritasDiaMesAnio) {
   ASSERT_EQ(f.size(), 1u);
   EXPECT_DOUBLE_EQ(f[0][0].AFecha(), 45325.0);
   // A day range includes a row stamped at midnight of its last day.
-  EXPECT_EQ(Filas("SELECT codigo FROM clientes with(nolock) WHERE alta >= '01/02/2024' AND alta <= '03/02/2024' ").size(),
-            2u);
+  EXPECT_EQ(
+      Filas("SELECT codigo FROM clientes with(nolock) WHERE alta >= '01/02/2024' AND alta <= '03/02/2024' ")
+          .size(),
+      2u);
   EXPECT_EQ(Filas("SELECT codigo FROM clientes WHERE alta > '15/02/24 10:29'").size(), 1u);
 }
 
 TEST_F(Embebida, FuncionesDelDialecto) {
-  auto f = Filas("SELECT LEN('ab  '), ISNULL(NULL, 'x'), UPPER('ñandú'), CHARINDEX('b', 'ABC'), "
-                 "N'texto', [nombre] FROM dbo.clientes WHERE codigo = 'C01'");
+  auto f = Filas(
+      "SELECT LEN('ab  '), ISNULL(NULL, 'x'), UPPER('ñandú'), CHARINDEX('b', 'ABC'), "
+      "N'texto', [nombre] FROM dbo.clientes WHERE codigo = 'C01'");
   ASSERT_EQ(f.size(), 1u);
   EXPECT_EQ(f[0][0].Entero(), 2);
   EXPECT_EQ(f[0][1].Texto(), "x");

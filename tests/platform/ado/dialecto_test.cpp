@@ -71,13 +71,15 @@ TEST(Dialecto, TopEnCadaSelectDeUnCompuesto) {
        "(SELECT a FROM t))) UNION ALL SELECT b FROM u"},
       // A compound inside parentheses, and a TOP inside a member's own sub-query.
       {"SELECT * FROM x WHERE k IN (SELECT TOP 1 a FROM t UNION SELECT TOP 1 b FROM u)",
-       "SELECT * FROM x WHERE k IN (SELECT * FROM (SELECT a FROM t LIMIT 1) UNION SELECT * FROM (SELECT b FROM u "
+       "SELECT * FROM x WHERE k IN (SELECT * FROM (SELECT a FROM t LIMIT 1) UNION SELECT * FROM (SELECT b "
+       "FROM u "
        "LIMIT 1))"},
       {"SELECT a FROM t WHERE a IN (SELECT TOP 1 b FROM u) UNION SELECT c FROM v",
        "SELECT a FROM t WHERE a IN (SELECT b FROM u LIMIT 1) UNION SELECT c FROM v"},
       // Members in parentheses, each with its own ORDER BY.
       {"(SELECT TOP 1 a FROM t ORDER BY a) UNION (SELECT TOP 1 b FROM u ORDER BY b DESC)",
-       "SELECT * FROM (SELECT a FROM t ORDER BY a LIMIT 1) UNION SELECT * FROM (SELECT b FROM u ORDER BY b DESC "
+       "SELECT * FROM (SELECT a FROM t ORDER BY a LIMIT 1) UNION SELECT * FROM (SELECT b FROM u ORDER BY b "
+       "DESC "
        "LIMIT 1)"},
   };
   for (const auto& c : casos) EXPECT_EQ(ado::TraducirTSql(c.tsql), c.sqlite) << c.tsql;
@@ -95,8 +97,10 @@ TEST(Dialecto, LotesSinPuntoYComa) {
         "UPDATE t SET a = 2 WHERE b IN (SELECT c FROM u)", "COMMIT TRANSACTION"}},
       {"INSERT INTO t (a) SELECT a FROM u", {"INSERT INTO t (a) SELECT a FROM u"}},
       {"SELECT 1 UNION ALL SELECT 2", {"SELECT 1 UNION ALL SELECT 2"}},
-      {"SET NOCOUNT ON\r\nSELECT a FROM t\r\nGO\r\nDELETE FROM t", {"SET NOCOUNT ON", "SELECT a FROM t", "DELETE FROM t"}},
-      {"INSERT INTO t VALUES (1); INSERT INTO t VALUES (2);", {"INSERT INTO t VALUES (1)", "INSERT INTO t VALUES (2)"}},
+      {"SET NOCOUNT ON\r\nSELECT a FROM t\r\nGO\r\nDELETE FROM t",
+       {"SET NOCOUNT ON", "SELECT a FROM t", "DELETE FROM t"}},
+      {"INSERT INTO t VALUES (1); INSERT INTO t VALUES (2);",
+       {"INSERT INTO t VALUES (1)", "INSERT INTO t VALUES (2)"}},
       {"ALTER TABLE dbo.clientes ADD email varchar(80) Null  CONSTRAINT DF_clientes_email DEFAULT ('')",
        {"ALTER TABLE dbo.clientes ADD email varchar(80) Null  CONSTRAINT DF_clientes_email DEFAULT ('')"}},
       {"UPDATE t SET a = 1 WHERE b = 2 DELETE FROM u", {"UPDATE t SET a = 1 WHERE b = 2", "DELETE FROM u"}},
@@ -112,10 +116,16 @@ TEST(Dialecto, FechasConCualquierSeparador) {
     const char* iso;  // nullptr: not a date literal
   };
   const Caso casos[] = {
-      {"15/03/2024", "2024-03-15 00:00:00"}, {"15-03-2024", "2024-03-15 00:00:00"},
-      {"15.03.2024 10:30", "2024-03-15 10:30:00"}, {"15/3/24", "2024-03-15 00:00:00"},
-      {"01/02/29", "2029-02-01 00:00:00"}, {"01/02/30", "1930-02-01 00:00:00"},
-      {"1.2.24", nullptr}, {"15-03-24", nullptr}, {"15-03.2024", nullptr}, {"31-02-2024", nullptr},
+      {"15/03/2024", "2024-03-15 00:00:00"},
+      {"15-03-2024", "2024-03-15 00:00:00"},
+      {"15.03.2024 10:30", "2024-03-15 10:30:00"},
+      {"15/3/24", "2024-03-15 00:00:00"},
+      {"01/02/29", "2029-02-01 00:00:00"},
+      {"01/02/30", "1930-02-01 00:00:00"},
+      {"1.2.24", nullptr},
+      {"15-03-24", nullptr},
+      {"15-03.2024", nullptr},
+      {"31-02-2024", nullptr},
   };
   for (const auto& c : casos) {
     const std::string sql = std::string("SELECT a FROM t WHERE f >= '") + c.literal + "'";

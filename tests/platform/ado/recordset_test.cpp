@@ -257,7 +257,8 @@ TEST_P(RecordsetTest, EsquemaDeTablasYColumnas) {
     }
   }
   EXPECT_EQ(n, 7);
-  auto una = cnn_.OpenSchema(ado::adSchemaColumns, {Variant(), Variant(), Variant("pedidos"), Variant("importe")});
+  auto una =
+      cnn_.OpenSchema(ado::adSchemaColumns, {Variant(), Variant(), Variant("pedidos"), Variant("importe")});
   ASSERT_FALSE(una->Eof());
   EXPECT_EQ(una->Fields("COLUMN_NAME").Value().Texto(), "importe");
   una->MoveNext();
@@ -366,12 +367,18 @@ TEST_P(RecordsetTest, ErrorsDescribeSoloLaUltimaOperacion) {
   ado::Recordset rs;
   const std::pair<const char*, std::function<void()>> operaciones[] = {
       {"Execute", [&] { cnn_.Execute("UPDATE clientes SET puntos = 1 WHERE codigo = 'C01'"); }},
-      {"Open", [&] { rs.Open("SELECT codigo FROM clientes", cnn_); rs.Close(); }},
+      {"Open",
+       [&] {
+         rs.Open("SELECT codigo FROM clientes", cnn_);
+         rs.Close();
+       }},
       {"OpenSchema", [&] { cnn_.OpenSchema(ado::adSchemaTables); }},
       {"BeginTrans", [&] { cnn_.BeginTrans(); }},
       {"CommitTrans", [&] { cnn_.CommitTrans(); }},
-      {"Update", [&] {
-         rs.Open("SELECT * FROM clientes WHERE codigo = 'C03'", cnn_, ado::adOpenDynamic, ado::adLockOptimistic);
+      {"Update",
+       [&] {
+         rs.Open("SELECT * FROM clientes WHERE codigo = 'C03'", cnn_, ado::adOpenDynamic,
+                 ado::adLockOptimistic);
          rs.Fields("puntos").SetValue(Variant(int32_t{5}));
          rs.Update();
          rs.Close();
@@ -391,9 +398,10 @@ TEST_P(RecordsetTest, FalloEnUnaFilaPosteriorLlenaErrors) {
   Abrir();
   ado::Recordset rs;
   long numero = NumeroError([&] {
-    rs.Open("SELECT CASE WHEN puntos = 7 THEN abs(-9223372036854775807 - 1) ELSE puntos END AS p "
-            "FROM clientes WHERE puntos IS NOT NULL ORDER BY codigo",
-            cnn_);
+    rs.Open(
+        "SELECT CASE WHEN puntos = 7 THEN abs(-9223372036854775807 - 1) ELSE puntos END AS p "
+        "FROM clientes WHERE puntos IS NOT NULL ORDER BY codigo",
+        cnn_);
     while (!rs.Eof()) rs.MoveNext();
   });
   EXPECT_NE(numero, 0);

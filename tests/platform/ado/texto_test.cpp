@@ -74,7 +74,7 @@ TEST_F(TextoEmbebido, LikeCuentaCaracteresYAdmiteEscape) {
       {"x", "", nullptr, false},
       {"abc  ", "abc", nullptr, true},  // trailing blanks of the value are ignored
       {"abc  ", "abc _", nullptr, true},
-      {"abc", "ABC ", nullptr, false},  // but a blank of the pattern must be there
+      {"abc", "ABC ", nullptr, false},   // but a blank of the pattern must be there
       {" abc", "abc%", nullptr, false},  // and leading blanks count
       {"P_04", "P!_%", "!", true},
       {"PX04", "P!_%", "!", false},

@@ -27,7 +27,9 @@ const std::string kFixture = std::string(OCMAIL_FIXTURES) + "/basic/campos_1252.
 TEST(Archivos, Windows1252Conversion) {
   EXPECT_EQ(AWindows1252("Respondió €"), "Respondi\xF3 \x80");
   EXPECT_EQ(AWindows1252("中文 ok"), "?? ok");
-  EXPECT_EQ(AWindows1252(std::string("a\xFF" "b")), "a?b");  // invalid UTF-8
+  EXPECT_EQ(AWindows1252(std::string("a\xFF"
+                                     "b")),
+            "a?b");  // invalid UTF-8
   EXPECT_EQ(DeWindows1252("Respondi\xF3 \x80\x81"), "Respondió €\xC2\x81");
   std::string todos;
   for (int b = 0; b < 256; ++b) todos += static_cast<char>(b);
@@ -39,10 +41,9 @@ TEST(Archivos, TextFileIsWindows1252WithCrLf) {
   const std::string ruta = dir / "QZERR.LOG";
   AgregarLinea(ruta, "Rutina: Cfg - Respondió : Ignorar");
   AgregarLinea(ruta, "中 fuera de la página");
-  EXPECT_EQ(ReadBytes(ruta),
-            "Rutina: Cfg - Respondi\xF3 : Ignorar\r\n? fuera de la p\xE1gina\r\n");
-  EXPECT_EQ(LeerLineas(ruta), (std::vector<std::string>{"Rutina: Cfg - Respondió : Ignorar",
-                                                         "? fuera de la página"}));
+  EXPECT_EQ(ReadBytes(ruta), "Rutina: Cfg - Respondi\xF3 : Ignorar\r\n? fuera de la p\xE1gina\r\n");
+  EXPECT_EQ(LeerLineas(ruta),
+            (std::vector<std::string>{"Rutina: Cfg - Respondió : Ignorar", "? fuera de la página"}));
   EscribirLineas(ruta, {"nuevo"});
   EXPECT_EQ(ReadBytes(ruta), "nuevo\r\n");
 }
@@ -69,8 +70,7 @@ TEST(Archivos, FieldsOfASharedFile) {
   ArchivoTexto f(kFixture, ArchivoTexto::Modo::Lectura);
   EXPECT_EQ(f.LeerCampo(), "VT_PROVEEDORES");
   EXPECT_EQ(f.LeerCampo(), "2400|1500|");
-  EXPECT_EQ(f.LeerCampos(),
-            (std::vector<std::string>{"Años, señor", "€ 5", "12", "sin comillas", ""}));
+  EXPECT_EQ(f.LeerCampos(), (std::vector<std::string>{"Años, señor", "€ 5", "12", "sin comillas", ""}));
   EXPECT_EQ(f.LeerCampos(), std::vector<std::string>{"ÚLTIMA LÍNEA SIN FIN"});
   EXPECT_TRUE(f.Eof());
   EXPECT_EQ(NumeroDeError([&] { f.LeerCampo(); }), 62);
@@ -80,16 +80,15 @@ TEST(Archivos, CsvLines) {
   EXPECT_EQ(CamposCSV("\"a\",\"b c\",12"), (std::vector<std::string>{"a", "b c", "12"}));
   EXPECT_EQ(CamposCSV("srv, base ,usr,,x"), (std::vector<std::string>{"srv", "base", "usr", "", "x"}));
   EXPECT_EQ(CamposCSV(""), std::vector<std::string>{""});
-  EXPECT_EQ(CamposCSV("\"dice \"\"hola\"\"\",2"),
-            (std::vector<std::string>{"dice \"hola\"", "2"}));
+  EXPECT_EQ(CamposCSV("\"dice \"\"hola\"\"\",2"), (std::vector<std::string>{"dice \"hola\"", "2"}));
   EXPECT_EQ(LineaCSV(std::vector<std::string>{"VT_PROVEEDORES", "2400|1500|"}),
             "\"VT_PROVEEDORES\",\"2400|1500|\"");
   const std::vector<std::string> raros = {"a,b", "dice \"hola\"", "", " blancos "};
   EXPECT_EQ(CamposCSV(LineaCSV(raros)), raros);
-  EXPECT_EQ(LineaCSV(std::vector<Variant>{Variant("x"), Variant(1.5), Variant(int16_t{-2}),
-                                           Variant(true), Variant::Null(), Variant(),
-                                           Variant::DeFecha(DateSerial(2026, 12, 9))}),
-            "\"x\",1.5,-2,#TRUE#,#NULL#,,#2026-12-09#");
+  EXPECT_EQ(
+      LineaCSV(std::vector<Variant>{Variant("x"), Variant(1.5), Variant(int16_t{-2}), Variant(true),
+                                    Variant::Null(), Variant(), Variant::DeFecha(DateSerial(2026, 12, 9))}),
+      "\"x\",1.5,-2,#TRUE#,#NULL#,,#2026-12-09#");
 
   TempDir dir;
   const std::string ruta = dir / "CONSULTASLEN.QZX";
@@ -97,7 +96,9 @@ TEST(Archivos, CsvLines) {
     ArchivoTexto f(ruta, ArchivoTexto::Modo::Escritura);
     f.EscribirCampos({Variant("Artículos"), Variant("2400|1500|")});
   }
-  EXPECT_EQ(ReadBytes(ruta), "\"Art\xED" "culos\",\"2400|1500|\"\r\n");
+  EXPECT_EQ(ReadBytes(ruta),
+            "\"Art\xED"
+            "culos\",\"2400|1500|\"\r\n");
 }
 
 TEST(Archivos, OpenErrors) {

@@ -56,17 +56,36 @@ TEST(Fecha, DatesOutsideTheCalendarOverflow) {
 
 TEST(Fecha, IsDateUnderTheRegionalShortDate) {
   RegionalGuard guard;
-  struct Caso { const char* texto; bool esFecha; };
+  struct Caso {
+    const char* texto;
+    bool esFecha;
+  };
   const Caso casos[] = {
-      {"31/12/2024", true},   {"1/2/24", true},        {"09-12-2026", true},
-      {"09.12.2026", true},   {" 31/12/2024 ", true},  {"29/02/2024", true},
-      {"31/12/2024 14:05", true},  {"31/12/2024 14:05:33", true},
-      {"31/12/2024 2:05 PM", true}, {"2024-12-31", true},
-      {"31/02/2024", false},  {"29/02/2023", false},   {"32/01/2024", false},
-      {"31/13/2024", false},  {"00/01/2024", false},   {"31/12", false},
-      {"31-12/2024", false},  {"31/12/202", false},    {"", false},
-      {"abc", false},         {"31/12/2024 25:00", false}, {"31/12/2024x", false},
-      {"31/12/2024 14", false}, {"14:05", false},      {"12345", false},
+      {"31/12/2024", true},
+      {"1/2/24", true},
+      {"09-12-2026", true},
+      {"09.12.2026", true},
+      {" 31/12/2024 ", true},
+      {"29/02/2024", true},
+      {"31/12/2024 14:05", true},
+      {"31/12/2024 14:05:33", true},
+      {"31/12/2024 2:05 PM", true},
+      {"2024-12-31", true},
+      {"31/02/2024", false},
+      {"29/02/2023", false},
+      {"32/01/2024", false},
+      {"31/13/2024", false},
+      {"00/01/2024", false},
+      {"31/12", false},
+      {"31-12/2024", false},
+      {"31/12/202", false},
+      {"", false},
+      {"abc", false},
+      {"31/12/2024 25:00", false},
+      {"31/12/2024x", false},
+      {"31/12/2024 14", false},
+      {"14:05", false},
+      {"12345", false},
   };
   for (const auto& c : casos) EXPECT_EQ(IsDate(c.texto), c.esFecha) << c.texto;
 }

@@ -14,7 +14,11 @@ const Fecha kManana = DateSerial(2024, 1, 2) + TimeSerial(7, 8, 9);
 }  // namespace
 
 TEST(Formato, DatePatternsOfTheSystem) {
-  struct Caso { Fecha f; const char* patron; const char* esperado; };
+  struct Caso {
+    Fecha f;
+    const char* patron;
+    const char* esperado;
+  };
   const Caso casos[] = {
       {kTarde, "dd/mm/yy hh:mm", "09/12/26 14:05"},
       {kTarde, "dd/mm/yy", "09/12/26"},
@@ -40,8 +44,7 @@ TEST(Formato, DatePatternsOfTheSystem) {
       {DateSerial(2024, 12, 31), "General Date", "31/12/2024"},
       {TimeSerial(14, 5, 0), "General Date", "14:05:00"},
   };
-  for (const auto& c : casos)
-    EXPECT_EQ(FormatFecha(c.f, c.patron), c.esperado) << c.patron;
+  for (const auto& c : casos) EXPECT_EQ(FormatFecha(c.f, c.patron), c.esperado) << c.patron;
 }
 
 TEST(Formato, TextThatIsADateIsFormattedAsADate) {
@@ -60,7 +63,11 @@ TEST(Formato, DatesFollowTheRegionalSettings) {
 }
 
 TEST(Formato, NumberPatterns) {
-  struct Caso { double v; const char* patron; const char* esperado; };
+  struct Caso {
+    double v;
+    const char* patron;
+    const char* esperado;
+  };
   const Caso casos[] = {
       {1, "########0.00", "1.00"},
       {1234.567, "########0.00", "1234.57"},
@@ -88,8 +95,7 @@ TEST(Formato, NumberPatterns) {
       {0, "0.00;(0.00);\"cero\"", "cero"},
       {-5, "$0", "-$5"},
   };
-  for (const auto& c : casos)
-    EXPECT_EQ(Format(c.v, c.patron), c.esperado) << c.v << " " << c.patron;
+  for (const auto& c : casos) EXPECT_EQ(Format(c.v, c.patron), c.esperado) << c.v << " " << c.patron;
 }
 
 TEST(Formato, NumberTextsAndRegionalOutput) {

@@ -13,8 +13,7 @@ struct Rutina {
   std::string huella;
   int fallas;
   std::vector<FuncionPaso> Pasos() {
-    return {P([this] { huella += "1"; }),
-            P([this] {
+    return {P([this] { huella += "1"; }), P([this] {
               huella += "2";
               if (fallas-- > 0) throw ErrorEjecucion(3021, "Registro inexistente");
             }),
@@ -25,7 +24,13 @@ struct Rutina {
 }  // namespace
 
 TEST(Pasos, PromptAnswersDecideRetryContinueOrLeave) {
-  struct Caso { int respuesta; int fallas; const char* huella; bool completa; int avisos; };
+  struct Caso {
+    int respuesta;
+    int fallas;
+    const char* huella;
+    bool completa;
+    int avisos;
+  };
   const Caso casos[] = {
       {4, 2, "12223", true, 2},  // retry until the step succeeds
       {5, 1, "123", true, 1},    // go on with the next step
@@ -50,10 +55,13 @@ TEST(Pasos, PromptAnswersDecideRetryContinueOrLeave) {
 
 TEST(Pasos, AStepMayEndTheRoutine) {
   std::string huella;
-  const bool completa = EjecutarPasos(
-      {P([&] { huella += "1"; }), [&] { huella += "2"; return Paso::Salir; },
-       P([&] { huella += "3"; })},
-      [](const ErrorEjecucion&) { return 4; });
+  const bool completa = EjecutarPasos({P([&] { huella += "1"; }),
+                                       [&] {
+                                         huella += "2";
+                                         return Paso::Salir;
+                                       },
+                                       P([&] { huella += "3"; })},
+                                      [](const ErrorEjecucion&) { return 4; });
   EXPECT_TRUE(completa);
   EXPECT_EQ(huella, "12");
 }

@@ -70,7 +70,13 @@ TEST(Texto, InvalidUtf8BytesSurviveAsOneCharacterEach) {
 }
 
 TEST(Texto, InStrBinaryAndText) {
-  struct Caso { int start; const char* s; const char* b; int compare; int esperado; };
+  struct Caso {
+    int start;
+    const char* s;
+    const char* b;
+    int compare;
+    int esperado;
+  };
   const Caso casos[] = {
       {1, "Hola Mundo", "mundo", 0, 0},
       {1, "Hola Mundo", "mundo", 1, 6},

@@ -9,7 +9,10 @@ using namespace basic;
 
 TEST(Variant, TextAsCStrGivesIt) {
   RegionalGuard guard;
-  struct Caso { Variant v; const char* texto; };
+  struct Caso {
+    Variant v;
+    const char* texto;
+  };
   const Caso casos[] = {
       {Variant(), ""},
       {Variant::Null(), ""},

@@ -18,7 +18,10 @@ void Script(const std::string& ruta, const std::string& cuerpo) {
 
 TEST(Procesos, SplitsCommandLinesLikeTheSuite) {
   using V = std::vector<std::string>;
-  struct Caso { std::string linea; V args; };
+  struct Caso {
+    std::string linea;
+    V args;
+  };
   const Caso casos[] = {
       {"/app/TSPOST.EXE /app/cfgMail.txt ;vxqr@", {"/app/TSPOST.EXE", "/app/cfgMail.txt", ";vxqr@"}},
       {"  a   b  ", {"a", "b"}},
@@ -51,8 +54,8 @@ TEST(Procesos, BareNamesAreLookedUpInTheApplicationFolder) {
 
 TEST(Procesos, MissingProgramRaisesError53) {
   TempDir t;
-  for (const std::string& linea : {t / "NOHAY.EXE arg", std::string("ocmail_no_existe_xyz"),
-                                  std::string("\"\"")}) {
+  for (const std::string& linea :
+       {t / "NOHAY.EXE arg", std::string("ocmail_no_existe_xyz"), std::string("\"\"")}) {
     try {
       os::procesos().Iniciar(linea, 1);
       ADD_FAILURE() << linea;

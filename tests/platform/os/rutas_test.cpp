@@ -36,7 +36,9 @@ TEST(Rutas, FindsFilesAndFoldersWhateverTheirCase) {
   WriteBytes(t / "exacto.txt", "x");
   WriteBytes(t / "EXACTO.TXT", "y");
 
-  struct Caso { std::string pedido, esperado; };
+  struct Caso {
+    std::string pedido, esperado;
+  };
   const Caso casos[] = {
       {"tm440kv.ini", "TM440kv.INI"},
       {"TM440KV.INI", "TM440kv.INI"},
@@ -44,7 +46,7 @@ TEST(Rutas, FindsFilesAndFoldersWhateverTheirCase) {
       {"STYLES//sub/./vista.cjstyles", "Styles/Sub/./Vista.cjstyles"},
       {"exacto.txt", "exacto.txt"},  // the exact name wins over another case
       {"EXACTO.TXT", "EXACTO.TXT"},
-      {"Exacto.Txt", ""},            // either of the two; checked below
+      {"Exacto.Txt", ""},  // either of the two; checked below
       {"falta.ini", "-"},
       {"nope/tm440kv.ini", "-"},
   };

@@ -23,8 +23,8 @@ TEST(OperadorQt, FiltersAndFocusMoves) {
   auto* oculto = new QLineEdit;
   auto* inactivo = new QLineEdit;
   auto* b = new QCheckBox("x");
-  for (QWidget* c : {static_cast<QWidget*>(a), static_cast<QWidget*>(oculto),
-                     static_cast<QWidget*>(inactivo), static_cast<QWidget*>(b)})
+  for (QWidget* c : {static_cast<QWidget*>(a), static_cast<QWidget*>(oculto), static_cast<QWidget*>(inactivo),
+                     static_cast<QWidget*>(b)})
     l->addWidget(c);
   oculto->hide();
   inactivo->setEnabled(false);

@@ -62,8 +62,11 @@ TEST(Operador, DefaultOperatorCancelsAndUninstallRestoresIt) {
 }
 
 TEST(Operador, TwipsToPixelsRoundsAtTheScreenResolution) {
-  struct Caso { double dpi; int twips, pixeles; };
-  const Caso casos[] = {{96, 1440, 96}, {96, 15, 1}, {96, 7, 0}, {96, 8, 1}, {96, 1200, 80},
+  struct Caso {
+    double dpi;
+    int twips, pixeles;
+  };
+  const Caso casos[] = {{96, 1440, 96},  {96, 15, 1},      {96, 7, 0},   {96, 8, 1},   {96, 1200, 80},
                         {96, -150, -10}, {120, 1440, 120}, {144, 10, 1}, {0, 1440, 96}};
   for (const auto& c : casos) {
     ui::FijarDpi(c.dpi);

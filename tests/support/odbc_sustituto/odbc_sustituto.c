@@ -217,8 +217,7 @@ EXPORTA SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT tipo, SQLHANDLE h) {
 
 /* ---- Attributes and information ---- */
 
-EXPORTA SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV h, SQLINTEGER atributo, SQLPOINTER valor,
-                                        SQLINTEGER largo) {
+EXPORTA SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV h, SQLINTEGER atributo, SQLPOINTER valor, SQLINTEGER largo) {
   (void)h, (void)atributo, (void)valor, (void)largo;
   return SQL_SUCCESS;
 }
@@ -240,9 +239,8 @@ EXPORTA SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER atributo, SQLPOI
 /* ---- Connection ---- */
 
 EXPORTA SQLRETURN SQL_API SQLDriverConnect(SQLHDBC h, SQLHWND ventana, SQLCHAR* entrada,
-                                           SQLSMALLINT largoEntrada, SQLCHAR* salida,
-                                           SQLSMALLINT capacidad, SQLSMALLINT* largoSalida,
-                                           SQLUSMALLINT completar) {
+                                           SQLSMALLINT largoEntrada, SQLCHAR* salida, SQLSMALLINT capacidad,
+                                           SQLSMALLINT* largoSalida, SQLUSMALLINT completar) {
   (void)ventana, (void)completar;
   Conexion* c = (Conexion*)h;
   Limpiar(c);
@@ -275,9 +273,8 @@ EXPORTA SQLRETURN SQL_API SQLExecDirect(SQLHSTMT h, SQLCHAR* texto, SQLINTEGER l
 }
 
 EXPORTA SQLRETURN SQL_API SQLBindParameter(SQLHSTMT h, SQLUSMALLINT numero, SQLSMALLINT sentido,
-                                           SQLSMALLINT tipoC, SQLSMALLINT tipoSql,
-                                           SQLULEN tamano, SQLSMALLINT decimales,
-                                           SQLPOINTER valor, SQLLEN capacidad,
+                                           SQLSMALLINT tipoC, SQLSMALLINT tipoSql, SQLULEN tamano,
+                                           SQLSMALLINT decimales, SQLPOINTER valor, SQLLEN capacidad,
                                            SQLLEN* indicador) {
   (void)sentido, (void)tipoSql, (void)tamano, (void)decimales;
   Sentencia* s = (Sentencia*)h;
@@ -307,9 +304,8 @@ EXPORTA SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
   return SQL_NO_DATA;
 }
 
-EXPORTA SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT i, SQLCHAR* nombre,
-                                         SQLSMALLINT capacidad, SQLSMALLINT* largo,
-                                         SQLSMALLINT* tipo, SQLULEN* tamano,
+EXPORTA SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT i, SQLCHAR* nombre, SQLSMALLINT capacidad,
+                                         SQLSMALLINT* largo, SQLSMALLINT* tipo, SQLULEN* tamano,
                                          SQLSMALLINT* decimales, SQLSMALLINT* nulos) {
   Sentencia* s = (Sentencia*)h;
   if (i < 1 || i > s->ncol) return SQL_ERROR;
@@ -320,9 +316,8 @@ EXPORTA SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT i, SQLCHAR* no
   return Copiar(s->cnn->columnas[i - 1], nombre, capacidad, largo);
 }
 
-EXPORTA SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT i, SQLUSMALLINT campo,
-                                          SQLPOINTER texto, SQLSMALLINT capacidad,
-                                          SQLSMALLINT* largo, SQLLEN* numero) {
+EXPORTA SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT i, SQLUSMALLINT campo, SQLPOINTER texto,
+                                          SQLSMALLINT capacidad, SQLSMALLINT* largo, SQLLEN* numero) {
   Sentencia* s = (Sentencia*)h;
   if (i < 1 || i > s->ncol) return SQL_ERROR;
   switch (campo) {
@@ -343,9 +338,9 @@ EXPORTA SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
 
 /* ---- Diagnostics ---- */
 
-EXPORTA SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT tipo, SQLHANDLE h, SQLSMALLINT registro,
-                                        SQLCHAR* estado, SQLINTEGER* nativo, SQLCHAR* mensaje,
-                                        SQLSMALLINT capacidad, SQLSMALLINT* largo) {
+EXPORTA SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT tipo, SQLHANDLE h, SQLSMALLINT registro, SQLCHAR* estado,
+                                        SQLINTEGER* nativo, SQLCHAR* mensaje, SQLSMALLINT capacidad,
+                                        SQLSMALLINT* largo) {
   (void)tipo;
   Cabecera* c = (Cabecera*)h;
   if (registro < 1) return SQL_ERROR;
@@ -358,8 +353,8 @@ EXPORTA SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT tipo, SQLHANDLE h, SQLSMALLI
 
 /* unixODBC reads the records with SQLGetDiagRec, but only from a driver that also has this. */
 EXPORTA SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT tipo, SQLHANDLE h, SQLSMALLINT registro,
-                                          SQLSMALLINT campo, SQLPOINTER valor,
-                                          SQLSMALLINT capacidad, SQLSMALLINT* largo) {
+                                          SQLSMALLINT campo, SQLPOINTER valor, SQLSMALLINT capacidad,
+                                          SQLSMALLINT* largo) {
   (void)tipo;
   Cabecera* c = (Cabecera*)h;
   if (registro == 0 && campo == SQL_DIAG_NUMBER) {

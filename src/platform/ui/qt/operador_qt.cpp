@@ -113,14 +113,13 @@ std::string OperadorQt::ElegirFecha() {
   QObject::connect(cal, &QCalendarWidget::activated, &d, &QDialog::accept);
   if (d.exec() != QDialog::Accepted) return "";
   const QDate f = cal->selectedDate();
-  return basic::FormatFecha(basic::DateSerial(f.year(), f.month(), f.day()),
-                            basic::regional().fechaCorta);
+  return basic::FormatFecha(basic::DateSerial(f.year(), f.month(), f.day()), basic::regional().fechaCorta);
 }
 
 std::string OperadorQt::AbrirArchivo(const std::string& titulo, const std::string& filtro,
                                      const std::string& carpeta) {
-  const QString r = QFileDialog::getOpenFileName(QApplication::activeWindow(), Titulo(titulo),
-                                                 Q(carpeta), FiltroQt(filtro));
+  const QString r = QFileDialog::getOpenFileName(QApplication::activeWindow(), Titulo(titulo), Q(carpeta),
+                                                 FiltroQt(filtro));
   return r.toStdString();
 }
 
