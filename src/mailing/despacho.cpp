@@ -170,6 +170,7 @@ class Corrida {
                          ".\n\nLa orden no se envió ni se marcó como enviada.",
                      quedanMas);
       }
+      if (opciones_.alEsperar) opciones_.alEsperar();
       const auto ahora = std::chrono::steady_clock::now();
       if (ahora >= limite) break;
       std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pausa, limite - ahora));
@@ -280,6 +281,7 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
   for (size_t i = 0; i < n; ++i) {
     const FilaDespacho& fila = filas[i];
     if (!fila.marcada) continue;
+    if (opciones_.alEsperar) opciones_.alEsperar();
     r.filaAtendida = true;
     const size_t primera = r.ordenes.size();
     r.ordenes.push_back({fila.cuenta, fila.tc, fila.idComprobante, "", EstadoOrden::NoIntentada, ""});

@@ -74,6 +74,9 @@ struct ResultadoDespacho {
 struct OpcionesDespacho {
   // How long the previous mail program may take to take its job.
   std::chrono::milliseconds esperaEntrega{30000};
+  // Called over and over while the run waits for a mail program (and between orders), so
+  // that a window can keep painting. Must not start another run.
+  std::function<void()> alEsperar;
 };
 
 // Options of the runs started from the window (tests shorten the wait).
