@@ -1,5 +1,5 @@
-// Stand-in mail program for the dispatch benchmark: takes its job (reads and removes the
-// job file named by its arguments, the launch token dropped) and exits.
+// Stand-in mail program for the dispatch benchmark: takes its job (renames the job file named
+// by its arguments, the launch token dropped, then reads and removes it) and exits.
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -12,9 +12,11 @@ int main(int argc, char** argv) {
     if (!ruta.empty()) ruta += ' ';
     ruta += a;
   }
-  std::ifstream f(ruta, std::ios::binary);
+  const std::string tomado = ruta + ".tomado";
+  if (std::rename(ruta.c_str(), tomado.c_str()) != 0) return 2;
+  std::ifstream f(tomado, std::ios::binary);
   if (!f) return 2;
   std::string trabajo((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   f.close();
-  return trabajo.empty() || std::remove(ruta.c_str()) != 0 ? 2 : 0;
+  return trabajo.empty() || std::remove(tomado.c_str()) != 0 ? 2 : 0;
 }

@@ -10,7 +10,9 @@
 #include "global/configuracion.h"
 #include "global/contexto.h"
 #include "platform/ado/ado.h"
+#include "mailing/puesto_trabajo.h"
 #include "platform/basic/archivos.h"
+#include "platform/basic/correo.h"
 #include "platform/basic/error.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/formato.h"
@@ -60,22 +62,16 @@ bool Existe(const std::string& ruta) {
   return fs::symlink_status(ruta, ec).type() != fs::file_type::not_found && !ec;
 }
 
-void Retirar(const std::string& ruta) {
-  std::error_code ec;
-  fs::remove(ruta, ec);
-}
-
 // A job handed to a mail program that has not been seen taking it yet.
 struct Entrega {
-  size_t orden;         // index in the results
-  long pid;             // the mail program
-  std::string trabajo;  // the job file as written
+  size_t orden;  // index in the results
+  long pid;      // the mail program
 };
 
 class Corrida {
  public:
   Corrida(const OpcionesDespacho& opciones, ResultadoDespacho& r, const std::string& app)
-      : opciones_(opciones), r_(r), app_(app), linea_(LineaComandoCorreo(app)) {}
+      : opciones_(opciones), r_(r), puesto_(RutaTrabajoCorreo(app)), linea_(LineaComandoCorreo(app)) {}
 
   // false when the run must stop.
   bool Orden(size_t idx, const std::string& mail, const std::string& asunto, const std::string& mensaje,
@@ -86,15 +82,23 @@ class Corrida {
                    "No se envía " + NombrarOrden(o) + ": el proveedor no tiene dirección de e-mail.",
                    quedanMas);
     }
-    o.archivo = gFunciones().AgregarBarra(r_.carpeta) + o.cuenta + "-" + o.idComprobante + ".html";
+    if (const std::string mala = DireccionNoValida(mail); !mala.empty()) {
+      return Fallo(idx, EstadoOrden::MailNoValido,
+                   "la dirección de e-mail del proveedor no es válida: " + mala,
+                   "No se envía " + NombrarOrden(o) +
+                       ": la dirección de e-mail del proveedor no es válida (" + mala + ").",
+                   quedanMas);
+    }
+    o.archivo = gFunciones().AgregarBarra(r_.carpeta) + NombreArchivoOrden(o.cuenta, o.idComprobante);
     if (auto error = Intentar([&] { Exportar(o); })) {
       return Fallo(idx, EstadoOrden::FalloExportacion, *error,
                    "No se pudo generar el archivo de " + NombrarOrden(o) + ":\n" + *error +
                        "\n\nLa orden no se envió ni se marcó como enviada.",
                    quedanMas);
     }
-    // The previous mail program must have its job before the file is written again
-    // (this order is still to come, so the operator may choose to go on).
+    Paso(PasoEntrega::Exportada, idx);
+    // The previous mail program must have its job before this one is written (this order
+    // is still to come, so the operator may choose to go on).
     std::optional<size_t> tomada;
     if (!Esperar(tomada, true)) {
       o.estado = EstadoOrden::NoIntentada;
@@ -113,36 +117,65 @@ class Corrida {
     std::optional<size_t> tomada;
     Esperar(tomada, false);
     if (tomada) Marcar(*tomada, false);
+    puesto_.Liberar();
   }
 
  private:
-  // Writes the job file and starts the mail program on it.
+  void Paso(PasoEntrega paso, size_t idx) {
+    if (opciones_.alPaso) opciones_.alPaso(paso, r_.ordenes[idx]);
+  }
+
+  // Takes the job slot, writes the job and starts the mail program on it.
   bool Entregar(size_t idx, const std::string& mail, const std::string& asunto, const std::string& mensaje,
                 bool quedanMas) {
     ResultadoOrden& o = r_.ordenes[idx];
-    std::string trabajo = RutaTrabajoCorreo(app_);
-    if (auto error = Intentar([&] {
-          basic::ArchivoTexto f(trabajo, basic::ArchivoTexto::Modo::Escritura);
-          trabajo = f.Ruta();
-          f.Escribir(TextoTrabajoCorreo(mail, asunto, mensaje, o.archivo));
-          f.Cerrar();
-        })) {
-      Retirar(trabajo);
+    bool libre = false;
+    if (auto error =
+            Intentar([&] { libre = puesto_.Ocupar(opciones_.esperaEntrega, opciones_.alEsperar); })) {
       return Fallo(idx, EstadoOrden::FalloTrabajo, *error,
                    "No se pudo escribir el trabajo de correo de " + NombrarOrden(o) + ":\n" + *error +
                        "\n\nLa orden no se envió ni se marcó como enviada.",
                    quedanMas);
     }
+    if (!libre) {
+      // Another run's job stays unread: the mail program is not working, stop here.
+      o.estado = EstadoOrden::SinEntrega;
+      o.detalle = "el trabajo de correo de otro envío no fue tomado a tiempo";
+      ui::operador().MsgBox("No se pudo entregar " + NombrarOrden(o) +
+                                ": el programa de correo no tomó el trabajo de otro envío en " + Segundos() +
+                                " segundos (" + puesto_.Ruta() + ").\n\n" +
+                                "La orden no se envió ni se marcó como enviada y el envío se detuvo.",
+                            int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
+      return false;
+    }
+    if (auto error = Intentar([&] {
+          puesto_.Publicar(basic::AWindows1252(TextoTrabajoCorreo(mail, asunto, mensaje, o.archivo)));
+        })) {
+      puesto_.Liberar();
+      return Fallo(idx, EstadoOrden::FalloTrabajo, *error,
+                   "No se pudo escribir el trabajo de correo de " + NombrarOrden(o) + ":\n" + *error +
+                       "\n\nLa orden no se envió ni se marcó como enviada.",
+                   quedanMas);
+    }
+    Paso(PasoEntrega::Publicada, idx);
     long pid = 0;
     if (auto error = Intentar([&] { pid = os::procesos().Iniciar(linea_, os::vbNormalFocus); })) {
-      Retirar(trabajo);
+      // A mail program that took the job anyway has it: the order is stamped.
+      if (!puesto_.Retirar()) return Marcar(idx, quedanMas);
       return Fallo(idx, EstadoOrden::FalloInicio, *error,
                    "No se pudo iniciar el programa de correo para " + NombrarOrden(o) + ":\n" + *error +
                        "\n\nLa orden no se envió ni se marcó como enviada.",
                    quedanMas);
     }
-    pendiente_ = Entrega{idx, pid, trabajo};
+    Paso(PasoEntrega::Iniciada, idx);
+    pendiente_ = Entrega{idx, pid};
     return true;
+  }
+
+  std::string Segundos() const {
+    const auto s =
+        std::chrono::duration_cast<std::chrono::milliseconds>(opciones_.esperaEntrega).count() / 1000.0;
+    return basic::Format(basic::Variant(s), "0.#");
   }
 
   // Waits until the pending job is taken (its order goes to `tomada`) or its mail
@@ -155,16 +188,10 @@ class Corrida {
     const auto limite = std::chrono::steady_clock::now() + opciones_.esperaEntrega;
     auto pausa = std::chrono::microseconds(100);
     for (;;) {
-      if (!Existe(e.trabajo)) {
-        tomada = e.orden;
-        return true;
-      }
+      if (puesto_.Tomado()) break;
       if (!os::procesos().Vive(e.pid)) {
-        if (!Existe(e.trabajo)) {
-          tomada = e.orden;
-          return true;
-        }
-        Retirar(e.trabajo);
+        // Whoever renames first owns the job: withdrawn, or taken at the last moment.
+        if (!puesto_.Retirar()) break;
         return Fallo(e.orden, EstadoOrden::NoTomada, "el programa de correo terminó sin tomar el trabajo",
                      "El programa de correo terminó sin tomar el trabajo de " + NombrarOrden(o) +
                          ".\n\nLa orden no se envió ni se marcó como enviada.",
@@ -172,22 +199,25 @@ class Corrida {
       }
       if (opciones_.alEsperar) opciones_.alEsperar();
       const auto ahora = std::chrono::steady_clock::now();
-      if (ahora >= limite) break;
+      if (ahora >= limite) {
+        // Not taken in time: withdrawn, so that a late reader cannot mail an order that
+        // stays unstamped, and the run stops. Taken meanwhile: it is stamped as usual.
+        if (!puesto_.Retirar()) break;
+        o.estado = EstadoOrden::SinEntrega;
+        o.detalle = "el programa de correo no tomó el trabajo a tiempo";
+        ui::operador().MsgBox("El programa de correo no tomó el trabajo de " + NombrarOrden(o) + " en " +
+                                  Segundos() + " segundos.\n\n" +
+                                  "La orden no se marcó como enviada y el envío se detuvo.",
+                              int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
+        return false;
+      }
       std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pausa, limite - ahora));
       pausa = std::min(pausa * 2, std::chrono::microseconds(1000));
     }
-    // Not taken in time: the job is withdrawn so that a late reader cannot mail an
-    // order that stays unstamped, and the run stops.
-    Retirar(e.trabajo);
-    o.estado = EstadoOrden::SinEntrega;
-    o.detalle = "el programa de correo no tomó el trabajo a tiempo";
-    const auto segundos =
-        std::chrono::duration_cast<std::chrono::milliseconds>(opciones_.esperaEntrega).count() / 1000.0;
-    ui::operador().MsgBox("El programa de correo no tomó el trabajo de " + NombrarOrden(o) + " en " +
-                              basic::Format(basic::Variant(segundos), "0.#") + " segundos.\n\n" +
-                              "La orden no se marcó como enviada y el envío se detuvo.",
-                          int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
-    return false;
+    puesto_.Liberar();
+    Paso(PasoEntrega::Tomada, e.orden);
+    tomada = e.orden;
+    return true;
   }
 
   void Exportar(const ResultadoOrden& o) {
@@ -221,6 +251,7 @@ class Corrida {
                    quedanMas);
     }
     o.estado = EstadoOrden::Enviada;
+    Paso(PasoEntrega::Marcada, idx);
     return true;
   }
 
@@ -229,6 +260,8 @@ class Corrida {
   // whether to go on.
   bool Fallo(size_t idx, EstadoOrden estado, const std::string& detalle, const std::string& texto,
              bool quedanMas) {
+    // Other operators need not wait on this question for a job already taken.
+    if (puesto_.Ocupado() && puesto_.Tomado()) puesto_.Liberar();
     r_.ordenes[idx].estado = estado;
     r_.ordenes[idx].detalle = detalle;
     if (!quedanMas) {
@@ -242,7 +275,7 @@ class Corrida {
  private:
   const OpcionesDespacho& opciones_;
   ResultadoDespacho& r_;
-  std::string app_;
+  PuestoTrabajo puesto_;
   std::string linea_;
   std::optional<Entrega> pendiente_;
 };
@@ -413,10 +446,40 @@ std::vector<std::string> FormulasEmpresa() {
   };
 }
 
+std::string DireccionNoValida(const std::string& mail) {
+  const std::vector<std::string> direcciones = basic::DividirDirecciones(mail);
+  if (direcciones.empty()) return basic::Trim(mail);
+  for (const auto& d : direcciones)
+    if (!basic::DireccionCorreoValida(d)) return d;
+  return "";
+}
+
+std::string NombreArchivoOrden(const std::string& cuenta, const std::string& idComprobante) {
+  auto seguro = [](std::string parte) {
+    bool soloPuntos = !parte.empty();
+    for (char c : parte) soloPuntos = soloPuntos && c == '.';
+    for (char& c : parte) {
+      const auto u = static_cast<unsigned char>(c);
+      if (u < 32 || u == 127 || c == '/' || c == '\\' || (soloPuntos && c == '.')) c = '_';
+    }
+    return parte;
+  };
+  return seguro(cuenta) + "-" + seguro(idComprobante) + ".html";
+}
+
 std::string TextoTrabajoCorreo(const std::string& destinatario, const std::string& asunto,
                                const std::string& mensaje, const std::string& archivo) {
-  return "DESTINATARIO=" + destinatario + "\r\n" + "ASUNTO=" + basic::Trim(asunto) + "\r\n" +
-         "MENSAJE=" + basic::Replace(basic::Trim(mensaje), "\r", "\r\nMENSAJE=") + "\r\n" +
+  // Pasted text must not start a line of its own: it could name another key.
+  const std::string unaLinea =
+      basic::Replace(basic::Replace(basic::Replace(asunto, "\r\n", " "), "\r", " "), "\n", " ");
+  // A lone LF becomes CR LF, so that its line gets a prefix too.
+  std::string lineas;
+  for (char c : mensaje) {
+    if (c == '\n' && (lineas.empty() || lineas.back() != '\r')) lineas += '\r';
+    lineas += c;
+  }
+  return "DESTINATARIO=" + destinatario + "\r\n" + "ASUNTO=" + basic::Trim(unaLinea) + "\r\n" +
+         "MENSAJE=" + basic::Replace(basic::Trim(lineas), "\r", "\r\nMENSAJE=") + "\r\n" +
          "ARCHIVO=" + archivo + "\r\n";
 }
 

@@ -44,11 +44,12 @@ enum class EstadoOrden {
   Enviada,           // job taken by the mail program and the order stamped
   NoPendiente,       // the pending check found nothing: skipped silently
   SinMail,           // no e-mail address: not handed over
+  MailNoValido,      // an address the mail program would hold: not handed over
   FalloExportacion,  // report resolution or export failed
   FalloTrabajo,      // the job file could not be written
   FalloInicio,       // the mail program could not be started
   NoTomada,          // the mail program ended without taking the job
-  SinEntrega,        // the job was not taken in time: run stopped
+  SinEntrega,        // the job (or another run's) was not taken in time: run stopped
   FalloMarca,        // job taken, but the stamp failed
   NoIntentada,       // the run stopped before this order
 };
@@ -71,12 +72,23 @@ struct ResultadoDespacho {
   int Cuantas(EstadoOrden estado) const;
 };
 
+// The steps of one order's hand-over, in order.
+enum class PasoEntrega {
+  Exportada,  // its HTML file is written
+  Publicada,  // its job file is at the job path
+  Iniciada,   // its mail program has been started
+  Tomada,     // the mail program has taken the job
+  Marcada,    // the order is stamped as mailed
+};
+
 struct OpcionesDespacho {
   // How long the previous mail program may take to take its job.
   std::chrono::milliseconds esperaEntrega{30000};
   // Called over and over while the run waits for a mail program (and between orders), so
   // that a window can keep painting. Must not start another run.
   std::function<void()> alEsperar;
+  // Called after each step of an order's hand-over.
+  std::function<void(PasoEntrega, const ResultadoOrden&)> alPaso;
 };
 
 // Options of the runs started from the window (tests shorten the wait).
@@ -118,7 +130,15 @@ std::string FormulaSeleccionOrden(const std::string& cuenta, const std::string& 
 // The five heading formulas from the company data of the configuration table.
 std::vector<std::string> FormulasEmpresa();
 
-// The job file's text (UTF-8, CR LF line ends; written in Windows-1252).
+// The first address of a recipient field that the mail program would hold ("" when every
+// address is good; the field itself when it names none).
+std::string DireccionNoValida(const std::string& mail);
+// "<supplier>-<order>.html", with "/", "\\" and control characters as "_" and a part of only
+// dots made of "_", so that the file stays in the run folder.
+std::string NombreArchivoOrden(const std::string& cuenta, const std::string& idComprobante);
+
+// The job file's text (UTF-8, CR LF line ends; written in Windows-1252). Line breaks in the
+// subject become one blank, and every message line gets its own "MENSAJE=".
 std::string TextoTrabajoCorreo(const std::string& destinatario, const std::string& asunto,
                                const std::string& mensaje, const std::string& archivo);
 // Full path of the job file and the mail program's command line.

@@ -6,11 +6,23 @@
 #include "mailing/despacho.h"
 #include "mailing/vista_previa.h"
 #include "mailing/despacho_soporte.h"
+#include "mailing/puesto_trabajo.h"
 #include "platform/basic/texto.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
 
 namespace {
 
 using namespace despacho_prueba;
+
+OpcionesDespacho Espera(int ms) {
+  OpcionesDespacho o;
+  o.esperaEntrega = std::chrono::milliseconds(ms);
+  return o;
+}
 
 // ---------------------------------------------------------------- hand-over, end to end
 
@@ -97,6 +109,9 @@ TEST_F(Despachos, ArchivoDeTrabajoByteAByte) {
       {"", "", "ASUNTO=\r\nMENSAJE=\r\n"},
       {"  Orden de compra  ", "  Atención: OC Nº 5  ",
        "ASUNTO=Orden de compra\r\nMENSAJE=Atenci\xF3n: OC N\xBA 5\r\n"},
+      // Pasted line breaks cannot start a line of their own.
+      {"OC\r\nARCHIVO=/etc/passwd\rx\ny", "a\nARCHIVO=/etc/passwd",
+       "ASUNTO=OC ARCHIVO=/etc/passwd x y\r\nMENSAJE=a\r\nMENSAJE=\nARCHIVO=/etc/passwd\r\n"},
   };
   for (const auto& c : casos) {
     correo.trabajos.clear();
@@ -287,7 +302,7 @@ TEST_F(Despachos, CarpetaDelEnvioNoCreable) {
 TEST_F(Despachos, EntregaVencidaDetieneElEnvio) {
   correo.tomar = false;
   correo.vive = true;
-  Despacho d(OpcionesDespacho{std::chrono::milliseconds(150)});
+  Despacho d(Espera(150));
   int recargas = 0;
   const auto r = d.Ejecutar({Fila(0), Fila(1), Fila(2)}, "", "", [&] { ++recargas; });
   ASSERT_EQ(r.ordenes.size(), 3u);
@@ -302,6 +317,233 @@ TEST_F(Despachos, EntregaVencidaDetieneElEnvio) {
   EXPECT_EQ(op->pedidos[0].estilo, 16);
   for (long i : {0L, 1L, 2L}) EXPECT_EQ(FechaEnvio(i), "NULL");
   EXPECT_EQ(recargas, 1);
+}
+
+// An address the mail program would hold is not handed over: the order is named to the
+// operator and left unstamped; a list of good addresses goes to the job as written.
+TEST_F(Despachos, DireccionesNoValidasNoSeEntregan) {
+  std::vector<FilaDespacho> filas = {Fila(0), Fila(1), Fila(2), Fila(3)};
+  filas[0].mail = "ventas proveedor";
+  filas[1].mail = "compras@a.com; ventas@b.com,";
+  filas[2].mail = "compras@a.com; ventas";
+  filas[3].mail = " ; ";
+  op->respuestas = {ui::vbYes, ui::vbYes, ui::vbYes};
+  std::vector<std::string> antes;
+  for (long i = 0; i < 4; ++i) antes.push_back(FechaEnvio(i));
+  const auto r = Despacho().Ejecutar(filas, "", "");
+  ASSERT_EQ(r.ordenes.size(), 4u);
+  EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::MailNoValido);
+  EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::Enviada);
+  EXPECT_EQ(r.ordenes[2].estado, EstadoOrden::MailNoValido);
+  EXPECT_EQ(r.ordenes[3].estado, EstadoOrden::MailNoValido);
+  ASSERT_EQ(correo.trabajos.size(), 1u);
+  EXPECT_EQ(correo.trabajos[0].rfind("DESTINATARIO=compras@a.com; ventas@b.com,\r\n", 0), 0u);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 3);
+  EXPECT_EQ(op->pedidos[0].texto,
+            "No se envía la orden de compra " + demo::NumeroPedido(0) + " del proveedor " +
+                demo::ProveedorPedido(0) +
+                ": la dirección de e-mail del proveedor no es válida (ventas proveedor)."
+                "\n\n¿Continúa con las órdenes siguientes?");
+  EXPECT_NE(op->pedidos[1].texto.find("(ventas)"), std::string::npos);
+  EXPECT_EQ(op->pedidos[2].estilo, 48);  // the last order: OK only
+  for (long i : {0L, 2L, 3L}) EXPECT_EQ(FechaEnvio(i), antes[i]);
+  EXPECT_TRUE(Marcada(1));
+}
+
+TEST(PiezasDespacho, DireccionesYNombresDeArchivo) {
+  const std::pair<const char*, const char*> direcciones[] = {
+      {"compras@a.com", ""},
+      {" compras@a.com ; ventas@b.com,, ", ""},
+      {"ventas proveedor", "ventas proveedor"},
+      {"compras@a.com;ventas", "ventas"},
+      {"compras@a.com\r\nARCHIVO=/etc/passwd", "compras@a.com\r\nARCHIVO=/etc/passwd"},
+      {";", ";"},
+  };
+  for (const auto& [mail, mala] : direcciones) EXPECT_EQ(DireccionNoValida(mail), mala) << mail;
+
+  const std::tuple<const char*, const char*, const char*> nombres[] = {
+      {"P001", "000100001000X", "P001-000100001000X.html"},
+      {"../../etc", "x/y", ".._.._etc-x_y.html"},
+      {"..", "...", "__-___.html"},
+      {"P\\1", "a\nb", "P_1-a_b.html"},
+      {"Ñandú S.A.", "1.2", "Ñandú S.A.-1.2.html"},
+  };
+  for (const auto& [cuenta, id, nombre] : nombres) EXPECT_EQ(NombreArchivoOrden(cuenta, id), nombre);
+}
+
+// Whoever renames the job first owns it. Taken just before the run withdraws it at the
+// end of its wait: the order was mailed, so it is stamped and the run goes on.
+TEST_F(Despachos, TomadoAlVencerLaEsperaSeMarca) {
+  correo.tomar = false;
+  correo.vive = true;
+  OpcionesDespacho o = Espera(0);
+  o.alEsperar = [&] {
+    std::error_code ec;
+    fs::rename(Trabajo(), app + "/tomado.txt", ec);
+  };
+  const auto r = Despacho(o).Ejecutar({Fila(0), Fila(1)}, "", "");
+  EXPECT_EQ(r.Cuantas(EstadoOrden::Enviada), 2);
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  EXPECT_TRUE(Marcada(0));
+  EXPECT_TRUE(Marcada(1));
+}
+
+// A job of another run that stays unread holds this run back until the bound, and is never
+// overwritten; a job whose run died (nobody holds the slot) is withdrawn.
+TEST_F(Despachos, TrabajoDeOtroEnvio) {
+  const std::string ajeno = "DESTINATARIO=otro@example.com\r\nARCHIVO=/x/otro.html\r\n";
+  {
+    PuestoTrabajo otro(Trabajo());
+    ASSERT_TRUE(otro.Ocupar(std::chrono::milliseconds(0)));
+    otro.Publicar(ajeno);
+    const auto r = Despacho(Espera(200)).Ejecutar({Fila(0), Fila(1)}, "", "");
+    EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::SinEntrega);
+    EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::NoIntentada);
+    EXPECT_TRUE(correo.lineas.empty());
+    EXPECT_EQ(ReadBytes(Trabajo()), ajeno);
+    ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+    EXPECT_NE(op->pedidos[0].texto.find("no tomó el trabajo de otro envío"), std::string::npos);
+    EXPECT_FALSE(otro.Tomado());
+  }  // the other run dies with its job out; a leftover of a killed run lies beside it
+  WriteBytes(Trabajo() + ".4242.tmp", "DESTINATARIO=medio");
+  const auto r = Despacho().Ejecutar({Fila(0)}, "", "");
+  EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::Enviada);
+  ASSERT_EQ(correo.trabajos.size(), 1u);
+  EXPECT_EQ(correo.trabajos[0].rfind("DESTINATARIO=" + Mail(0), 0), 0u);
+  EXPECT_FALSE(fs::exists(Trabajo() + ".4242.tmp"));
+}
+
+// ---------------------------------------------------------------- several processes
+
+// A stand-in mail program that waits, then takes its job by renaming it into `tomados`.
+void EscribirCorreoQueToma(const std::string& app, const std::string& tomados, double espera) {
+  fs::create_directories(tomados);
+  const std::string guion = app + "/TSPOST.EXE";
+  WriteBytes(guion, "#!/bin/sh\nsleep " + std::to_string(espera) +
+                        "\nt=\"$*\"\nt=\"${t% ;*}\"\n"
+                        "mv \"$t\" '" +
+                        tomados + "/'$$-$(date +%s%N).txt 2>/dev/null || exit 2\n");
+  chmod(guion.c_str(), 0755);
+}
+
+// Starts one run of despacho_proceso; its output goes to `salida`.
+long LanzarDespacho(const std::string& app, long primera, long cuantas, const std::string& salida,
+                    const std::string& matar = "") {
+  const std::string linea = std::string("'") + DESPACHO_PROCESO + "' '" + app + "' " +
+                            std::to_string(primera) + " " + std::to_string(cuantas) + " 20000 " + matar +
+                            " > '" + salida + "' 2>&1";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execl("/bin/sh", "sh", "-c", linea.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+void Esperar(long pid) {
+  int estado = 0;
+  waitpid(static_cast<pid_t>(pid), &estado, 0);
+}
+
+// What the stand-ins took: order number -> how many jobs named it. Each job must pair the
+// order's supplier address with the order's own file.
+std::map<std::string, int> Tomados(const std::string& tomados) {
+  std::map<std::string, int> r;
+  for (const auto& e : fs::directory_iterator(tomados)) {
+    const std::string t = ReadBytes(e.path().string());
+    bool emparejado = false;
+    for (long i = 0; i < 100; ++i) {
+      const std::string archivo = "/" + demo::ProveedorPedido(i) + "-" + demo::NumeroPedido(i) + ".html\r\n";
+      if (t.find(archivo) == std::string::npos) continue;
+      EXPECT_EQ(t.rfind("DESTINATARIO=" + Mail(i) + "\r\n", 0), 0u) << t;
+      ++r[demo::NumeroPedido(i)];
+      emparejado = true;
+    }
+    EXPECT_TRUE(emparejado) << t;
+  }
+  return r;
+}
+
+class Procesos : public Aplicacion {
+ public:
+  std::string tomados;
+  void SetUp() override {
+    app = raiz / "app";
+    fs::create_directories(app);
+    ocmailsql::CrearBaseDatos(app + "/demo.db", 100);
+    for (const auto& e : fs::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
+      fs::copy_file(e.path(), app + "/" + e.path().filename().string());
+    tomados = raiz / "tomados";
+    EscribirCorreoQueToma(app, tomados, 0.05);
+  }
+  void TearDown() override {}
+  // Stamped by a run of the test (the processes run on the real clock).
+  bool Estampada(long i) const {
+    const std::time_t t = std::time(nullptr);
+    std::tm hoy{};
+    localtime_r(&t, &hoy);
+    char iso[16];
+    std::strftime(iso, sizeof iso, "%Y-%m-%d", &hoy);
+    return FechaEnvio(i).rfind(iso, 0) == 0;
+  }
+};
+
+// Two operators dispatch 50 orders each from one application folder at the same time:
+// every mail pairs the right address with the right file, and every order is stamped
+// exactly when its job was taken, once.
+TEST_F(Procesos, DosOperadoresEnLaMismaCarpeta) {
+  const long a = LanzarDespacho(app, 0, 50, raiz / "a.txt");
+  const long b = LanzarDespacho(app, 50, 50, raiz / "b.txt");
+  Esperar(a);
+  Esperar(b);
+  const auto tomadas = Tomados(tomados);
+  for (long i = 0; i < 100; ++i) {
+    const auto t = tomadas.find(demo::NumeroPedido(i));
+    EXPECT_TRUE(t != tomadas.end() && t->second == 1) << "orden " << i;
+    EXPECT_TRUE(Estampada(i)) << "orden " << i;
+  }
+  for (const char* salida : {"a.txt", "b.txt"}) {
+    const std::string t = ReadBytes(raiz / salida);
+    size_t enviadas = 0;
+    for (size_t p = 0; (p = t.find(" 0\n", p)) != std::string::npos; ++p) ++enviadas;
+    EXPECT_EQ(enviadas, 50u) << t;
+  }
+  EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
+}
+
+// A run killed after each step of an order's hand-over leaves no half job, and never an
+// order stamped whose mail was not taken. The next run is not held back by what was left,
+// and afterwards every order is mailed and stamped (at least once: an order mailed but not
+// stamped is mailed again).
+TEST_F(Procesos, RunMuertoEnCadaPaso) {
+  for (int paso = 0; paso <= 4; ++paso) {
+    SCOPED_TRACE("paso " + std::to_string(paso));
+    const long base = paso * 5;
+    Esperar(LanzarDespacho(app, base, 5, raiz / "muerto.txt", std::to_string(paso) + " 3"));
+    for (const auto& e : fs::directory_iterator(app)) {
+      const std::string nombre = e.path().filename().string();
+      if (nombre.rfind("cfgMail.txt", 0) != 0) continue;
+      EXPECT_EQ(nombre, "cfgMail.txt");
+      const std::string t = ReadBytes(e.path().string());
+      EXPECT_TRUE(t.rfind("DESTINATARIO=", 0) == 0 && t.find("\r\nARCHIVO=") != std::string::npos &&
+                  t.size() > 2 && t.substr(t.size() - 2) == "\r\n")
+          << t;
+    }
+    std::map<std::string, int> tomadas = Tomados(tomados);
+    for (long i = base; i < base + 5; ++i)
+      if (Estampada(i)) {
+        EXPECT_EQ(tomadas[demo::NumeroPedido(i)], 1) << "orden " << i;
+      }
+
+    Esperar(LanzarDespacho(app, base, 5, raiz / "siguiente.txt"));
+    tomadas = Tomados(tomados);
+    for (long i = base; i < base + 5; ++i) {
+      EXPECT_TRUE(Estampada(i)) << "orden " << i;
+      EXPECT_GE(tomadas[demo::NumeroPedido(i)], 1) << "orden " << i;
+      EXPECT_LE(tomadas[demo::NumeroPedido(i)], 2) << "orden " << i;
+    }
+  }
+  EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
 }
 
 // ---------------------------------------------------------------- preview

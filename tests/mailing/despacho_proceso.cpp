@@ -1,0 +1,54 @@
+// One ocmail dispatch run as its own process, for the tests that need several at once or a
+// run killed in the middle:
+//   despacho_proceso <app> <first order> <count> <wait ms> [<step> <n>]
+// starts on <app>/demo.db, dispatches the demo orders first..first+count-1 (every prompt
+// answered "yes") and prints "<order> <state>" per order. With <step> (0..4, the steps of
+// the hand-over) the process kills itself right after the n-th order (1-based) reaches it.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "global/contexto.h"
+#include "mailing/despacho.h"
+#include "ocmail-sql/base_datos.h"
+#include "platform/os/rutas.h"
+#include "platform/ui/operador_guionado.h"
+#include "startup/cargar_parametros.h"
+
+int main(int argc, char** argv) {
+  if (argc < 5) return 64;
+  const std::string app = argv[1];
+  const long primera = std::atol(argv[2]);
+  const long cuantas = std::atol(argv[3]);
+  OpcionesDespacho opciones;
+  opciones.esperaEntrega = std::chrono::milliseconds(std::atol(argv[4]));
+  if (argc >= 7) {
+    const int paso = std::atoi(argv[5]);
+    const int enesima = std::atoi(argv[6]);
+    opciones.alPaso = [paso, enesima, n = 0](PasoEntrega p, const ResultadoOrden&) mutable {
+      if (static_cast<int>(p) == paso && ++n == enesima) ::kill(::getpid(), SIGKILL);
+    };
+  }
+
+  ui::OperadorGuionado::Instalado op;
+  op->respuestaPorDefecto = ui::vbYes;
+  os::FijarCarpetaAplicacion(app);
+  std::string cs;
+  CargarParametros(
+      false, "@Server=sqlite;@DbName=" + app + "/demo.db;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;", cs,
+      3);
+
+  namespace demo = ocmailsql::demo;
+  std::vector<FilaDespacho> filas;
+  for (long i = primera; i < primera + cuantas; ++i)
+    filas.push_back({demo::ProveedorPedido(i), "OC", demo::NumeroPedido(i),
+                     "compras." + demo::ProveedorPedido(i) + "@example.com", true});
+  const ResultadoDespacho r = Despacho(opciones).Ejecutar(filas, "Orden de compra", "Adjunto OC");
+  for (const auto& p : op->pedidos) std::fprintf(stderr, "%s: %s\n", p.tipo.c_str(), p.texto.c_str());
+  for (const auto& o : r.ordenes) std::printf("%s %d\n", o.idComprobante.c_str(), static_cast<int>(o.estado));
+  std::fflush(stdout);
+  std::_Exit(0);  // the shut-down of the suite asks questions; nothing of it is under test
+}
