@@ -24,6 +24,7 @@
 #include <stdexcept>
 
 #include "platform/basic/archivos.h"
+#include "platform/basic/correo.h"
 #include "tspost.h"
 #include "platform/basic/texto.h"
 
@@ -188,7 +189,7 @@ int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string&
   const std::string base = Base(c, id);
   std::string invalido;
   for (const auto& d : t.destinatarios)
-    if (!DireccionValida(d)) invalido = d;
+    if (!basic::DireccionCorreoValida(d)) invalido = d;
   if (t.destinatarios.empty() || !invalido.empty()) {
     Registrar(c, "RETENIDO", Destinatarios(t), t.asunto,
               "destinatario no valido" + (invalido.empty() ? "" : ": " + invalido) + "; trabajo en " + base +
