@@ -1,9 +1,13 @@
 // tspost: the job file, its command line, and delivery against a real loopback SMTP
 // server (tests/fixtures/tspost/smtp_sink.py, on aiosmtpd).
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +15,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <thread>
@@ -126,9 +132,33 @@ std::string Python() {
 
 const std::string kSink = std::string(OCMAIL_FIXTURES) + "/tspost/smtp_sink.py";
 
-pid_t Lanzar(const std::vector<std::string>& args, const std::map<std::string, std::string>& entorno = {}) {
+// Folder permissions do not stop root: run as root, the cases that need them hand their
+// folders to "nobody" and start tspost as that user.
+constexpr uid_t kNadie = 65534;
+
+void CederANadie(const fs::path& raiz) {
+  if (geteuid() != 0) return;
+  lchown(raiz.c_str(), kNadie, kNadie);
+  for (const auto& e : fs::recursive_directory_iterator(raiz)) lchown(e.path().c_str(), kNadie, kNadie);
+}
+
+// A read-only folder for the life of the object.
+class SoloLectura {
+ public:
+  explicit SoloLectura(std::string carpeta) : carpeta_(std::move(carpeta)) { chmod(carpeta_.c_str(), 0555); }
+  ~SoloLectura() { chmod(carpeta_.c_str(), 0755); }
+
+ private:
+  std::string carpeta_;
+};
+
+pid_t Lanzar(const std::vector<std::string>& args, const std::map<std::string, std::string>& entorno = {},
+             bool sinPrivilegios = false) {
   pid_t pid = fork();
   if (pid == 0) {
+    if (sinPrivilegios && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(kNadie) != 0 || setuid(kNadie) != 0))
+      _exit(126);
     for (const auto& [k, v] : entorno) setenv(k.c_str(), v.c_str(), 1);
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -240,18 +270,19 @@ class TspostEnvio : public ::testing::Test {
   }
 
   // The job of an order: a long accented subject and a message of three lines.
-  void EscribirTrabajo() {
-    WriteBytes(trabajo_,
-               "DESTINATARIO=prov@example.com\r\n"
-               "ASUNTO=Orden de compra N\xba 0001-00000123 de Compa\xf1\xed"
-               "a \xd1"
-               "and\xfa"
-               " \x80 para el se\xf1or Mu\xf1oz, con atenci\xf3n a su pedido\r\n"
-               "MENSAJE=Adjunto OC\r\n"
-               "MENSAJE=\n\r\n"
-               "MENSAJE=\nSaludos, se\xf1or Mu\xf1oz \x80\r\n"
-               "ARCHIVO=" +
-                   adjunto_ + "\r\n");
+  void EscribirTrabajo() { WriteBytes(trabajo_, TextoTrabajo()); }
+  std::string TextoTrabajo(const std::string& destinatario = "prov@example.com") {
+    return "DESTINATARIO=" + destinatario +
+           "\r\n"
+           "ASUNTO=Orden de compra N\xba 0001-00000123 de Compa\xf1\xed"
+           "a \xd1"
+           "and\xfa"
+           " \x80 para el se\xf1or Mu\xf1oz, con atenci\xf3n a su pedido\r\n"
+           "MENSAJE=Adjunto OC\r\n"
+           "MENSAJE=\n\r\n"
+           "MENSAJE=\nSaludos, se\xf1or Mu\xf1oz \x80\r\n"
+           "ARCHIVO=" +
+           adjunto_ + "\r\n";
   }
   const std::string asunto_ =
       "Orden de compra N\u00ba 0001-00000123 de Compa\u00f1\u00eda \u00d1and\u00fa \u20ac para "
@@ -259,16 +290,17 @@ class TspostEnvio : public ::testing::Test {
   const std::string cuerpo_ = "Adjunto OC\n\nSaludos, se\u00f1or Mu\u00f1oz \u20ac\n";
 
   // Started as the mailing tool starts it: the command line split at blanks.
-  int CorrerTrabajo() {
+  pid_t LanzarTrabajo(const std::string& ruta, bool sinPrivilegios = false) {
     std::vector<std::string> args = {TSPOST_EXE};
-    std::string linea = trabajo_ + " ;vxqr@";
+    std::string linea = ruta + " ;vxqr@";
     for (size_t i = 0, j; i <= linea.size(); i = j + 1) {
       j = linea.find(' ', i);
       if (j == std::string::npos) j = linea.size();
       if (j > i) args.push_back(linea.substr(i, j - i));
     }
-    return Esperar(Lanzar(args, {{"TSPOST_INI", (app_ / "TM440kv.INI").string()}}));
+    return Lanzar(args, {{"TSPOST_INI", (app_ / "TM440kv.INI").string()}}, sinPrivilegios);
   }
+  int CorrerTrabajo() { return Esperar(LanzarTrabajo(trabajo_)); }
   int Reintentar() {
     return Esperar(Lanzar({TSPOST_EXE, "--reintentar", "--ini=" + (app_ / "TM440kv.INI").string()}));
   }
@@ -290,6 +322,12 @@ class TspostEnvio : public ::testing::Test {
   }
 
   std::string Log() { return basic::DeWindows1252(ReadBytes((app_ / "TSPOST.LOG").string())); }
+  size_t VecesEnLog(const std::string& texto) {
+    const std::string log = Log();
+    size_t n = 0;
+    for (size_t p = 0; (p = log.find(texto, p)) != std::string::npos; p += texto.size()) ++n;
+    return n;
+  }
   std::string Spool() { return (app_ / "CORREO" / "PENDIENTES").string(); }
   std::string Salida() { return (app_ / "CORREO" / "SALIDA").string(); }
 
@@ -437,6 +475,173 @@ TEST_F(TspostEnvio, SinTrabajoOSinDondeGuardarloNoTomaNada) {
   std::string original = ReadBytes(trabajo_);
   EXPECT_EQ(CorrerTrabajo(), 3);
   EXPECT_EQ(ReadBytes(trabajo_), original);
+  EXPECT_TRUE(Archivos(Salida()).empty());
+}
+
+// ---------------------------------------------------------------- taking the job
+
+// ocmail withdraws a job it gave up waiting for by renaming it away; tspost takes a job by
+// renaming it into its spool. Whoever renames first owns the job.
+TEST_F(TspostEnvio, ElTrabajoRetiradoNoSeEnviaYElTomadoSeEnviaUnaVez) {
+  EscribirIni("");
+
+  // Withdrawn before the mail program runs: nothing is sent.
+  EscribirTrabajo();
+  const std::string original = ReadBytes(trabajo_);
+  ASSERT_EQ(::rename(trabajo_.c_str(), (trabajo_ + ".retirado").c_str()), 0);
+  EXPECT_EQ(CorrerTrabajo(), 2);
+  EXPECT_THAT(Log(), HasSubstr("no existe (ya lo tomo otro tspost o lo retiro ocmail); no se envia nada"));
+  EXPECT_EQ(ReadBytes(trabajo_ + ".retirado"), original);
+  EXPECT_TRUE(Archivos(Salida()).empty());
+  EXPECT_TRUE(Archivos(Spool()).empty());
+
+  // The next order's job in the same place: the late mail program of the withdrawn order
+  // takes it and sends what it took; the next order's own mail program finds nothing.
+  WriteBytes(trabajo_, TextoTrabajo("otro@example.com"));
+  EXPECT_EQ(CorrerTrabajo(), 0);
+  EXPECT_EQ(CorrerTrabajo(), 2);
+
+  // A withdrawal after the take fails: the job is the mail program's, mailed once.
+  EXPECT_NE(::rename(trabajo_.c_str(), (trabajo_ + ".retirado2").c_str()), 0);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_EQ(Archivos(Salida(), ".eml").size(), 1u);
+  EXPECT_EQ(VecesEnLog(" | SALIDA | "), 1u);
+  EXPECT_EQ(VecesEnLog(" | SALIDA | otro@example.com | "), 1u);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+}
+
+// The withdrawal and the take at the same moment, at many offsets: each job is either
+// withdrawn and never sent, or taken and sent once.
+TEST_F(TspostEnvio, RetiroYTomaALaVezDejanUnSoloDueno) {
+  EscribirIni("");
+  size_t tomados = 0;
+  for (int ronda = 0; ronda < 16; ++ronda) {
+    SCOPED_TRACE(ronda);
+    EscribirTrabajo();
+    const pid_t pid = LanzarTrabajo(trabajo_);
+    std::this_thread::sleep_for(std::chrono::microseconds(1500 * ronda));
+    const std::string retirado = trabajo_ + ".retirado" + std::to_string(ronda);
+    const bool retiro = ::rename(trabajo_.c_str(), retirado.c_str()) == 0;
+    const int error = errno;
+    const int codigo = Esperar(pid);
+    if (retiro) {
+      EXPECT_EQ(codigo, 2);
+    } else {
+      EXPECT_EQ(error, ENOENT);
+      EXPECT_EQ(codigo, 0);
+      ++tomados;
+    }
+    EXPECT_EQ(VecesEnLog(" | SALIDA | "), tomados);
+    EXPECT_EQ(Archivos(Salida(), ".eml").size(), tomados);
+    EXPECT_TRUE(Archivos(Spool()).empty());
+  }
+}
+
+// --reintentar may see the job that tspost has just moved into the spool and lock it before
+// tspost does: then only the holder sends it. The lock belongs to the file, not to its name,
+// so a lock taken on the job before the take stands for that --reintentar.
+TEST_F(TspostEnvio, ElTrabajoBloqueadoPorOtroProcesoLoEnviaSoloQuienTieneElBloqueo) {
+  EscribirIni("");
+  EscribirTrabajo();
+  struct Descriptor {
+    int fd;
+    ~Descriptor() {
+      if (fd >= 0) close(fd);
+    }
+  } otro{open(trabajo_.c_str(), O_RDONLY | O_CLOEXEC)};
+  ASSERT_EQ(flock(otro.fd, LOCK_EX), 0);
+
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  EXPECT_EQ(Archivos(Spool(), ".trabajo").size(), 1u);
+  EXPECT_THAT(Log(), HasSubstr(" | AVISO | prov@example.com | "));
+  EXPECT_THAT(Log(), HasSubstr("lo atiende otro proceso de tspost"));
+  EXPECT_EQ(Reintentar(), 1);  // a locked item is left by --reintentar too
+  EXPECT_TRUE(Archivos(Salida()).empty());
+
+  close(otro.fd);
+  otro.fd = -1;
+  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_EQ(VecesEnLog(" | SALIDA | "), 1u);
+  EXPECT_EQ(Archivos(Salida(), ".eml").size(), 1u);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+}
+
+// A job that cannot be moved (its folder, or the spool folder, is read-only) is left where
+// it is and nothing is sent: ocmail sees the mail program end without taking it and does not
+// stamp the order, so it must not be mailed either.
+TEST_F(TspostEnvio, TrabajoQueNoSePuedeTomarQuedaEnSuLugarSinEnviar) {
+  EscribirIni("");
+  fs::create_directories(app_ / "trabajos");
+  fs::create_directories(Spool());
+  const std::string trabajo = (app_ / "trabajos" / "cfgMail.txt").string();
+  for (const std::string soloLectura : {"trabajos", "CORREO/PENDIENTES"}) {
+    SCOPED_TRACE(soloLectura);
+    WriteBytes(trabajo, TextoTrabajo());
+    CederANadie(dir_.path());
+    SoloLectura guarda((app_ / soloLectura).string());
+
+    EXPECT_EQ(Esperar(LanzarTrabajo(trabajo, true)), 3);
+    EXPECT_EQ(ReadBytes(trabajo), TextoTrabajo());
+    EXPECT_THAT(Log(), HasSubstr("; el trabajo queda en " + trabajo));
+    EXPECT_TRUE(Archivos(Salida()).empty());
+    EXPECT_TRUE(Archivos(Spool()).empty());
+    EXPECT_EQ(VecesEnLog(" | SALIDA | "), 0u);
+  }
+}
+
+// A spool folder on another file system: the job is taken by a rename beside it, then
+// copied into the spool. When the copy cannot be made the job stays in that renamed file.
+TEST_F(TspostEnvio, PendientesEnOtroSistemaDeArchivos) {
+  std::string otro = "/dev/shm/ocmail-test-XXXXXX";
+  if (!fs::is_directory("/dev/shm") || !mkdtemp(otro.data())) GTEST_SKIP() << "no hay /dev/shm";
+  struct Borrar {
+    std::string carpeta;
+    ~Borrar() { fs::remove_all(carpeta); }
+  } borrar{otro};
+  struct stat a {
+  }, b{};
+  if (stat(app_.c_str(), &a) != 0 || stat(otro.c_str(), &b) != 0 || a.st_dev == b.st_dev)
+    GTEST_SKIP() << otro << " esta en el mismo sistema de archivos que " << app_;
+  const std::string spool = otro + "/PENDIENTES";
+  EscribirIni("CarpetaPendientes=" + spool + "\r\n");
+
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 0);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  EXPECT_TRUE(Archivos(app_.string(), ".tomado").empty());
+  EXPECT_EQ(Archivos(Salida(), ".eml").size(), 1u);
+  EXPECT_TRUE(Archivos(spool).empty());
+
+  EscribirTrabajo();
+  CederANadie(dir_.path());
+  CederANadie(otro);
+  SoloLectura guarda(spool);
+  EXPECT_EQ(Esperar(LanzarTrabajo(trabajo_, true)), 3);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  const auto tomados = Archivos(app_.string(), ".tomado");
+  ASSERT_EQ(tomados.size(), 1u);
+  EXPECT_EQ(ReadBytes(tomados[0]), TextoTrabajo());
+  EXPECT_THAT(Log(), HasSubstr("no se envia, el trabajo queda en " + tomados[0]));
+  EXPECT_EQ(VecesEnLog(" | SALIDA | "), 1u);
+}
+
+// A taken file that holds no job is not lost: it is kept in the spool under a name that
+// --reintentar leaves alone, and the log names it.
+TEST_F(TspostEnvio, UnArchivoSinTrabajoQuedaApartadoEnPendientes) {
+  EscribirIni("");
+  WriteBytes(trabajo_, "hola\r\n");
+  EXPECT_EQ(CorrerTrabajo(), 2);
+  EXPECT_FALSE(fs::exists(trabajo_));
+  const auto apartados = Archivos(Spool(), ".rechazado");
+  ASSERT_EQ(apartados.size(), 1u);
+  EXPECT_EQ(ReadBytes(apartados[0]), "hola\r\n");
+  EXPECT_THAT(Log(), HasSubstr(" | ERROR | "));
+  EXPECT_THAT(Log(), HasSubstr("no es un trabajo de correo; queda en " + apartados[0]));
+
+  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_EQ(Archivos(Spool()), apartados);
   EXPECT_TRUE(Archivos(Salida()).empty());
 }
 

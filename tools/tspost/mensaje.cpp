@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/basic/correo.h"
 #include "tspost.h"
 #include "platform/basic/texto.h"
 
@@ -97,21 +98,11 @@ std::string Buzon(const std::string& nombre, const std::string& direccion) {
 
 }  // namespace
 
-bool DireccionValida(const std::string& d) {
-  size_t arroba = d.rfind('@');
-  if (arroba == std::string::npos || arroba == 0 || arroba + 1 == d.size()) return false;
-  for (unsigned char c : d)
-    if (c <= 32 || c == 127 || c == '<' || c == '>' || c == '"' || c == ',' || c == ';' || c == '(' ||
-        c == ')' || c == '\\')
-      return false;
-  return true;
-}
-
 Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c) {
   Mensaje m;
   m.destinatarios = t.destinatarios;
   m.remitenteSobre = c.remitente;
-  if (m.remitenteSobre.empty() && DireccionValida(c.usuario)) m.remitenteSobre = c.usuario;
+  if (m.remitenteSobre.empty() && basic::DireccionCorreoValida(c.usuario)) m.remitenteSobre = c.usuario;
   if (m.remitenteSobre.empty()) m.remitenteSobre = "tspost@" + NombreEquipo();
   std::string dominio = m.remitenteSobre.substr(m.remitenteSobre.rfind('@') + 1);
 

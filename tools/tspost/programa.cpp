@@ -1,29 +1,36 @@
-// The program's flow: take the job, make it safe in the spool folder, deliver it, log it.
+// The program's flow: take the job into the spool folder, deliver it, log it.
 //
 // Spool folder items (one id per message, "yyyymmdd-hhmmss-pid-random"):
-//   <id>.trabajo        the job as read, while its message is being built or when it cannot
+//   <id>.trabajo        the job as taken, while its message is being built or when it cannot
 //                       be built yet (attachment missing, no valid recipient);
-//   <id>.eml + <id>.sobre  a built message that could not be sent, and its envelope.
-// Each item is locked (flock) while a process works on it, so that a run of --reintentar
-// never sends what another process is sending.
+//   <id>.eml + <id>.sobre  a built message that could not be sent, and its envelope;
+//   <id>.rechazado      a taken file that holds no job, kept for the operator.
+// The job is taken by renaming it into the spool: one atomic step, so whoever renames it
+// first (this program, another run, or ocmail withdrawing it) owns it. Each item is locked
+// (flock) while a process works on it, so that a run of --reintentar never sends what
+// another process is sending.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/basic/archivos.h"
+#include "platform/basic/correo.h"
 #include "tspost.h"
 #include "platform/basic/texto.h"
 
@@ -96,8 +103,12 @@ std::string NuevoId() {
 class Bloqueo {
  public:
   explicit Bloqueo(const std::string& ruta) {
-    fd_ = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return;
+    // O_NONBLOCK: a FIFO put in the job's place must not hang the open.
+    fd_ = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+      errorApertura_ = errno;
+      return;
+    }
     struct stat abierto {
     }, actual{};
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd_, &abierto) != 0 ||
@@ -112,9 +123,28 @@ class Bloqueo {
   Bloqueo(const Bloqueo&) = delete;
   Bloqueo& operator=(const Bloqueo&) = delete;
   bool Valido() const { return fd_ >= 0; }
+  // errno of the open when the file could not be opened at all; 0 when it was opened (and
+  // then found locked by another process or no longer at its path).
+  int ErrorApertura() const { return errorApertura_; }
+  // The whole locked file, read through its descriptor. False for anything but a regular file.
+  bool Leer(std::string& datos) const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    datos.clear();
+    char buf[65536];
+    for (off_t pos = 0;;) {
+      const ssize_t n = ::pread(fd_, buf, sizeof buf, pos);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) return true;
+      datos.append(buf, static_cast<size_t>(n));
+      pos += n;
+    }
+  }
 
  private:
   int fd_ = -1;
+  int errorApertura_ = 0;
 };
 
 std::string UnaLinea(std::string s) {
@@ -188,7 +218,7 @@ int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string&
   const std::string base = Base(c, id);
   std::string invalido;
   for (const auto& d : t.destinatarios)
-    if (!DireccionValida(d)) invalido = d;
+    if (!basic::DireccionCorreoValida(d)) invalido = d;
   if (t.destinatarios.empty() || !invalido.empty()) {
     Registrar(c, "RETENIDO", Destinatarios(t), t.asunto,
               "destinatario no valido" + (invalido.empty() ? "" : ": " + invalido) + "; trabajo en " + base +
@@ -247,30 +277,118 @@ void Registrar(const Configuracion& c, const std::string& resultado, const std::
   if (fd >= 0) ::close(fd);
 }
 
-int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& c) {
-  std::string bytes, error;
-  if (!LeerBytes(rutaTrabajo, bytes, error)) {
-    Registrar(c, "ERROR", "", "", "no se puede leer el trabajo " + rutaTrabajo + ": " + error);
-    return kSinTrabajo;
-  }
-  Trabajo t = ParsearTrabajo(bytes);
-  if (t.destinatarioTexto.empty() && t.archivos.empty()) {
-    Registrar(c, "ERROR", "", t.asunto, "el archivo " + rutaTrabajo + " no es un trabajo de correo");
-    return kSinTrabajo;
-  }
+namespace {
 
-  // The job is taken only once a copy of it is safe in the spool folder.
-  const std::string id = NuevoId();
-  const std::string copia = Base(c, id) + ".trabajo";
-  if (!EscribirAtomico(copia, bytes)) {
+bool Existe(const std::string& ruta) {
+  struct stat st {};
+  return ::lstat(ruta.c_str(), &st) == 0;
+}
+
+// Why the job file must be left where it is ("" when it can be taken); `ausente` when
+// nothing is at the path.
+std::string NoTomable(const std::string& ruta, bool& ausente) {
+  struct stat st {};
+  ausente = false;
+  if (::lstat(ruta.c_str(), &st) != 0) {
+    ausente = errno == ENOENT || errno == ENOTDIR;
+    return ausente ? "no existe" : std::strerror(errno);
+  }
+  if (::stat(ruta.c_str(), &st) != 0) return "no se puede abrir";
+  if (S_ISDIR(st.st_mode)) return "es una carpeta";
+  if (!S_ISREG(st.st_mode)) return "no es un archivo comun";
+  if (::access(ruta.c_str(), R_OK) != 0) return "no se puede abrir";
+  return "";
+}
+
+int Retirado(const Configuracion& c, const std::string& ruta) {
+  Registrar(
+      c, "ERROR", "", "",
+      "el trabajo " + ruta + " no existe (ya lo tomo otro tspost o lo retiro ocmail); no se envia nada");
+  return kSinTrabajo;
+}
+
+int NoSePudoTomar(const Configuracion& c, const std::string& ruta, int error) {
+  Registrar(c, "ERROR", "", "",
+            "no se puede mover el trabajo a la carpeta de pendientes " + c.carpetaPendientes + " (" +
+                std::strerror(error) + "); el trabajo queda en " + ruta);
+  return kErrorGrave;
+}
+
+// The spool folder is on another file system: the job is taken by a rename beside it (still
+// one atomic step) and then copied into the spool. When the copy fails nothing is sent and
+// the job stays in that sibling file, which the log names.
+std::optional<int> TomarPorOtroSistema(const Configuracion& c, const std::string& ruta, const std::string& id,
+                                       const std::string& item) {
+  const std::string hermano = ruta + "." + id + ".tomado";
+  if (::rename(ruta.c_str(), hermano.c_str()) != 0) {
+    const int e = errno;
+    if (e == ENOENT && !Existe(ruta)) return Retirado(c, ruta);
+    return NoSePudoTomar(c, ruta, e);
+  }
+  std::string bytes, error;
+  if (!LeerBytes(hermano, bytes, error) || !EscribirAtomico(item, bytes)) {
+    const Trabajo t = ParsearTrabajo(bytes);
     Registrar(c, "ERROR", Destinatarios(t), t.asunto,
-              "no se puede escribir en la carpeta de pendientes " + c.carpetaPendientes +
-                  "; el trabajo queda en " + rutaTrabajo);
+              "no se puede guardar el trabajo en la carpeta de pendientes " + c.carpetaPendientes +
+                  "; no se envia, el trabajo queda en " + hermano);
     return kErrorGrave;
   }
-  Bloqueo bloqueo(copia);
-  if (std::remove(rutaTrabajo.c_str()) != 0)
-    Registrar(c, "AVISO", Destinatarios(t), t.asunto, "no se pudo borrar " + rutaTrabajo);
+  if (std::remove(hermano.c_str()) != 0)
+    Registrar(c, "AVISO", "", "", "no se pudo borrar " + hermano + ", copia de " + item + " (no se envia)");
+  return std::nullopt;
+}
+
+// Takes the job: renames it into the spool as <id>.trabajo. Nothing when it was taken, else
+// the exit code (the job was gone, or it is left where it is).
+std::optional<int> Tomar(const Configuracion& c, const std::string& ruta, const std::string& id) {
+  bool ausente = false;
+  if (const std::string por = NoTomable(ruta, ausente); !por.empty()) {
+    if (ausente) return Retirado(c, ruta);
+    Registrar(c, "ERROR", "", "", "no se puede leer el trabajo " + ruta + ": " + por);
+    return kSinTrabajo;
+  }
+  std::error_code ec;
+  fs::create_directories(c.carpetaPendientes, ec);
+  const std::string item = Base(c, id) + ".trabajo";
+  if (::rename(ruta.c_str(), item.c_str()) == 0) return std::nullopt;
+  const int e = errno;
+  if (e == EXDEV) return TomarPorOtroSistema(c, ruta, id, item);
+  // ENOENT with the job still there means the spool folder is missing.
+  if (e == ENOENT && !Existe(ruta)) return Retirado(c, ruta);
+  return NoSePudoTomar(c, ruta, e);
+}
+
+}  // namespace
+
+int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& c) {
+  const std::string id = NuevoId();
+  if (const auto codigo = Tomar(c, rutaTrabajo, id)) return *codigo;
+
+  // A run of --reintentar may have seen the new item and locked it first: then that run
+  // sends it and this one does not.
+  const std::string item = Base(c, id) + ".trabajo";
+  Bloqueo bloqueo(item);
+  if (!bloqueo.Valido() && (bloqueo.ErrorApertura() == 0 || bloqueo.ErrorApertura() == ENOENT)) {
+    std::string bytes, error;
+    const Trabajo t = LeerBytes(item, bytes, error) ? ParsearTrabajo(bytes) : Trabajo{};
+    Registrar(c, "AVISO", Destinatarios(t), t.asunto,
+              "el trabajo tomado de " + rutaTrabajo + " (" + item + ") lo atiende otro proceso de tspost");
+    return kPendiente;
+  }
+
+  // Only what was taken is sent: the bytes of the spool item, not of the job path.
+  std::string bytes;
+  const bool leido = bloqueo.Valido() && bloqueo.Leer(bytes);
+  const Trabajo t = leido ? ParsearTrabajo(bytes) : Trabajo{};
+  if (!leido || (t.destinatarioTexto.empty() && t.archivos.empty())) {
+    // Kept under a name --reintentar ignores, for the operator to look at.
+    std::string apartado = Base(c, id) + ".rechazado";
+    if (::rename(item.c_str(), apartado.c_str()) != 0) apartado = item;
+    Registrar(c, "ERROR", "", t.asunto,
+              "el archivo " + rutaTrabajo + (leido ? " no es un trabajo de correo" : " no se puede leer") +
+                  "; queda en " + apartado);
+    return kSinTrabajo;
+  }
   return EntregarTrabajo(t, c, id);
 }
 
@@ -329,10 +447,11 @@ const char* kAyuda =
     "     tspost --reintentar\n"
     "     tspost --ayuda\n"
     "\n"
-    "Lee el trabajo de correo (DESTINATARIO=, ASUNTO=, MENSAJE=, ARCHIVO=), lo toma\n"
-    "(borra el archivo) y envia el mensaje por SMTP con la seccion [CORREO] de TM440kv.INI.\n"
-    "Sin servidor configurado deja el mensaje como .eml en la carpeta de salida; lo que no\n"
-    "se pudo enviar queda en la carpeta de pendientes y --reintentar lo envia otra vez.\n"
+    "Toma el trabajo de correo (DESTINATARIO=, ASUNTO=, MENSAJE=, ARCHIVO=) moviendolo\n"
+    "a la carpeta de pendientes y envia el mensaje por SMTP con la seccion [CORREO] de\n"
+    "TM440kv.INI. Sin servidor configurado deja el mensaje como .eml en la carpeta de\n"
+    "salida; lo que no se pudo enviar queda en la carpeta de pendientes y --reintentar lo\n"
+    "envia otra vez.\n"
     "\n"
     "Opciones:\n"
     "  --reintentar     envia otra vez los mensajes pendientes\n"
@@ -341,7 +460,7 @@ const char* kAyuda =
     "\n"
     "Codigos de salida: 0 enviado o en la carpeta de salida (con --reintentar: nada\n"
     "pendiente); 1 queda pendiente; 2 no se tomo ningun trabajo; 3 el trabajo no se pudo\n"
-    "guardar y quedo en su lugar.\n";
+    "guardar: quedo en su lugar (o donde lo indica el registro).\n";
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 #include <filesystem>
 
 #include "platform/basic/archivos.h"
+#include "platform/basic/correo.h"
 #include "tspost.h"
 #include "platform/basic/texto.h"
 
@@ -79,11 +80,7 @@ Trabajo ParsearTrabajo(const std::string& bytes) {
     if (k == "DESTINATARIO") {
       if (!t.destinatarioTexto.empty()) t.destinatarioTexto += "; ";
       t.destinatarioTexto += basic::RecortarEspacios(v);
-      std::string lista = v;
-      for (char& c : lista)
-        if (c == ',') c = ';';
-      for (const auto& d : Dividir(lista, ";"))
-        if (!basic::RecortarEspacios(d).empty()) t.destinatarios.push_back(basic::RecortarEspacios(d));
+      for (auto& d : basic::DividirDirecciones(v)) t.destinatarios.push_back(std::move(d));
     } else if (k == "ASUNTO") {
       t.asunto = basic::RecortarEspacios(v);
     } else if (k == "MENSAJE") {

@@ -41,7 +41,7 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std:
 
 // ---- the job file (trabajo.cpp) ----
 struct Trabajo {
-  std::vector<std::string> destinatarios;  // DESTINATARIO, split at ";" and ","
+  std::vector<std::string> destinatarios;  // DESTINATARIO, split by basic::DividirDirecciones
   std::string destinatarioTexto;           // DESTINATARIO as written
   std::string asunto;                      // ASUNTO
   std::vector<std::string> lineasMensaje;  // one per body line, UTF-8
@@ -70,7 +70,6 @@ struct Mensaje {
 
 // Builds the message; raises std::runtime_error when the attachment cannot be read.
 Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c);
-bool DireccionValida(const std::string& direccion);
 
 // ---- SMTP delivery (envio.cpp) ----
 struct ResultadoEnvio {
