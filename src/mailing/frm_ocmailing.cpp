@@ -70,6 +70,8 @@ constexpr int vbKeyReturn = 13;
 constexpr int vbKeyEscape = 27;
 constexpr int vbKeyF5 = 116;
 constexpr int vbRightButton = 2;
+constexpr int vbShiftMask = 1;
+constexpr int vbCtrlMask = 2;
 
 constexpr int kErrorValorPropiedad = 380;
 constexpr int kErrorObjetoNoEstablecido = 91;
@@ -659,8 +661,17 @@ void frmOCMailing::Form_KeyDown(int& KeyCode, int) {
   }
 }
 
-void frmOCMailing::txtFields_KeyDown(int Index, int& KeyCode, int) {
-  if (gFormulario().TeclaAbajo(KeyCode) && Index >= 0 && Index < static_cast<int>(txtFields.size()))
+void frmOCMailing::txtFields_KeyDown(int Index, int& KeyCode, int Shift) {
+  const bool valido = Index >= 0 && Index < static_cast<int>(txtFields.size());
+  // Ctrl+Enter or Shift+Enter in a multi-line box is a line break; plain Enter moves on.
+  if (valido && KeyCode == vbKeyReturn && (Shift & (vbShiftMask | vbCtrlMask))) {
+    if (QPlainTextEdit* caja = txtFields[static_cast<size_t>(Index)].multilinea) {
+      caja->insertPlainText(QStringLiteral("\n"));
+      KeyCode = 0;
+      return;
+    }
+  }
+  if (gFormulario().TeclaAbajo(KeyCode) && valido)
     ui::MoverFocoSiguiente(txtFields[static_cast<size_t>(Index)].Control());
 }
 
