@@ -1,5 +1,9 @@
 #include "mailing/acciones_ventana.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <string>
+
 #include "mailing/frm_ocmailing.h"
 #include "mailing/vista_previa.h"
 
@@ -16,8 +20,19 @@ std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
 }
 
 void EnviarDesdeVentana(frmOCMailing& frm) {
-  Despacho().Ejecutar(FilasDeVentana(frm), frm.TextoCampo("ENCABEZADO"), frm.TextoCampo("PIEDEPAGINA"),
-                      [&frm] { frm.RecargarLista(); });
+  if (frm.Enviando()) return;
+  const std::vector<FilaDespacho> filas = FilasDeVentana(frm);
+  const std::string asunto = frm.TextoCampo("ENCABEZADO");
+  const std::string mensaje = frm.TextoCampo("PIEDEPAGINA");
+  // The run waits for each mail program on this thread: events go on being processed so
+  // the window paints, while the guard keeps its input off and refuses to close it.
+  frmOCMailing::EnvioEnCurso enCurso(frm);
+  OpcionesDespacho opciones = opcionesDespacho();
+  opciones.alEsperar = [previo = opciones.alEsperar] {
+    if (previo) previo();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  };
+  Despacho(opciones).Ejecutar(filas, asunto, mensaje, [&frm] { frm.RecargarLista(); });
 }
 
 void VerDesdeVentana(frmOCMailing& frm) {

@@ -11,7 +11,9 @@ class frmOCMailing;
 // The rows of the window's list, in list order.
 std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm);
 // CmdEnviar_Click: the run on the window's rows, subject ("ENCABEZADO") and message
-// ("PIEDEPAGINA"), reloading the list afterwards.
+// ("PIEDEPAGINA"), reloading the list afterwards. While the run waits for a mail program
+// the window's events are processed, with the window in its run state
+// (frmOCMailing::EnvioEnCurso); during a run it does nothing.
 void EnviarDesdeVentana(frmOCMailing& frm);
 // CmbVer_Click on the window's rows and switch.
 void VerDesdeVentana(frmOCMailing& frm);

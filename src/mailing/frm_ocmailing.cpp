@@ -70,6 +70,8 @@ constexpr int vbKeyReturn = 13;
 constexpr int vbKeyEscape = 27;
 constexpr int vbKeyF5 = 116;
 constexpr int vbRightButton = 2;
+constexpr int vbShiftMask = 1;
+constexpr int vbCtrlMask = 2;
 
 constexpr int kErrorValorPropiedad = 380;
 constexpr int kErrorObjetoNoEstablecido = 91;
@@ -572,6 +574,7 @@ void frmOCMailing::txtFields_GotFocus(int Index) {
 }
 
 void frmOCMailing::cmdConsultar_Click() {
+  if (enviando_) return;
   basic::EjecutarIgnorando({
       P([this] {
         if (!CampoActual)
@@ -630,23 +633,32 @@ void frmOCMailing::ListProveedores_BeforeLabelEdit(int& Cancel) { Cancel = 1; }
 
 void frmOCMailing::ListProveedores_AfterLabelEdit(int& Cancel, std::string&) { Cancel = 1; }
 
-void frmOCMailing::chkConEnvioPendiente_Click() { RecargarLista(); }
+void frmOCMailing::chkConEnvioPendiente_Click() {
+  if (enviando_) return;
+  RecargarLista();
+}
 
-void frmOCMailing::cmdCargarProveedores_Click() { RecargarLista(); }
+void frmOCMailing::cmdCargarProveedores_Click() {
+  if (enviando_) return;
+  RecargarLista();
+}
 
 void frmOCMailing::CmbVer_Click() {
+  if (enviando_) return;
   Atender("CmbVer_Click", [this] {
     if (accionVer_) accionVer_(*this);
   });
 }
 
 void frmOCMailing::CmdEnviar_Click() {
+  if (enviando_) return;  // a run waiting for its mail program lets events in
   Atender("CmdEnviar_Click", [this] {
     if (accionEnviar_) accionEnviar_(*this);
   });
 }
 
 void frmOCMailing::CmdSalir_Click() {
+  if (enviando_) return;  // not in the middle of a run
   int cancelar = 0;
   Form_Unload(cancelar);
 }
@@ -659,8 +671,17 @@ void frmOCMailing::Form_KeyDown(int& KeyCode, int) {
   }
 }
 
-void frmOCMailing::txtFields_KeyDown(int Index, int& KeyCode, int) {
-  if (gFormulario().TeclaAbajo(KeyCode) && Index >= 0 && Index < static_cast<int>(txtFields.size()))
+void frmOCMailing::txtFields_KeyDown(int Index, int& KeyCode, int Shift) {
+  const bool valido = Index >= 0 && Index < static_cast<int>(txtFields.size());
+  // Ctrl+Enter or Shift+Enter in a multi-line box is a line break; plain Enter moves on.
+  if (valido && KeyCode == vbKeyReturn && (Shift & (vbShiftMask | vbCtrlMask))) {
+    if (QPlainTextEdit* caja = txtFields[static_cast<size_t>(Index)].multilinea) {
+      caja->insertPlainText(QStringLiteral("\n"));
+      KeyCode = 0;
+      return;
+    }
+  }
+  if (gFormulario().TeclaAbajo(KeyCode) && valido)
     ui::MoverFocoSiguiente(txtFields[static_cast<size_t>(Index)].Control());
 }
 
@@ -719,6 +740,26 @@ void frmOCMailing::FijarAccionEnviar(Accion accion) {
 void frmOCMailing::FijarAccionVer(Accion accion) {
   accionVer_ = std::move(accion);
   CmbVer->setEnabled(static_cast<bool>(accionVer_));
+}
+
+frmOCMailing::EnvioEnCurso::EnvioEnCurso(frmOCMailing& frm) : frm_(frm) {
+  frm_.enviando_ = true;
+  QWidget* foco = QApplication::focusWidget();
+  if (foco && foco->window() == &frm_) foco_ = foco;
+  // The window itself stays enabled: the operator's message boxes have it as parent.
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           frm_.Frame2, frm_.Frame3, frm_.cmdCargarProveedores, frm_.CmbVer, frm_.CmdEnviar,
+           frm_.cmdConsultar, frm_.CmdSalir, frm_.chkConEnvioPendiente, frm_.ListProveedores}) {
+    controles_.emplace_back(w, w->isEnabled());
+    w->setEnabled(false);
+  }
+}
+
+frmOCMailing::EnvioEnCurso::~EnvioEnCurso() {
+  for (auto& [w, habilitado] : controles_)
+    if (w) w->setEnabled(habilitado);
+  frm_.enviando_ = false;
+  if (foco_ && foco_->isEnabled() && foco_->isVisible()) foco_->setFocus(Qt::OtherFocusReason);
 }
 
 int frmOCMailing::CantidadFilas() const { return ListProveedoresModelo->Lista().Cantidad(); }
@@ -826,6 +867,10 @@ void frmOCMailing::keyPressEvent(QKeyEvent* evento) {
 }
 
 void frmOCMailing::closeEvent(QCloseEvent* evento) {
+  if (enviando_) {  // not in the middle of a run
+    evento->ignore();
+    return;
+  }
   if (cerrando_) {
     evento->accept();
     return;

@@ -11,6 +11,7 @@
 // Start: construct, Form_Load(), show(). "&Enviar" and "&Ver" run the actions installed
 // with FijarAccionEnviar / FijarAccionVer (the dispatch run and the preview); without one
 // the button stays disabled.
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -18,6 +19,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "mailing/lista_pendientes.h"
 
@@ -131,6 +134,24 @@ class frmOCMailing : public QWidget {
   void Form_Unload(int& Cancel);
 
   // ---- For the dispatch run and the preview ----
+  // For as long as it lives, a dispatch run is on and the window, which the run keeps
+  // painting, takes no input: filters, list, texts and buttons are disabled; "&Enviar",
+  // "&Ver", "&Cargar", the lookup, "&Salir" and Escape do nothing and closing is refused.
+  // Its end restores the controls and the focus, also when the run throws.
+  class EnvioEnCurso {
+   public:
+    explicit EnvioEnCurso(frmOCMailing& frm);
+    ~EnvioEnCurso();
+    EnvioEnCurso(const EnvioEnCurso&) = delete;
+    EnvioEnCurso& operator=(const EnvioEnCurso&) = delete;
+
+   private:
+    frmOCMailing& frm_;
+    std::vector<std::pair<QPointer<QWidget>, bool>> controles_;  // with their previous state
+    QPointer<QWidget> foco_;
+  };
+  bool Enviando() const { return enviando_; }
+
   void FijarAccionEnviar(Accion accion);
   void FijarAccionVer(Accion accion);
   // Rows in list order (as shown, after any sort).
@@ -167,4 +188,5 @@ class frmOCMailing : public QWidget {
   Accion accionEnviar_;
   Accion accionVer_;
   bool cerrando_ = false;
+  bool enviando_ = false;
 };

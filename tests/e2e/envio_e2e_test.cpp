@@ -2,22 +2,51 @@
 // "&Ver" wired as the program wires them, the real report engine, and the mail program:
 // a stand-in that waits before reading its job, then the real tspost with the demo's
 // workstation settings (no server: the messages go to the outbox).
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "mailing/acciones_ventana.h"
 #include "mailing/despacho.h"
 #include "mailing/despacho_soporte.h"
 #include "mailing/frm_ocmailing.h"
+#include "mailing/modelo_proveedores.h"
 #include "support/estado_global.h"
 #include "platform/os/rutas.h"
 
 namespace {
 
 using namespace despacho_prueba;
+
+// A mail program that takes its job only when the window's events are processed: its
+// start posts the taking as an event. `alTomar` runs in that event, before the taking.
+struct CorreoPorEventos : CorreoFalso {
+  std::function<void()> alTomar;
+  QObject contexto;  // pending takings go with the stand-in
+
+  CorreoPorEventos() {
+    tomar = false;
+    vive = true;
+  }
+  long Iniciar(const std::string& linea, int estilo) override {
+    const long pid = CorreoFalso::Iniciar(linea, estilo);
+    QTimer::singleShot(0, &contexto, [this] {
+      if (alTomar) alTomar();
+      fs::remove(trabajo);
+    });
+    return pid;
+  }
+};
 
 class EnvioDesdeVentana : public ::testing::Test {
  protected:
@@ -48,6 +77,9 @@ class EnvioDesdeVentana : public ::testing::Test {
   }
 
   void TearDown() override {
+    // A test's stand-in mail program is gone by now.
+    os::InstalarProcesos(nullptr);
+    opcionesDespacho() = {};
     v.reset();
     CerrarSistemaSinSalir();
     ReiniciarEstadoGlobal();
@@ -105,6 +137,79 @@ TEST_F(EnvioDesdeVentana, DosFilasMarcadasVistaYSinSeleccion) {
   ASSERT_EQ(op->Cuantos("MsgBox"), 1);
   EXPECT_EQ(op->pedidos.back().texto, "No Hay Proveedores Seleccionados!!!");
   EXPECT_EQ(v->CantidadFilas(), antes - 2);
+}
+
+// The run waits for each mail program on the window's thread; meanwhile the window's
+// events go on (it paints) but its input is off: no second run, no preview, no reload, no
+// closing. Everything comes back when the run ends.
+TEST_F(EnvioDesdeVentana, MientrasEsperaAlCorreoLaVentanaAtiendeEventosSinOtraCorrida) {
+  Abrir();
+  v->show();
+  CorreoPorEventos correo;
+  correo.trabajo = app + "/cfgMail.txt";
+  os::InstalarProcesos(&correo);
+  int vistas = 0, recargas = 0;
+  v->FijarAccionVer([&](frmOCMailing&) { ++vistas; });
+  QObject::connect(v->ListProveedoresModelo, &QAbstractItemModel::modelReset, [&] { ++recargas; });
+  const int antes = v->CantidadFilas();
+  MarcarPrimeras(2);
+  QWidget* entradas[] = {
+      v->Frame2, v->Frame3,    v->ListProveedores, v->chkConEnvioPendiente, v->cmdCargarProveedores,
+      v->CmbVer, v->CmdEnviar, v->CmdSalir};
+
+  int tomas = 0, recargasDurante = -1;
+  bool entradasApagadas = false, ventanaHabilitada = false;
+  correo.alTomar = [&] {
+    if (++tomas > 1) return;
+    ventanaHabilitada = v->isEnabled();  // the parent of the operator's message boxes
+    entradasApagadas = true;
+    for (QWidget* w : entradas) entradasApagadas &= !w->isEnabled();
+    QTest::mouseClick(v->CmdEnviar, Qt::LeftButton);
+    v->CmdEnviar_Click();
+    EnviarDesdeVentana(*v);
+    v->CmbVer_Click();
+    v->cmdCargarProveedores_Click();
+    recargasDurante = recargas;
+    QTest::keyClick(v.get(), Qt::Key_Escape);
+    v->close();
+  };
+  QTest::mouseClick(v->CmdEnviar, Qt::LeftButton);
+
+  EXPECT_EQ(tomas, 2);                  // each job was taken by an event delivered during the wait
+  EXPECT_EQ(correo.lineas.size(), 2u);  // one run: one mail program per checked order
+  EXPECT_TRUE(ventanaHabilitada);
+  EXPECT_TRUE(entradasApagadas);
+  EXPECT_EQ(vistas, 0);
+  EXPECT_EQ(recargasDurante, 0);
+  EXPECT_TRUE(v->isVisible());
+  EXPECT_EQ(op->Cuantos("Fin"), 0);
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos.back().texto);
+  EXPECT_EQ(v->CantidadFilas(), antes - 2);
+  EXPECT_FALSE(v->Enviando());
+  for (QWidget* w : entradas) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+}
+
+TEST_F(EnvioDesdeVentana, UnaCorridaQueFallaDejaLaVentanaComoEstaba) {
+  Abrir();
+  v->show();
+  CorreoFalso correo;
+  correo.trabajo = app + "/cfgMail.txt";
+  os::InstalarProcesos(&correo);
+  MarcarPrimeras(1);
+  v->txtFields_GotFocus(v->Campo("ENCABEZADO")->Index);
+  ASSERT_FALSE(v->cmdConsultar->isEnabled());
+  opcionesDespacho().alEsperar = [] { throw ErrorEjecucion(7, "Memoria insuficiente"); };
+  v->CmdEnviar_Click();
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_NE(op->pedidos[0].titulo.find("CmdEnviar_Click"), std::string::npos);
+  EXPECT_FALSE(v->Enviando());
+  QWidget* entradas[] = {v->Frame2, v->Frame3, v->ListProveedores, v->CmdEnviar, v->CmdSalir};
+  for (QWidget* w : entradas) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
+  EXPECT_FALSE(v->cmdConsultar->isEnabled());  // as it was for the subject field
+  // And the next click runs again.
+  opcionesDespacho().alEsperar = nullptr;
+  v->CmdEnviar_Click();
+  EXPECT_EQ(correo.lineas.size(), static_cast<size_t>(1));
 }
 
 // The demo set-up: tspost beside the program with the demo's settings leaves one .eml per

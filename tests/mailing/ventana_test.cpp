@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -268,6 +269,48 @@ TEST_F(Ventana, ConsultaDeFechaYEnterAlSiguienteCampo) {
   EXPECT_EQ(mensaje->Text(), "Adjunto OC");
   QKeyEvent letra(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
   EXPECT_FALSE(v->eventFilter(mensaje->Control(), &letra));  // ordinary keys reach the box
+}
+
+// Real key events to the focused box, through the window's key preview.
+TEST_F(Ventana, CtrlOShiftEnterHaceUnSaltoDeLineaEnLasCajasDeVariasLineas) {
+  Abrir();
+  v->show();
+  v->activateWindow();
+  QApplication::setActiveWindow(v.get());
+  struct Caso {
+    const char* campo;
+    Qt::Key tecla;
+    Qt::KeyboardModifiers mods;
+    bool salto;  // else the focus moves on and the box keeps one line
+  };
+  const Caso casos[] = {
+      {"PIEDEPAGINA", Qt::Key_Return, Qt::ControlModifier, true},
+      {"PIEDEPAGINA", Qt::Key_Return, Qt::ShiftModifier, true},
+      {"PIEDEPAGINA", Qt::Key_Enter, Qt::KeypadModifier | Qt::ControlModifier, true},
+      {"PIEDEPAGINA", Qt::Key_Enter, Qt::KeypadModifier | Qt::ShiftModifier, true},
+      {"ENCABEZADO", Qt::Key_Return, Qt::ControlModifier, true},
+      {"PIEDEPAGINA", Qt::Key_Return, Qt::NoModifier, false},
+      {"PIEDEPAGINA", Qt::Key_Enter, Qt::KeypadModifier, false},
+      {"ProvDesde", Qt::Key_Return, Qt::ControlModifier, false},  // one line only
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(std::string(c.campo) + " tecla " + std::to_string(c.tecla) + " mods " +
+                 std::to_string(c.mods.toInt()));
+    for (CampoTexto& t : v->txtFields) t.SetText("");
+    QWidget* caja = v->Campo(c.campo)->Control();
+    caja->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), caja);
+    QTest::keyClicks(QApplication::focusWidget(), "Adjunto OC");
+    QTest::keyClick(QApplication::focusWidget(), c.tecla, c.mods);
+    QTest::keyClicks(QApplication::focusWidget(), "Saludos");
+    if (c.salto) {
+      EXPECT_EQ(v->TextoCampo(c.campo), "Adjunto OC\r\nSaludos");
+      EXPECT_EQ(QApplication::focusWidget(), caja);
+    } else {
+      EXPECT_EQ(v->TextoCampo(c.campo), "Adjunto OC");
+      EXPECT_NE(QApplication::focusWidget(), caja);
+    }
+  }
 }
 
 TEST_F(Ventana, SeleccionarTodosYMenuDelBotonDerecho) {
