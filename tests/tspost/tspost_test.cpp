@@ -27,6 +27,7 @@
 
 #include "support/temp_dir.h"
 #include "platform/basic/archivos.h"
+#include "platform/basic/diario_entregas.h"
 #include "tspost.h"
 #include "support/puertos.h"
 #include "platform/basic/texto.h"
@@ -190,11 +191,13 @@ bool Escucha(int puerto) {
 class ServidorSmtp {
  public:
   // `extra`: mode, user and password of a server that requires TLS and AUTH.
-  ServidorSmtp(int puerto, std::string carpeta, const std::vector<std::string>& extra = {})
+  // `entorno`: e.g. SMTP_SINK_RECHAZAR for recipients it refuses.
+  ServidorSmtp(int puerto, std::string carpeta, const std::vector<std::string>& extra = {},
+               const std::map<std::string, std::string>& entorno = {})
       : carpeta_(std::move(carpeta)) {
     std::vector<std::string> args = {Python(), kSink, "serve", std::to_string(puerto), carpeta_};
     args.insert(args.end(), extra.begin(), extra.end());
-    pid_ = Lanzar(args);
+    pid_ = Lanzar(args, entorno);
     for (int i = 0; i < 200 && !Escucha(puerto); ++i) {
       if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
         pid_ = -1;
@@ -232,11 +235,13 @@ class ServidorSmtp {
 
 std::string Texto(const QJsonObject& o, const char* clave) { return o.value(clave).toString().toStdString(); }
 
+// The files of a folder, but for hidden ones (the spool's lock file .reintentar.lck).
 std::vector<std::string> Archivos(const std::string& carpeta, const std::string& ext = "") {
   std::vector<std::string> r;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(carpeta, ec))
-    if (ext.empty() || e.path().extension() == ext) r.push_back(e.path().string());
+    if ((ext.empty() || e.path().extension() == ext) && e.path().filename().string()[0] != '.')
+      r.push_back(e.path().string());
   std::sort(r.begin(), r.end());
   return r;
 }
@@ -301,8 +306,11 @@ class TspostEnvio : public ::testing::Test {
     return Lanzar(args, {{"TSPOST_INI", (app_ / "TM440kv.INI").string()}}, sinPrivilegios);
   }
   int CorrerTrabajo() { return Esperar(LanzarTrabajo(trabajo_)); }
-  int Reintentar() {
-    return Esperar(Lanzar({TSPOST_EXE, "--reintentar", "--ini=" + (app_ / "TM440kv.INI").string()}));
+  // `ahora`: every spooled message at once, whatever its turn.
+  int Reintentar(bool ahora = false) {
+    std::vector<std::string> args = {TSPOST_EXE, "--reintentar", "--ini=" + (app_ / "TM440kv.INI").string()};
+    if (ahora) args.push_back("--ahora");
+    return Esperar(Lanzar(args));
   }
 
   void ComprobarMensaje(const QJsonObject& m) {
@@ -329,6 +337,20 @@ class TspostEnvio : public ::testing::Test {
     return n;
   }
   std::string Spool() { return (app_ / "CORREO" / "PENDIENTES").string(); }
+  std::string Fallidos() { return (app_ / "CORREO" / "FALLIDOS").string(); }
+  std::vector<basic::LineaEntrega> Diario() {
+    return basic::LeerDiario(ReadBytes((app_ / "CORREO" / "ENTREGAS.TXT").string()));
+  }
+  // Sets one key of the only envelope in the spool, as the operator (or time) would.
+  void CambiarSobre(const std::string& clave, const std::string& valor) {
+    const auto sobres = Archivos(Spool(), ".sobre");
+    ASSERT_EQ(sobres.size(), 1u);
+    std::string texto = ReadBytes(sobres[0]);
+    const size_t i = texto.find(clave + "=");
+    ASSERT_NE(i, std::string::npos) << texto;
+    texto.replace(i, texto.find("\r\n", i) - i, clave + "=" + valor);
+    WriteBytes(sobres[0], texto);
+  }
   std::string Salida() { return (app_ / "CORREO" / "SALIDA").string(); }
 
   TempDir dir_;
@@ -393,12 +415,12 @@ TEST_F(TspostEnvio, ConElServidorCaidoEsperaEnPendientesYReintentarLoEntregaUnaV
   EXPECT_TRUE(Archivos(Spool(), ".trabajo").empty());
   EXPECT_THAT(Log(), HasSubstr(" | PENDIENTE | prov@example.com | " + asunto_ + " | "));
 
-  EXPECT_EQ(Reintentar(), 1);  // still down: nothing lost, nothing sent
+  EXPECT_EQ(Reintentar(true), 1);  // still down: nothing lost, nothing sent
   EXPECT_EQ(Archivos(Spool()).size(), 2u);
 
   ServidorSmtp smtp(puerto, dir_ / "recibidos");
   ASSERT_TRUE(smtp.Listo());
-  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_EQ(Reintentar(true), 0);
   EXPECT_TRUE(Archivos(Spool()).empty());
   EXPECT_EQ(Reintentar(), 0);
   auto mensajes = smtp.Mensajes();
@@ -420,6 +442,10 @@ TEST_F(TspostEnvio, SinServidorDejaElMensajeComoEmlEnLaSalida) {
   ComprobarMensaje(QJsonDocument::fromJson(QByteArray::fromStdString(ReadBytes(json))).object());
   EXPECT_THAT(Log(), HasSubstr(" | SALIDA | prov@example.com | "));
   EXPECT_TRUE(Archivos(Spool()).empty());
+  const auto diario = Diario();
+  ASSERT_EQ(diario.size(), 1u);
+  EXPECT_EQ(diario[0].resultado, basic::kEntregaEnviado);
+  EXPECT_EQ(diario[0].detalle, eml[0]);
 }
 
 // Attachment names outside ASCII, and several ARCHIVO lines, as a mail reader decodes them.
@@ -643,6 +669,212 @@ TEST_F(TspostEnvio, UnArchivoSinTrabajoQuedaApartadoEnPendientes) {
   EXPECT_EQ(Reintentar(), 0);
   EXPECT_EQ(Archivos(Spool()), apartados);
   EXPECT_TRUE(Archivos(Salida()).empty());
+}
+
+// ---------------------------------------------------------------- journal and retries
+
+TEST(TspostReintentos, EsperaCreceYErroresDefinitivos) {
+  const std::vector<std::pair<int, long>> esperas = {{0, 0},    {1, 60},   {2, 300},  {3, 900},
+                                                     {4, 3600}, {5, 3600}, {40, 3600}};
+  for (const auto& [fallos, segundos] : esperas)
+    EXPECT_EQ(tspost::EsperaReintento(fallos), segundos) << fallos;
+  // A refused login is the sender's settings, which the operator may still fix.
+  const std::vector<std::pair<long, bool>> codigos = {{550, true},  {554, true},  {552, true},  {535, false},
+                                                      {530, false}, {450, false}, {421, false}, {0, false}};
+  for (const auto& [codigo, definitivo] : codigos)
+    EXPECT_EQ(tspost::ErrorPermanente(codigo), definitivo) << codigo;
+}
+
+// Server down, then up: one line per attempt, all of one mail under one spool id and one
+// Message-ID, and exactly one delivery carrying that Message-ID.
+TEST_F(TspostEnvio, ElDiarioAnotaCadaIntentoYElServidorRecibeUnaVez) {
+  const int puerto = PuertoLibre();
+  EscribirIniServidor(puerto);
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  EXPECT_EQ(Reintentar(true), 1);
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  EXPECT_EQ(Reintentar(true), 0);
+  EXPECT_EQ(Reintentar(true), 0);
+
+  const auto mensajes = smtp.Mensajes();
+  ASSERT_EQ(mensajes.size(), 1u);
+  const auto diario = Diario();
+  ASSERT_EQ(diario.size(), 3u);
+  for (size_t i = 0; i < diario.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(diario[i].resultado, i < 2 ? basic::kEntregaPendiente : basic::kEntregaEnviado);
+    EXPECT_EQ(diario[i].archivo, "P001-A1.html");
+    EXPECT_EQ(diario[i].destinatario, "prov@example.com");
+    EXPECT_EQ(diario[i].messageId, Texto(mensajes[0], "message_id"));
+    EXPECT_EQ(diario[i].idCola, diario[0].idCola);
+    EXPECT_THAT(diario[i].fecha,
+                ::testing::MatchesRegex("[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}"));
+  }
+  EXPECT_THAT(diario[0].detalle, HasSubstr("onnect"));  // curl's "Couldn't connect" / "Connection refused"
+  EXPECT_THAT(diario[2].detalle, ::testing::StartsWith("250"));
+  EXPECT_EQ(basic::UltimoEstadoPorArchivo(diario).at("P001-A1.html"), diario[2]);
+  EXPECT_EQ(VecesEnLog(" | PENDIENTE | "), 2u);
+  EXPECT_EQ(VecesEnLog(" | ENVIADO | "), 1u);
+}
+
+// One server, recipients it takes, refuses for good (5xx) or for now (4xx): the refused
+// mail is given up at once with the server's reply, the delayed one waits in the spool.
+TEST_F(TspostEnvio, UnRechazoDefinitivoSeAbandonaEnseguidaYUnoTransitorioEspera) {
+  const int puerto = PuertoLibre();
+  ServidorSmtp smtp(puerto, dir_ / "recibidos", {},
+                    {{"SMTP_SINK_RECHAZAR", "nadie@example.com=550,lleno@example.com=452"}});
+  ASSERT_TRUE(smtp.Listo());
+  EscribirIniServidor(puerto);
+  const struct {
+    std::string destinatario;
+    int codigo;
+    const char* resultado;
+    const char* respuesta;
+  } casos[] = {
+      {"prov@example.com", 0, basic::kEntregaEnviado, "250"},
+      {"nadie@example.com", 4, basic::kEntregaFallido,
+       "550 5.1.1 <nadie@example.com>: Recipient address rejected"},
+      {"prov@example.com; nadie@example.com", 4, basic::kEntregaFallido, "550 5.1.1 <nadie@example.com>"},
+      {"lleno@example.com", 1, basic::kEntregaPendiente, "452 4.2.2 <lleno@example.com>"},
+  };
+  size_t fallidos = 0, pendientes = 0;
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.destinatario);
+    WriteBytes(trabajo_, TextoTrabajo(c.destinatario));
+    EXPECT_EQ(CorrerTrabajo(), c.codigo);
+    const auto ultima = Diario().back();
+    EXPECT_EQ(ultima.resultado, c.resultado);
+    EXPECT_EQ(ultima.destinatario, c.destinatario);
+    EXPECT_THAT(ultima.detalle, ::testing::StartsWith(c.respuesta));
+    fallidos += c.codigo == 4;
+    pendientes += c.codigo == 1;
+    EXPECT_EQ(Archivos(Fallidos(), ".eml").size(), fallidos);
+    EXPECT_EQ(Archivos(Fallidos(), ".sobre").size(), fallidos);
+    EXPECT_EQ(Archivos(Spool(), ".sobre").size(), pendientes);
+  }
+  EXPECT_EQ(smtp.Mensajes().size(), 1u);
+  EXPECT_EQ(VecesEnLog(" | FALLIDO | nadie@example.com | "), 1u);
+  EXPECT_THAT(Log(), HasSubstr("Recipient address rejected; movido a " + Fallidos() + "/"));
+}
+
+// After a failure the mail waits its turn: a run before it is skipped (no attempt, no
+// journal line), --ahora sends it.
+TEST_F(TspostEnvio, ReintentarRespetaElTurnoSalvoConAhora) {
+  const int puerto = PuertoLibre();
+  EscribirIniServidor(puerto);
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  const std::string sobre = ReadBytes(Archivos(Spool(), ".sobre").at(0));
+  EXPECT_THAT(sobre, HasSubstr("INTENTOS=1\r\n"));
+  EXPECT_THAT(sobre, HasSubstr("MESSAGE-ID=" + Diario().at(0).messageId + "\r\n"));
+
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  EXPECT_EQ(Reintentar(), 1);
+  EXPECT_TRUE(smtp.Mensajes().empty());
+  EXPECT_EQ(Diario().size(), 1u);
+  EXPECT_EQ(Archivos(Spool()).size(), 2u);
+
+  EXPECT_EQ(Reintentar(true), 0);
+  EXPECT_EQ(smtp.Mensajes().size(), 1u);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+}
+
+// A mail that keeps failing is given up once DiasReintento days have passed since its first
+// failure; a held job (here: its attachment is gone) likewise, counted from its take.
+TEST_F(TspostEnvio, SeAbandonaTrasDiasReintento) {
+  const int puerto = PuertoLibre();  // nobody listens
+  const struct {
+    std::string ini;
+    int diasAtras;
+    const char* resultado;
+  } casos[] = {
+      {"", 2, basic::kEntregaPendiente},
+      {"", 4, basic::kEntregaFallido},
+      {"DiasReintento=1\r\n", 2, basic::kEntregaFallido},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.ini + std::to_string(c.diasAtras));
+    fs::remove_all(Spool());
+    EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) + "\r\n" + c.ini);
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 1);
+    const std::time_t ahora = std::time(nullptr);
+    CambiarSobre("PRIMER_FALLO", basic::FechaDiario(ahora - c.diasAtras * 24 * 3600));
+    CambiarSobre("PROXIMO_INTENTO", basic::FechaDiario(ahora - 1));  // its turn has come
+    const bool abandona = c.resultado == basic::kEntregaFallido;
+    EXPECT_EQ(Reintentar(), abandona ? 0 : 1);
+    EXPECT_EQ(Diario().back().resultado, c.resultado);
+    EXPECT_EQ(Archivos(Spool(), ".sobre").size(), abandona ? 0u : 1u);
+    if (abandona) {
+      EXPECT_THAT(Diario().back().detalle, HasSubstr("sin entregar en "));
+    }
+  }
+  EXPECT_EQ(Archivos(Fallidos(), ".eml").size(), 2u);
+
+  fs::remove_all(Spool());
+  EscribirIni("");
+  EscribirTrabajo();
+  fs::remove(adjunto_);
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  const auto retenido = Archivos(Spool(), ".trabajo").at(0);
+  const std::string viejo = Spool() + "/20200101-120000-1-abcdef.trabajo";
+  fs::rename(retenido, viejo);
+  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_TRUE(fs::exists(Fallidos() + "/20200101-120000-1-abcdef.trabajo"));
+  EXPECT_EQ(Diario().back().resultado, basic::kEntregaFallido);
+  EXPECT_EQ(Diario().back().idCola, "20200101-120000-1-abcdef");
+}
+
+// Stops at the worst moments: the job still beside its spooled message (stop before the job
+// was removed) is not sent twice; a message sent but still in the spool (stop before the
+// journal line) goes again with the same Message-ID.
+TEST_F(TspostEnvio, UnaCaidaNoDuplicaElTrabajoYElReenvioLlevaElMismoMessageId) {
+  const int puerto = PuertoLibre();
+  EscribirIniServidor(puerto);
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  const std::string eml = Archivos(Spool(), ".eml").at(0), sobre = Archivos(Spool(), ".sobre").at(0);
+  const std::string base = eml.substr(0, eml.size() - 4);
+  WriteBytes(base + ".trabajo", TextoTrabajo());
+  const std::string bytesEml = ReadBytes(eml), bytesSobre = ReadBytes(sobre);
+
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  EXPECT_EQ(Reintentar(true), 0);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+  ASSERT_EQ(smtp.Mensajes().size(), 1u);
+
+  WriteBytes(eml, bytesEml);
+  WriteBytes(sobre, bytesSobre);
+  EXPECT_EQ(Reintentar(true), 0);
+  const auto mensajes = smtp.Mensajes();
+  ASSERT_EQ(mensajes.size(), 2u);
+  EXPECT_EQ(Texto(mensajes[1], "message_id"), Texto(mensajes[0], "message_id"));
+}
+
+// While one --reintentar holds the spool's lock, another does nothing and says so.
+TEST_F(TspostEnvio, UnSegundoReintentarNoHaceNadaMientrasOtroTieneElCerrojo) {
+  const int puerto = PuertoLibre();
+  EscribirIniServidor(puerto);
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+
+  const std::string cerrojo = Spool() + "/.reintentar.lck";
+  const int fd = open(cerrojo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  EXPECT_EQ(Reintentar(true), 0);
+  EXPECT_TRUE(smtp.Mensajes().empty());
+  EXPECT_EQ(Archivos(Spool()).size(), 2u);
+  EXPECT_EQ(VecesEnLog("otro tspost --reintentar atiende la carpeta de pendientes; este no hace nada"), 1u);
+  close(fd);
+
+  EXPECT_EQ(Reintentar(true), 0);
+  EXPECT_EQ(smtp.Mensajes().size(), 1u);
 }
 
 }  // namespace

@@ -39,6 +39,10 @@ std::string Configuracion::Url() const {
          std::to_string(PuertoEfectivo());
 }
 
+std::string Configuracion::CarpetaFallidos() const {
+  return (fs::path(carpetaPendientes).parent_path() / "FALLIDOS").string();
+}
+
 Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std::string& archivoIni) {
   Configuracion c;
   // The INI file whatever the case of its name; "" when there is none.
@@ -51,7 +55,7 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std:
       archivoIni.empty() ? carpetaAplicacion : fs::absolute(archivoIni).parent_path().string();
   if (c.carpetaAplicacion.empty()) c.carpetaAplicacion = ".";
 
-  std::string carpetaSalida, carpetaPendientes, archivoLog;
+  std::string carpetaSalida, carpetaPendientes, archivoLog, archivoEntregas;
   if (!c.archivoIni.empty()) {
     ArchivoIni ini;
     auto leer = [&](const char* clave) { return ini.LeerIni(c.archivoIni, "CORREO", clave, ""); };
@@ -69,13 +73,16 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std:
     carpetaSalida = leer("CarpetaSalida");
     carpetaPendientes = leer("CarpetaPendientes");
     archivoLog = leer("ArchivoLog");
+    archivoEntregas = leer("ArchivoEntregas");
     if (long t = std::atol(leer("TiempoEspera").c_str()); t > 0) c.tiempoEspera = t;
+    if (long d = std::atol(leer("DiasReintento").c_str()); d > 0) c.diasReintento = d;
     s = basic::UCase(leer("VerificarCertificado"));
     c.verificarCertificado = !(s == "NO" || s == "0" || s == "FALSE");
   }
   c.carpetaSalida = Ruta(carpetaSalida, c.carpetaAplicacion, "CORREO/SALIDA");
   c.carpetaPendientes = Ruta(carpetaPendientes, c.carpetaAplicacion, "CORREO/PENDIENTES");
   c.archivoLog = Ruta(archivoLog, c.carpetaAplicacion, "TSPOST.LOG");
+  c.archivoEntregas = Ruta(archivoEntregas, c.carpetaAplicacion, "CORREO/ENTREGAS.TXT");
   return c;
 }
 

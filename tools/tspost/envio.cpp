@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "tspost.h"
 
@@ -23,7 +24,23 @@ size_t Leer(char* buf, size_t tam, size_t n, void* usuario) {
   return cuantos;
 }
 
+// Server replies come through the header callback; each line is kept.
+size_t Respuesta(char* buf, size_t tam, size_t n, void* usuario) {
+  auto* lineas = static_cast<std::vector<std::string>*>(usuario);
+  std::string l(buf, tam * n);
+  while (!l.empty() && (l.back() == '\n' || l.back() == '\r')) l.pop_back();
+  if (!l.empty()) lineas->push_back(std::move(l));
+  return tam * n;
+}
+
 }  // namespace
+
+bool ErrorPermanente(long codigoSmtp) {
+  // 5xx is final for this message, except a refused login: that is the sender's settings,
+  // which the operator may still correct.
+  if (codigoSmtp == 530 || codigoSmtp == 534 || codigoSmtp == 535 || codigoSmtp == 538) return false;
+  return codigoSmtp >= 500 && codigoSmtp <= 599;
+}
 
 ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c) {
   static std::once_flag inicio;
@@ -59,19 +76,29 @@ ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c) {
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
   }
+  std::vector<std::string> respuestas;
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Respuesta);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &respuestas);
   if (!c.usuario.empty()) {
     curl_easy_setopt(curl, CURLOPT_USERNAME, c.usuario.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, c.clave.c_str());
   }
 
   CURLcode res = curl_easy_perform(curl);
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &r.codigo);
+  // The reply line of that code: the last one that starts with it (a QUIT may follow).
+  const std::string prefijo = std::to_string(r.codigo);
+  for (auto it = respuestas.rbegin(); r.codigo && it != respuestas.rend(); ++it)
+    if (it->rfind(prefijo, 0) == 0) {
+      r.respuesta = *it;
+      break;
+    }
   if (res == CURLE_OK) {
     r.ok = true;
   } else {
     r.error = error[0] ? error : curl_easy_strerror(res);
-    long respuesta = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &respuesta);
-    if (respuesta) r.error += " (SMTP " + std::to_string(respuesta) + ")";
+    if (r.codigo) r.error += " (SMTP " + std::to_string(r.codigo) + ")";
+    r.permanente = ErrorPermanente(r.codigo);
   }
   curl_slist_free_all(rcpt);
   curl_easy_cleanup(curl);

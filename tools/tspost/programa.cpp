@@ -26,11 +26,13 @@
 #include <iostream>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/basic/archivos.h"
 #include "platform/basic/correo.h"
+#include "platform/basic/diario_entregas.h"
 #include "tspost.h"
 #include "platform/basic/texto.h"
 
@@ -61,28 +63,31 @@ bool LeerBytes(const std::string& ruta, std::string& datos, std::string& error) 
 }
 
 // Writes through a temporary name and renames, so that a reader never sees half a file.
-bool EscribirAtomico(const std::string& ruta, const std::string& datos) {
+// With `bloqueado` the new file is locked before it appears under its name (no other
+// process can lock it first) and the descriptor holding the lock is returned there.
+bool EscribirAtomico(const std::string& ruta, const std::string& datos, int* bloqueado = nullptr) {
   std::error_code ec;
   fs::create_directories(fs::path(ruta).parent_path(), ec);
   std::string tmp = ruta + ".tmp";
   int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  size_t hecho = 0;
-  while (hecho < datos.size()) {
+  bool ok = !bloqueado || ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  for (size_t hecho = 0; ok && hecho < datos.size();) {
     ssize_t n = ::write(fd, datos.data() + hecho, datos.size() - hecho);
-    if (n <= 0) {
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return false;
-    }
-    hecho += static_cast<size_t>(n);
+    if (n <= 0) ok = false;
+    hecho += n > 0 ? static_cast<size_t>(n) : 0;
   }
-  bool ok = ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::fsync(fd) == 0;
+  if (!bloqueado) {
+    ok = ::close(fd) == 0 && ok;
+    fd = -1;
+  }
   if (!ok || std::rename(tmp.c_str(), ruta.c_str()) != 0) {
+    if (fd >= 0) ::close(fd);
     ::unlink(tmp.c_str());
     return false;
   }
+  if (bloqueado) *bloqueado = fd;
   return true;
 }
 
@@ -117,6 +122,9 @@ class Bloqueo {
       fd_ = -1;
     }
   }
+  // Takes over a descriptor that already holds the lock (-1: none).
+  struct Adoptar {};
+  Bloqueo(int fd, Adoptar) : fd_(fd) {}
   ~Bloqueo() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -161,16 +169,62 @@ std::string Base(const Configuracion& c, const std::string& id) {
   return (fs::path(c.carpetaPendientes) / id).string();
 }
 
-// Envelope of a spooled message: sender, recipients, and the log texts.
-std::string TextoSobre(const Mensaje& m, const Trabajo& t) {
-  std::string s = "DE=" + m.remitenteSobre + "\r\n";
-  for (const auto& d : m.destinatarios) s += "PARA=" + d + "\r\n";
-  s += "DESTINATARIO=" + UnaLinea(Destinatarios(t)) + "\r\n";
-  s += "ASUNTO=" + UnaLinea(t.asunto) + "\r\n";
-  return s;
+// "yyyy-mm-dd hh:mm:ss" (local time) back to a moment; 0 when it is not one.
+std::time_t LeerFecha(const std::string& texto) {
+  std::tm t{};
+  char resto = 0;
+  if (std::sscanf(texto.c_str(), "%d-%d-%d %d:%d:%d%c", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
+                  &t.tm_min, &t.tm_sec, &resto) != 6)
+    return 0;
+  t.tm_year -= 1900;
+  t.tm_mon -= 1;
+  t.tm_isdst = -1;
+  const std::time_t m = std::mktime(&t);
+  return m == static_cast<std::time_t>(-1) ? 0 : m;
 }
 
-void LeerSobre(const std::string& texto, Mensaje& m, Trabajo& t) {
+// When a spool item was taken: the date and time its id starts with ("yyyymmdd-hhmmss-"),
+// else the file's modification time.
+std::time_t FechaDeId(const std::string& id, const std::string& ruta) {
+  if (id.size() > 16 && id[8] == '-') {
+    const std::string f = id.substr(0, 4) + "-" + id.substr(4, 2) + "-" + id.substr(6, 2) + " " +
+                          id.substr(9, 2) + ":" + id.substr(11, 2) + ":" + id.substr(13, 2);
+    if (const std::time_t t = LeerFecha(f)) return t;
+  }
+  struct stat st {};
+  return ::stat(ruta.c_str(), &st) == 0 ? st.st_mtime : std::time(nullptr);
+}
+
+std::vector<std::string> NombresAdjuntos(const Trabajo& t) {
+  std::vector<std::string> nombres;
+  for (const auto& a : t.archivos) nombres.push_back(fs::path(a).filename().string());
+  return nombres;
+}
+
+// A spooled message's envelope: sender, recipients, the log texts, and its delivery state.
+struct Sobre {
+  Mensaje m;                          // sender, recipients and Message-ID; the .eml is read apart
+  Trabajo t;                          // destinatarioTexto and asunto
+  std::vector<std::string> adjuntos;  // attachment file names, for the journal
+  int intentos = 0;                   // failed attempts
+  std::time_t primerFallo = 0, proximo = 0;
+};
+
+std::string TextoSobre(const Sobre& s) {
+  std::string r = "DE=" + s.m.remitenteSobre + "\r\n";
+  for (const auto& d : s.m.destinatarios) r += "PARA=" + d + "\r\n";
+  r += "DESTINATARIO=" + UnaLinea(Destinatarios(s.t)) + "\r\n";
+  r += "ASUNTO=" + UnaLinea(s.t.asunto) + "\r\n";
+  r += "MESSAGE-ID=" + s.m.messageId + "\r\n";
+  for (const auto& a : s.adjuntos) r += "ADJUNTO=" + UnaLinea(a) + "\r\n";
+  r += "INTENTOS=" + std::to_string(s.intentos) + "\r\n";
+  if (s.primerFallo) r += "PRIMER_FALLO=" + basic::FechaDiario(s.primerFallo) + "\r\n";
+  if (s.proximo) r += "PROXIMO_INTENTO=" + basic::FechaDiario(s.proximo) + "\r\n";
+  return r;
+}
+
+Sobre LeerSobre(const std::string& texto) {
+  Sobre s;
   std::istringstream in(texto);
   std::string l;
   while (std::getline(in, l)) {
@@ -179,79 +233,193 @@ void LeerSobre(const std::string& texto, Mensaje& m, Trabajo& t) {
     if (igual == std::string::npos) continue;
     std::string k = l.substr(0, igual), v = l.substr(igual + 1);
     if (k == "DE")
-      m.remitenteSobre = v;
+      s.m.remitenteSobre = v;
     else if (k == "PARA")
-      m.destinatarios.push_back(v);
+      s.m.destinatarios.push_back(v);
     else if (k == "DESTINATARIO")
-      t.destinatarioTexto = v;
+      s.t.destinatarioTexto = v;
     else if (k == "ASUNTO")
-      t.asunto = v;
+      s.t.asunto = v;
+    else if (k == "MESSAGE-ID")
+      s.m.messageId = v;
+    else if (k == "ADJUNTO")
+      s.adjuntos.push_back(v);
+    else if (k == "INTENTOS")
+      s.intentos = std::atoi(v.c_str());
+    else if (k == "PRIMER_FALLO")
+      s.primerFallo = LeerFecha(v);
+    else if (k == "PROXIMO_INTENTO")
+      s.proximo = LeerFecha(v);
+  }
+  return s;
+}
+
+// The Message-ID header of a message (for envelopes written before it was kept there).
+std::string MessageIdDe(const std::string& eml) {
+  const size_t fin = eml.find("\r\n\r\n");
+  std::istringstream in(eml.substr(0, fin));
+  std::string l;
+  while (std::getline(in, l))
+    if (basic::UCase(l.substr(0, 11)) == "MESSAGE-ID:") return basic::RecortarEspacios(l.substr(11));
+  return "";
+}
+
+// One journal line per attachment (one with no file name when the job names none).
+void Anotar(const Configuracion& c, const std::vector<std::string>& adjuntos, const std::string& destinatario,
+            const char* resultado, const std::string& detalle, const std::string& messageId,
+            const std::string& id) {
+  basic::LineaEntrega l{
+      basic::FechaDiario(std::time(nullptr)), "", destinatario, resultado, detalle, messageId, id};
+  const std::vector<std::string> nombres = adjuntos.empty() ? std::vector<std::string>{""} : adjuntos;
+  for (const auto& a : nombres) {
+    l.archivo = a;
+    if (!basic::AgregarAlDiario(c.archivoEntregas, l))
+      Registrar(c, "AVISO", destinatario, "",
+                "no se puede escribir el diario de entregas " + c.archivoEntregas + " (" +
+                    std::strerror(errno) + "): " + resultado);
   }
 }
 
+// The outcome of one attempt: `detalle` for the log, `respuesta` for the journal.
+struct Entrega {
+  bool ok = false;
+  bool permanente = false;
+  std::string detalle, respuesta;
+};
+
 // Delivers a built message: over SMTP, or to the outbox when no server is set.
-// On success returns kEntregado; otherwise `error` tells why.
-int Entregar(const Mensaje& m, const Configuracion& c, const std::string& id, std::string& detalle) {
+Entrega Entregar(const Mensaje& m, const Configuracion& c, const std::string& id) {
+  Entrega e;
   if (c.servidor.empty()) {
     std::string destino = (fs::path(c.carpetaSalida) / (id + ".eml")).string();
-    if (!EscribirAtomico(destino, m.eml)) {
-      detalle = "no se puede escribir en la carpeta de salida " + c.carpetaSalida;
-      return kPendiente;
-    }
-    detalle = destino;
-    return kEntregado;
+    e.ok = EscribirAtomico(destino, m.eml);
+    e.detalle = e.ok ? destino : "no se puede escribir en la carpeta de salida " + c.carpetaSalida;
+    e.respuesta = e.detalle;
+    return e;
   }
   ResultadoEnvio r = EnviarSmtp(m, c);
-  if (r.ok) {
-    detalle = c.servidor + ":" + std::to_string(c.PuertoEfectivo());
-    return kEntregado;
-  }
-  detalle = r.error;
-  return kPendiente;
+  e.ok = r.ok;
+  e.permanente = r.permanente;
+  e.detalle = r.ok ? c.servidor + ":" + std::to_string(c.PuertoEfectivo()) : r.error;
+  e.respuesta = !r.respuesta.empty() && (r.ok || r.codigo >= 400) ? r.respuesta : e.detalle;
+  return e;
 }
 
 const char* Logrado(const Configuracion& c) { return c.servidor.empty() ? "SALIDA" : "ENVIADO"; }
 
-// Builds and delivers the message of a job held in the spool as <id>.trabajo. The job
-// file leaves the spool only when its message was delivered or is spooled as .eml.
-int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string& id) {
+bool Vencido(const Configuracion& c, std::time_t primerFallo, std::time_t ahora) {
+  return primerFallo && ahora - primerFallo >= c.diasReintento * 24 * 3600;
+}
+
+// Gives a spool item up: the journal line first, then its files move to FALLIDOS (the
+// envelope before the message, so that a stop halfway never leaves an envelope without
+// its message behind).
+int Abandonar(const Configuracion& c, const std::string& id, const std::vector<std::string>& extensiones,
+              const Sobre& s, const std::string& detalle) {
+  Anotar(c, s.adjuntos, Destinatarios(s.t), basic::kEntregaFallido, detalle, s.m.messageId, id);
+  const fs::path fallidos = c.CarpetaFallidos();
+  std::error_code ec;
+  fs::create_directories(fallidos, ec);
+  std::string donde;
+  for (const auto& ext : extensiones) {
+    const std::string de = Base(c, id) + ext, a = (fallidos / (id + ext)).string();
+    if (::rename(de.c_str(), a.c_str()) != 0) {
+      donde =
+          "; no se puede mover a " + fallidos.string() + " (" + std::strerror(errno) + "), queda en " + de;
+      break;
+    }
+    donde = "; movido a " + a;
+  }
+  Registrar(c, "FALLIDO", Destinatarios(s.t), s.t.asunto, detalle + donde);
+  return kFallido;
+}
+
+// After one attempt at a message: the journal line, then the log line and what becomes of
+// the spool item (`enCola`: <id>.eml and <id>.sobre; else <id>.trabajo).
+int Concluir(const Configuracion& c, const std::string& id, Sobre& s, const Entrega& e, bool enCola,
+             bool reintento) {
+  const std::string base = Base(c, id);
+  if (e.ok) {
+    // Journal before the spool item goes: a stop in between resends (same Message-ID)
+    // rather than losing the record.
+    Anotar(c, s.adjuntos, Destinatarios(s.t), basic::kEntregaEnviado, e.respuesta, s.m.messageId, id);
+    if (enCola) {
+      std::remove((base + ".sobre").c_str());
+      std::remove((base + ".eml").c_str());
+    } else {
+      std::remove((base + ".trabajo").c_str());
+    }
+    Registrar(c, Logrado(c), Destinatarios(s.t), s.t.asunto, e.detalle + (reintento ? " (reintento)" : ""));
+    return kEntregado;
+  }
+  const std::time_t ahora = std::time(nullptr);
+  if (!s.primerFallo) s.primerFallo = ahora;
+  ++s.intentos;
+  const std::vector<std::string> archivos =
+      enCola ? std::vector<std::string>{".sobre", ".eml"} : std::vector<std::string>{".trabajo"};
+  if (e.permanente) return Abandonar(c, id, archivos, s, e.respuesta);
+  if (Vencido(c, s.primerFallo, ahora))
+    return Abandonar(c, id, archivos, s,
+                     "sin entregar en " + std::to_string(c.diasReintento) + " dias: " + e.respuesta);
+  s.proximo = ahora + EsperaReintento(s.intentos);
+  int fd = -1;
+  if (enCola) EscribirAtomico(base + ".sobre", TextoSobre(s), &fd);  // kept as it was when this fails
+  const Bloqueo nuevo(fd, Bloqueo::Adoptar{});
+  Anotar(c, s.adjuntos, Destinatarios(s.t), basic::kEntregaPendiente, e.respuesta, s.m.messageId, id);
+  Registrar(c, "PENDIENTE", Destinatarios(s.t), s.t.asunto,
+            e.detalle + (enCola ? "; en " + base + ".eml" : "; trabajo en " + base + ".trabajo"));
+  return kPendiente;
+}
+
+// A job whose message cannot be built stays in the spool as <id>.trabajo; after
+// diasReintento it is given up.
+int Retener(const Configuracion& c, const Trabajo& t, const std::string& id, const std::string& motivo,
+            bool reintento, std::time_t desde) {
+  Sobre s;
+  s.t = t;
+  s.adjuntos = NombresAdjuntos(t);
+  if (Vencido(c, desde, std::time(nullptr)))
+    return Abandonar(c, id, {".trabajo"}, s,
+                     motivo + " (retenido mas de " + std::to_string(c.diasReintento) + " dias)");
+  Registrar(c, "RETENIDO", Destinatarios(t), t.asunto, motivo + "; trabajo en " + Base(c, id) + ".trabajo");
+  // Journalled when held; while it stays held no attempt is made, so no further line.
+  if (!reintento) Anotar(c, s.adjuntos, Destinatarios(t), basic::kEntregaPendiente, motivo, "", id);
+  return kPendiente;
+}
+
+// Builds and delivers the message of a job held in the spool as <id>.trabajo (taken at
+// `desde`). With a server the message and its envelope replace the job in the spool before
+// the first attempt, so every attempt sends the same message with the same Message-ID.
+int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string& id, bool reintento,
+                    std::time_t desde) {
   const std::string base = Base(c, id);
   std::string invalido;
   for (const auto& d : t.destinatarios)
     if (!basic::DireccionCorreoValida(d)) invalido = d;
-  if (t.destinatarios.empty() || !invalido.empty()) {
-    Registrar(c, "RETENIDO", Destinatarios(t), t.asunto,
-              "destinatario no valido" + (invalido.empty() ? "" : ": " + invalido) + "; trabajo en " + base +
-                  ".trabajo");
-    return kPendiente;
-  }
-  if (t.archivos.empty()) {
-    Registrar(c, "RETENIDO", Destinatarios(t), t.asunto,
-              "el trabajo no nombra el archivo a adjuntar; trabajo en " + base + ".trabajo");
-    return kPendiente;
-  }
-  Mensaje m;
+  if (t.destinatarios.empty() || !invalido.empty())
+    return Retener(c, t, id, "destinatario no valido" + (invalido.empty() ? "" : ": " + invalido), reintento,
+                   desde);
+  if (t.archivos.empty())
+    return Retener(c, t, id, "el trabajo no nombra el archivo a adjuntar", reintento, desde);
+  Sobre s;
   try {
-    m = ArmarMensaje(t, c);
+    s.m = ArmarMensaje(t, c);
   } catch (const std::exception& e) {
-    Registrar(c, "RETENIDO", Destinatarios(t), t.asunto,
-              std::string(e.what()) + "; trabajo en " + base + ".trabajo");
-    return kPendiente;
+    return Retener(c, t, id, e.what(), reintento, desde);
   }
-  std::string detalle;
-  if (Entregar(m, c, id, detalle) == kEntregado) {
+  s.t = t;
+  s.adjuntos = NombresAdjuntos(t);
+  if (reintento) s.primerFallo = desde;  // it was held until now
+
+  int fd = -1;
+  const bool enCola = !c.servidor.empty() && EscribirAtomico(base + ".eml", s.m.eml) &&
+                      EscribirAtomico(base + ".sobre", TextoSobre(s), &fd);
+  const Bloqueo bloqueoSobre(fd, Bloqueo::Adoptar{});
+  if (enCola)
     std::remove((base + ".trabajo").c_str());
-    Registrar(c, Logrado(c), Destinatarios(t), t.asunto, detalle);
-    return kEntregado;
-  }
-  if (!c.servidor.empty() && EscribirAtomico(base + ".eml", m.eml) &&
-      EscribirAtomico(base + ".sobre", TextoSobre(m, t))) {
-    std::remove((base + ".trabajo").c_str());
-    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto, detalle + "; en " + base + ".eml");
-  } else {
-    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto, detalle + "; trabajo en " + base + ".trabajo");
-  }
-  return kPendiente;
+  else if (!c.servidor.empty())
+    ::unlink((base + ".eml").c_str());  // the job stays; a half-made spool entry does not
+  return Concluir(c, id, s, Entregar(s.m, c, id), enCola, reintento);
 }
 
 }  // namespace
@@ -389,15 +557,34 @@ int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& 
                   "; queda en " + apartado);
     return kSinTrabajo;
   }
-  return EntregarTrabajo(t, c, id);
+  return EntregarTrabajo(t, c, id, false, 0);
 }
 
-int Reintentar(const Configuracion& c) {
-  std::vector<fs::path> items;
+long EsperaReintento(int fallos) {
+  static const long kMinutos[] = {1, 5, 15, 60};
+  if (fallos < 1) return 0;
+  return 60 * kMinutos[std::min<size_t>(static_cast<size_t>(fallos), std::size(kMinutos)) - 1];
+}
+
+int Reintentar(const Configuracion& c, bool ahora) {
   std::error_code ec;
+  if (!fs::is_directory(c.carpetaPendientes, ec)) return kEntregado;  // nothing spooled
+  // One run at a time: the lock file stays in the spool folder, only its lock comes and goes.
+  const std::string cerrojo = (fs::path(c.carpetaPendientes) / ".reintentar.lck").string();
+  const int fdCerrojo = ::open(cerrojo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  const Bloqueo cerrojoTomado(fdCerrojo, Bloqueo::Adoptar{});
+  if (fdCerrojo >= 0 && ::flock(fdCerrojo, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    Registrar(c, "AVISO", "", "",
+              "otro tspost --reintentar atiende la carpeta de pendientes; este no hace nada");
+    return kEntregado;
+  }
+
+  std::vector<fs::path> items;
+  std::set<std::string> enCola;  // ids with an envelope
   for (fs::directory_iterator it(c.carpetaPendientes, ec), end; !ec && it != end; it.increment(ec)) {
     std::string ext = it->path().extension().string();
     if (ext == ".trabajo" || ext == ".sobre") items.push_back(it->path());
+    if (ext == ".sobre") enCola.insert(it->path().stem().string());
   }
   std::sort(items.begin(), items.end());  // ids begin with the date: oldest first
 
@@ -409,33 +596,41 @@ int Reintentar(const Configuracion& c) {
       continue;
     }
     const std::string id = p.stem().string();
+    const std::string base = Base(c, id);
     std::string datos, error;
+    if (p.extension() == ".trabajo") {
+      // A job whose message was already spooled (a stop before the job was removed): the
+      // envelope stands for it.
+      if (enCola.count(id)) {
+        std::remove(p.c_str());
+        continue;
+      }
+      if (!LeerBytes(p.string(), datos, error)) {
+        ++quedan;
+        continue;
+      }
+      if (EntregarTrabajo(ParsearTrabajo(datos), c, id, true, FechaDeId(id, p.string())) == kPendiente)
+        ++quedan;
+      continue;
+    }
     if (!LeerBytes(p.string(), datos, error)) {
       ++quedan;
       continue;
     }
-    if (p.extension() == ".trabajo") {
-      if (EntregarTrabajo(ParsearTrabajo(datos), c, id) != kEntregado) ++quedan;
-      continue;
-    }
-    Mensaje m;
-    Trabajo t;
-    LeerSobre(datos, m, t);
-    const std::string base = Base(c, id);
-    if (!LeerBytes(base + ".eml", m.eml, error)) {
-      Registrar(c, "ERROR", t.destinatarioTexto, t.asunto, "falta el mensaje " + base + ".eml: " + error);
+    Sobre s = LeerSobre(datos);
+    if (!ahora && s.proximo > std::time(nullptr)) {  // its time has not come
       ++quedan;
       continue;
     }
-    std::string detalle;
-    if (Entregar(m, c, id, detalle) == kEntregado) {
-      std::remove((base + ".eml").c_str());
-      std::remove((base + ".sobre").c_str());
-      Registrar(c, Logrado(c), t.destinatarioTexto, t.asunto, detalle + " (reintento)");
-    } else {
-      Registrar(c, "PENDIENTE", t.destinatarioTexto, t.asunto, detalle + "; en " + base + ".eml");
+    if (!LeerBytes(base + ".eml", s.m.eml, error)) {
+      Registrar(c, "ERROR", s.t.destinatarioTexto, s.t.asunto, "falta el mensaje " + base + ".eml: " + error);
       ++quedan;
+      continue;
     }
+    // Envelopes written before the delivery state was kept in them.
+    if (s.m.messageId.empty()) s.m.messageId = MessageIdDe(s.m.eml);
+    if (!s.primerFallo) s.primerFallo = FechaDeId(id, p.string());
+    if (Concluir(c, id, s, Entregar(s.m, c, id), true, true) == kPendiente) ++quedan;
   }
   return quedan ? kPendiente : kEntregado;
 }
@@ -455,17 +650,21 @@ const char* kAyuda =
     "\n"
     "Opciones:\n"
     "  --reintentar     envia otra vez los mensajes pendientes\n"
+    "                   (cada uno a su turno: 1, 5, 15 y 60 minutos tras cada fallo,\n"
+    "                   luego cada hora; se abandona a los DiasReintento dias)\n"
+    "  --ahora          con --reintentar: todos los pendientes ya, sin esperar su turno\n"
     "  --ini=ARCHIVO    usa ese archivo INI (tambien la variable TSPOST_INI)\n"
     "  --ayuda          muestra esta ayuda\n"
     "\n"
     "Codigos de salida: 0 enviado o en la carpeta de salida (con --reintentar: nada\n"
     "pendiente); 1 queda pendiente; 2 no se tomo ningun trabajo; 3 el trabajo no se pudo\n"
-    "guardar: quedo en su lugar (o donde lo indica el registro).\n";
+    "guardar: quedo en su lugar (o donde lo indica el registro); 4 el servidor lo\n"
+    "rechazo para siempre: quedo en la carpeta de fallidos.\n";
 
 }  // namespace
 
 int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPrograma) {
-  bool reintentar = false, ayuda = false;
+  bool reintentar = false, ahora = false, ayuda = false;
   std::string ini;
   if (const char* e = std::getenv("TSPOST_INI"); e && *e) ini = e;
   std::vector<std::string> resto;
@@ -474,6 +673,8 @@ int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPro
     std::string m = basic::UCase(a);
     if (m == "--REINTENTAR" || m == "/REINTENTAR")
       reintentar = true;
+    else if (m == "--AHORA" || m == "/AHORA")
+      reintentar = ahora = true;
     else if (m == "--AYUDA" || m == "/AYUDA" || m == "--HELP" || m == "-H" || m == "/?")
       ayuda = true;
     else if (m.rfind("--INI=", 0) == 0)
@@ -496,7 +697,7 @@ int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPro
   }
   int codigo = kEntregado;
   if (!ruta.empty()) codigo = ProcesarArchivoTrabajo(ResolverRuta(ruta), c);
-  if (reintentar) codigo = std::max(codigo, Reintentar(c));
+  if (reintentar) codigo = std::max(codigo, Reintentar(c, ahora));
   return codigo;
 }
 

@@ -28,10 +28,13 @@ struct Configuracion {
   std::string usuario, clave;
   std::string remitente, nombreRemitente;
   std::string carpetaSalida, carpetaPendientes, archivoLog;
-  long tiempoEspera = 60;  // seconds for one SMTP delivery
+  std::string archivoEntregas;  // the delivery journal
+  long tiempoEspera = 60;       // seconds for one SMTP delivery
+  long diasReintento = 3;       // days after the first failure until a message is given up
   bool verificarCertificado = true;
   int PuertoEfectivo() const;
-  std::string Url() const;  // smtp://host:port or smtps://host:port
+  std::string Url() const;              // smtp://host:port or smtps://host:port
+  std::string CarpetaFallidos() const;  // FALLIDOS beside the spool folder
 };
 
 // Reads section [CORREO] of the INI file (Windows-1252) and fills the defaults.
@@ -74,8 +77,13 @@ Mensaje ArmarMensaje(const Trabajo& t, const Configuracion& c);
 // ---- SMTP delivery (envio.cpp) ----
 struct ResultadoEnvio {
   bool ok = false;
+  bool permanente = false;  // refused for good (5xx): retrying would not help
+  long codigo = 0;          // the server's last reply code; 0 when none came
+  std::string respuesta;    // that reply line ("250 2.0.0 Ok: queued as X", "550 5.1.1 ...")
   std::string error;
 };
+// An SMTP reply code that gives the message up at once: 5xx, but for a refused login.
+bool ErrorPermanente(long codigoSmtp);
 ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c);
 
 // ---- the program (programa.cpp) ----
@@ -84,7 +92,12 @@ enum CodigoSalida : int {
   kPendiente = 1,   // kept in the spool folder, to be sent by --reintentar
   kSinTrabajo = 2,  // no job taken: missing or unreadable job file, wrong arguments
   kErrorGrave = 3,  // the job could not be made safe (spool not writable): left in place
+  kFallido = 4,     // the server refused the message for good: given up, moved to FALLIDOS
 };
+
+// Seconds to wait before the next attempt after `fallos` failed ones: 1, 5, 15 and 60
+// minutes, then hourly.
+long EsperaReintento(int fallos);
 
 // Appends one line to the log: date time | outcome | recipient | subject | detail.
 void Registrar(const Configuracion& c, const std::string& resultado, const std::string& destinatario,
@@ -92,8 +105,10 @@ void Registrar(const Configuracion& c, const std::string& resultado, const std::
 
 // Takes and processes one job file.
 int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& c);
-// Sends everything in the spool folder again.
-int Reintentar(const Configuracion& c);
+// Sends again what is in the spool folder and due (everything with `ahora`); gives up what
+// is refused for good or older than diasReintento. Does nothing while another run holds the
+// spool's retry lock.
+int Reintentar(const Configuracion& c, bool ahora = false);
 // The whole program: arguments without the program name; `carpetaPrograma` is the folder
 // of the executable.
 int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPrograma);
