@@ -17,11 +17,12 @@ namespace fs = std::filesystem;
 namespace {
 
 [[noreturn]] void Falla(const std::string& ruta, int error) {
-  throw ErrorEjecucion(75, "Error de acceso a la ruta o el archivo: " + ruta + " (" + std::strerror(error) + ")");
+  throw ErrorEjecucion(75,
+                       "Error de acceso a la ruta o el archivo: " + ruta + " (" + std::strerror(error) + ")");
 }
 
 bool Identidad(const std::string& ruta, dev_t& dev, ino_t& ino) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(ruta.c_str(), &st) != 0) return false;
   dev = st.st_dev;
   ino = st.st_ino;
@@ -114,7 +115,7 @@ void PuestoTrabajo::Publicar(const std::string& bytes) {
     }
     hecho += static_cast<size_t>(n);
   }
-  struct stat st{};
+  struct stat st {};
   if (!error && ::fstat(fd, &st) != 0) error = errno;
   if (::close(fd) != 0 && !error) error = errno;
   // link never replaces: a job that is not ours is never overwritten.

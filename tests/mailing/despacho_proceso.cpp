@@ -38,8 +38,8 @@ int main(int argc, char** argv) {
   os::FijarCarpetaAplicacion(app);
   std::string cs;
   CargarParametros(
-      false, "@Server=sqlite;@DbName=" + app + "/demo.db;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;", cs,
-      3);
+      false, "@Server=sqlite;@DbName=" + app + "/demo.db;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;",
+      cs, 3);
 
   namespace demo = ocmailsql::demo;
   std::vector<FilaDespacho> filas;
