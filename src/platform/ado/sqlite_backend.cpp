@@ -16,6 +16,21 @@
 namespace ado {
 namespace {
 
+// A rollback journal that is truncated rather than deleted after each write saves making and
+// removing a file per statement; other connections read it like the usual one. Only from
+// the default mode (a WAL database stays as it is) and never an error.
+void TruncarDiario(sqlite3* db) {
+  sqlite3_stmt* st = nullptr;
+  bool borrar = false;
+  if (sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW) {
+    const auto* modo = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    borrar = modo && sqlite3_stricmp(modo, "delete") == 0;
+  }
+  sqlite3_finalize(st);
+  if (borrar) sqlite3_exec(db, "PRAGMA journal_mode=TRUNCATE", nullptr, nullptr, nullptr);
+}
+
 const char* kFuente = "Microsoft OLE DB Provider for SQL Server (SQLite)";
 
 Error ErrorDe(sqlite3* db, int rc, const std::string& contexto = "") {
@@ -440,6 +455,7 @@ class BackendSqlite : public Backend {
     rc = sqlite3_exec(db_, "PRAGMA foreign_keys=ON; SELECT count(*) FROM sqlite_master;", nullptr, nullptr,
                       &err);
     sqlite3_free(err);
+    if (rc == SQLITE_OK) TruncarDiario(db_);
     if (rc != SQLITE_OK) {
       Error e = ErrorDe(db_, rc, "No se puede abrir la base de datos " + archivo_);
       e.Number = errProveedor;
