@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <memory>
 #include <string>
 
 #include "mailing/frm_ocmailing.h"
+#include "mailing/ventana_progreso.h"
 #include "mailing/vista_previa.h"
 
 std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
@@ -13,8 +15,8 @@ std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
   filas.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     const FilaPendiente& f = frm.Fila(i);
-    filas.push_back(
-        {f.Texto(), f.SubItem(colTC), f.SubItem(colIdComprobante), f.SubItem(colMail), frm.FilaMarcada(i)});
+    filas.push_back({f.Texto(), f.SubItem(colTC), f.SubItem(colIdComprobante), f.SubItem(colMail),
+                     frm.FilaMarcada(i), f.SubItem(colRazonSocial)});
   }
   return filas;
 }
@@ -31,6 +33,28 @@ void EnviarDesdeVentana(frmOCMailing& frm) {
   opciones.alEsperar = [previo = opciones.alEsperar] {
     if (previo) previo();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+  };
+  // More than two orders: their progress over the window, whose "Cancelar" stops the run
+  // after the order in hand. It goes before the reload and the summary.
+  int marcadas = 0;
+  for (const FilaDespacho& f : filas) marcadas += f.marcada;
+  std::unique_ptr<VentanaProgreso> progreso;
+  opciones.alEmpezarOrden = [&, previo = opciones.alEmpezarOrden](int numero, int total,
+                                                                  const FilaDespacho& f) {
+    if (previo) previo(numero, total, f);
+    if (marcadas <= 2) return;
+    if (!progreso) {
+      progreso = std::make_unique<VentanaProgreso>(&frm);
+      progreso->show();
+    }
+    progreso->Orden(numero, total, f.razonSocial.empty() ? f.cuenta : f.razonSocial);
+  };
+  opciones.cancelar = [&, previo = opciones.cancelar] {
+    return (previo && previo()) || (progreso && progreso->Cancelada());
+  };
+  opciones.alTerminar = [&, previo = opciones.alTerminar] {
+    if (previo) previo();
+    progreso.reset();
   };
   Despacho(opciones).Ejecutar(filas, asunto, mensaje, [&frm] { frm.RecargarLista(); });
 }

@@ -31,6 +31,7 @@ namespace {
 constexpr const char* kTitulo = "Aviso al Usuario";
 constexpr const char* kSinSeleccion = "No Hay Proveedores Seleccionados!!!";
 constexpr const char* kSeguir = "\n\n¿Continúa con las órdenes siguientes?";
+constexpr const char* kCancelado = "el operador canceló el envío";
 
 std::string Q(const std::string& s) { return basic::DoblarComillas(s); }
 
@@ -77,18 +78,6 @@ class Corrida {
   bool Orden(size_t idx, const std::string& mail, const std::string& asunto, const std::string& mensaje,
              bool quedanMas) {
     ResultadoOrden& o = r_.ordenes[idx];
-    if (basic::Trim(mail).empty()) {
-      return Fallo(idx, EstadoOrden::SinMail, "el proveedor no tiene dirección de e-mail.",
-                   "No se envía " + NombrarOrden(o) + ": el proveedor no tiene dirección de e-mail.",
-                   quedanMas);
-    }
-    if (const std::string mala = DireccionNoValida(mail); !mala.empty()) {
-      return Fallo(idx, EstadoOrden::MailNoValido,
-                   "la dirección de e-mail del proveedor no es válida: " + mala,
-                   "No se envía " + NombrarOrden(o) +
-                       ": la dirección de e-mail del proveedor no es válida (" + mala + ").",
-                   quedanMas);
-    }
     o.archivo = gFunciones().AgregarBarra(r_.carpeta) + NombreArchivoOrden(o.cuenta, o.idComprobante);
     if (auto error = Intentar([&] { Exportar(o); })) {
       return Fallo(idx, EstadoOrden::FalloExportacion, *error,
@@ -105,11 +94,24 @@ class Corrida {
       o.detalle = "el envío se detuvo antes de esta orden";
       return false;
     }
+    if (Cancelado()) {
+      // Not handed over: only the previous order is finished.
+      o.estado = EstadoOrden::NoIntentada;
+      o.detalle = kCancelado;
+      if (tomada) Marcar(*tomada, false);
+      return false;
+    }
     const bool seguir = Entregar(idx, mail, asunto, mensaje, quedanMas);
     // The previous order is stamped now that its job is taken; its database write
     // overlaps the start of this order's mail program.
     if (tomada && !Marcar(*tomada, true)) return false;
     return seguir;
+  }
+
+  // The operator's cancel, polled between orders.
+  bool Cancelado() {
+    if (!r_.cancelado && opciones_.cancelar && opciones_.cancelar()) r_.cancelado = true;
+    return r_.cancelado;
   }
 
   // The end of the run: the last job handed over is waited for and its order stamped.
@@ -305,12 +307,39 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
     return r;
   }
 
-  Corrida corrida(opciones_, r, app);
   const size_t n = filas.size();  // taken once
-  size_t ultimaMarcada = n;
+  // Rows that will not be handed over for want of a valid address: one question for all.
+  std::vector<bool> sinDireccion(n, false);
+  std::vector<FilaDespacho> sinDireccionFilas;
+  int marcadas = 0;
   for (size_t i = 0; i < n; ++i) {
-    if (filas[i].marcada) ultimaMarcada = i;
+    if (!filas[i].marcada) continue;
+    ++marcadas;
+    if (SinDireccionValida(filas[i])) {
+      sinDireccion[i] = true;
+      sinDireccionFilas.push_back(filas[i]);
+    }
   }
+  const int aEntregar = marcadas - static_cast<int>(sinDireccionFilas.size());
+  bool resumir = marcadas > 0;
+  if (!sinDireccionFilas.empty()) {
+    if (aEntregar == 0) {
+      ui::operador().MsgBox(TextoSinDireccion(sinDireccionFilas, false),
+                            int{ui::vbOKOnly} + int{ui::vbExclamation}, kTitulo);
+      resumir = false;
+    } else if (ui::operador().MsgBox(TextoSinDireccion(sinDireccionFilas, true),
+                                     int{ui::vbYesNo} + int{ui::vbExclamation}, kTitulo) != ui::vbYes) {
+      r.detenido = true;
+      resumir = false;
+    }
+  }
+  // The last row still to hand over: the failure prompts ask to go on only before it.
+  size_t ultimaAEntregar = n;
+  for (size_t i = 0; i < n; ++i)
+    if (filas[i].marcada && !sinDireccion[i]) ultimaAEntregar = i;
+
+  Corrida corrida(opciones_, r, app);
+  int numero = 0;
   for (size_t i = 0; i < n; ++i) {
     const FilaDespacho& fila = filas[i];
     if (!fila.marcada) continue;
@@ -318,7 +347,25 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
     r.filaAtendida = true;
     const size_t primera = r.ordenes.size();
     r.ordenes.push_back({fila.cuenta, fila.tc, fila.idComprobante, "", EstadoOrden::NoIntentada, ""});
+    if (sinDireccion[i]) {
+      // Named in the question: never handed over, whatever the run does.
+      ResultadoOrden& o = r.ordenes[primera];
+      if (basic::Trim(fila.mail).empty()) {
+        o.estado = EstadoOrden::SinMail;
+        o.detalle = "el proveedor no tiene dirección de e-mail.";
+      } else {
+        o.estado = EstadoOrden::MailNoValido;
+        o.detalle = "la dirección de e-mail del proveedor no es válida: " + DireccionNoValida(fila.mail);
+      }
+      continue;
+    }
     if (r.detenido) continue;
+    if (corrida.Cancelado()) {
+      r.detenido = true;
+      r.ordenes[primera].detalle = kCancelado;
+      continue;
+    }
+    if (opciones_.alEmpezarOrden) opciones_.alEmpezarOrden(++numero, aEntregar, fila);
 
     // The pending check; its failures are handled inside AbrirRecordset.
     std::vector<std::string> ids;
@@ -342,7 +389,7 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
                                         "No se pudo comprobar si " + NombrarOrden(r.ordenes[primera]) +
                                             " sigue pendiente:\n" + *error +
                                             "\n\nLa orden no se envió ni se marcó como enviada.",
-                                        i < ultimaMarcada);
+                                        i < ultimaAEntregar);
       if (!seguir) r.detenido = true;
       continue;
     }
@@ -357,15 +404,19 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
         idx = r.ordenes.size() - 1;
       }
       r.ordenes[idx].idComprobante = ids[k];
-      const bool quedanMas = k + 1 < ids.size() || i < ultimaMarcada;
+      const bool quedanMas = k + 1 < ids.size() || i < ultimaAEntregar;
       if (!corrida.Orden(idx, fila.mail, asunto, mensaje, quedanMas)) r.detenido = true;
     }
   }
   corrida.Terminar();
+  if (opciones_.alTerminar) opciones_.alTerminar();
 
   if (r.filaAtendida) {
     if (recargar) recargar();
     r.recargada = static_cast<bool>(recargar);
+    if (resumir)
+      ui::operador().MsgBox(TextoResumen(r, CorreosEnEspera(r)), int{ui::vbOKOnly} + int{ui::vbInformation},
+                            kTitulo);
   } else {
     ui::operador().MsgBox(kSinSeleccion, int{ui::vbOKOnly} + int{ui::vbInformation}, kTitulo);
   }
@@ -452,6 +503,75 @@ std::string DireccionNoValida(const std::string& mail) {
   for (const auto& d : direcciones)
     if (!basic::DireccionCorreoValida(d)) return d;
   return "";
+}
+
+bool SinDireccionValida(const FilaDespacho& fila) {
+  return basic::Trim(fila.mail).empty() || !DireccionNoValida(fila.mail).empty();
+}
+
+namespace {
+// "1 orden" / "3 órdenes" and the like.
+std::string Cantidad(size_t n, const std::string& singular, const std::string& plural) {
+  return std::to_string(n) + " " + (n == 1 ? singular : plural);
+}
+}  // namespace
+
+std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool quedanOtras) {
+  const size_t n = filas.size();
+  std::string t = Cantidad(n, "orden no se enviará", "órdenes no se enviarán") +
+                  " porque el proveedor no tiene una dirección de e-mail válida.";
+  if (quedanOtras) t += " ¿Continúa con las demás?";
+  t += "\n";
+  // At most 20 lines: a long selection would not fit on the screen.
+  constexpr size_t kLineas = 20;
+  const size_t mostradas = n <= kLineas ? n : kLineas - 1;
+  for (size_t i = 0; i < mostradas; ++i) {
+    const FilaDespacho& f = filas[i];
+    t +=
+        "\n" + f.idComprobante + " (" + (basic::Trim(f.razonSocial).empty() ? f.cuenta : f.razonSocial) + ")";
+  }
+  if (mostradas < n) t += "\ny " + std::to_string(n - mostradas) + " más";
+  if (!quedanOtras) t += "\n\nNo queda ninguna orden para enviar.";
+  return t;
+}
+
+int CorreosEnEspera(const ResultadoDespacho&) {
+  // The mail program's delivery journal is not read yet: nothing is known to wait.
+  return 0;
+}
+
+std::string TextoResumen(const ResultadoDespacho& r, int enEspera) {
+  size_t enviadas = 0, sinDireccion = 0, noPendientes = 0, fallidas = 0, noIntentadas = 0;
+  for (const auto& o : r.ordenes) {
+    switch (o.estado) {
+      case EstadoOrden::Enviada: ++enviadas; break;
+      case EstadoOrden::SinMail:
+      case EstadoOrden::MailNoValido: ++sinDireccion; break;
+      // A pending check that failed is a failure, not an order mailed meanwhile.
+      case EstadoOrden::NoPendiente: ++(o.detalle.empty() ? noPendientes : fallidas); break;
+      case EstadoOrden::NoIntentada: ++noIntentadas; break;
+      default: ++fallidas; break;
+    }
+  }
+  std::string t = r.cancelado  ? "Envío cancelado por el operador."
+                  : r.detenido ? "Envío detenido."
+                               : "Envío terminado.";
+  t += "\n\n" + Cantidad(enviadas, "orden enviada", "órdenes enviadas") + " al programa de correo.";
+  if (enEspera > 0)
+    t += "\n" + Cantidad(static_cast<size_t>(enEspera), "mail espera", "mails esperan") +
+         " en la cola del programa de correo.";
+  if (sinDireccion > 0)
+    t += "\n" + Cantidad(sinDireccion, "no enviada", "no enviadas") +
+         ": el proveedor no tiene una dirección de e-mail válida.";
+  if (noPendientes > 0)
+    t += "\n" + Cantidad(noPendientes, "no enviada: ya no estaba pendiente.",
+                         "no enviadas: ya no estaban pendientes.");
+  if (fallidas > 0)
+    t += "\n" + Cantidad(fallidas, "con error", "con error") + ": no se envió o no se marcó como enviada.";
+  if (noIntentadas > 0)
+    t += "\n" + Cantidad(noIntentadas, "no intentada", "no intentadas") +
+         (r.cancelado ? ": el envío se canceló." : ": el envío se detuvo antes.");
+  return t;
 }
 
 std::string NombreArchivoOrden(const std::string& cuenta, const std::string& idComprobante) {

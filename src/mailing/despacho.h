@@ -17,10 +17,13 @@
 // not stamped; on a time-out the job file is withdrawn (so no late reader mails an order
 // that stays unstamped) and the run stops.
 //
-// Failures of an order's steps (no e-mail address, export, job file, program start, mail
-// program that ended without taking its job, stamp) are shown naming the order, and the
-// operator chooses whether the run goes on with the next order. Orders stamped before
-// stay stamped. A run folder that cannot be made stops the run before any order.
+// Orders whose supplier has no address, or one the mail program would hold, are listed to
+// the operator in one question before the first order (go on with the others, or stop
+// before any); they are never handed over. Failures of an order's steps (export, job file,
+// program start, mail program that ended without taking its job, stamp) are shown naming
+// the order, and the operator chooses whether the run goes on with the next order. Orders
+// stamped before stay stamped. A run folder that cannot be made stops the run before any
+// order. A run that went through its orders ends with one summary.
 //
 // Values pasted between single quotes (statements and report formulas) have their quotes
 // doubled; the report's formula reader takes a doubled quote back as one.
@@ -33,11 +36,12 @@
 
 // One row of the pending-order list, as the run reads it.
 struct FilaDespacho {
-  std::string cuenta;         // supplier code (row text)
-  std::string tc;             // document type (sub-item 1)
-  std::string idComprobante;  // document number (sub-item 2)
-  std::string mail;           // e-mail address (sub-item 7)
-  bool marcada = false;       // check box
+  std::string cuenta;            // supplier code (row text)
+  std::string tc;                // document type (sub-item 1)
+  std::string idComprobante;     // document number (sub-item 2)
+  std::string mail;              // e-mail address (sub-item 7)
+  bool marcada = false;          // check box
+  std::string razonSocial = {};  // supplier name (sub-item 3), for the operator's texts
 };
 
 enum class EstadoOrden {
@@ -67,6 +71,7 @@ struct ResultadoDespacho {
   std::string carpeta;                  // the run folder ("" when it could not be made)
   bool filaAtendida = false;            // a checked row was found
   bool detenido = false;                // the run stopped before its end
+  bool cancelado = false;               // ... because the operator cancelled it
   bool recargada = false;               // the reload was called
   std::vector<ResultadoOrden> ordenes;  // one per checked row, in list order
   int Cuantas(EstadoOrden estado) const;
@@ -89,6 +94,15 @@ struct OpcionesDespacho {
   std::function<void()> alEsperar;
   // Called after each step of an order's hand-over.
   std::function<void(PasoEntrega, const ResultadoOrden&)> alPaso;
+  // Polled before each order and before its job is written: true stops the run there. The
+  // job handed over last is still waited for and its order stamped.
+  std::function<bool()> cancelar;
+  // Called before order `numero` (from 1) of `total` is started; `total` counts the checked
+  // rows to hand over (those with a valid address).
+  std::function<void(int numero, int total, const FilaDespacho& fila)> alEmpezarOrden;
+  // Called once the orders are over (the last job waited for), before the reload and the
+  // summary.
+  std::function<void()> alTerminar;
 };
 
 // Options of the runs started from the window (tests shorten the wait).
@@ -129,6 +143,18 @@ std::string NombreReporteOrden(const std::string& idComprobante);
 std::string FormulaSeleccionOrden(const std::string& cuenta, const std::string& idComprobante);
 // The five heading formulas from the company data of the configuration table.
 std::vector<std::string> FormulasEmpresa();
+
+// Whether the row's supplier has no address, or one the mail program would hold.
+bool SinDireccionValida(const FilaDespacho& fila);
+// The one question before a run about the rows that will not be handed over for want of a
+// valid address: counted, listed ("<order> (<supplier>)", at most 20 lines) and, when
+// other orders are left (`quedanOtras`), "¿Continúa con las demás?".
+std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool quedanOtras);
+// Mails of the run handed over that still wait in the mail program's spool.
+int CorreosEnEspera(const ResultadoDespacho& r);
+// The summary after a run: handed over (of them `enEspera` still in the spool), skipped and
+// why, failed, not attempted.
+std::string TextoResumen(const ResultadoDespacho& r, int enEspera);
 
 // The first address of a recipient field that the mail program would hold ("" when every
 // address is good; the field itself when it names none).

@@ -116,7 +116,9 @@ TEST_F(EnvioDesdeVentana, DosFilasMarcadasVistaYSinSeleccion) {
   EXPECT_EQ(op->Cuantos("MsgBox"), 0);
 
   v->CmdEnviar_Click();
-  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos.back().texto);
+  EXPECT_EQ(Avisos(op.op), 0) << op->pedidos[0].texto;
+  ASSERT_EQ(Resumenes(op.op), 1);
+  EXPECT_EQ(op->pedidos.back().texto, "Envío terminado.\n\n2 órdenes enviadas al programa de correo.");
   for (size_t k = 0; k < ordenes.size(); ++k) {
     const auto& [cuenta, id] = ordenes[k];
     const std::string html = Carpeta() + "/" + cuenta + "-" + id + ".html";
@@ -134,7 +136,7 @@ TEST_F(EnvioDesdeVentana, DosFilasMarcadasVistaYSinSeleccion) {
   fs::remove_all(app + "/E-MAILS");
   v->CmdEnviar_Click();
   EXPECT_TRUE(fs::is_directory(Carpeta()));
-  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 2);  // no summary
   EXPECT_EQ(op->pedidos.back().texto, "No Hay Proveedores Seleccionados!!!");
   EXPECT_EQ(v->CantidadFilas(), antes - 2);
 }
@@ -183,7 +185,7 @@ TEST_F(EnvioDesdeVentana, MientrasEsperaAlCorreoLaVentanaAtiendeEventosSinOtraCo
   EXPECT_EQ(recargasDurante, 0);
   EXPECT_TRUE(v->isVisible());
   EXPECT_EQ(op->Cuantos("Fin"), 0);
-  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos.back().texto);
+  EXPECT_EQ(Avisos(op.op), 0) << op->pedidos[0].texto;
   EXPECT_EQ(v->CantidadFilas(), antes - 2);
   EXPECT_FALSE(v->Enviando());
   for (QWidget* w : entradas) EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
@@ -221,7 +223,7 @@ TEST_F(EnvioDesdeVentana, ConTspostLosMensajesQuedanEnLaSalida) {
   v->Campo("ENCABEZADO")->SetText("Orden de compra");
   v->Campo("PIEDEPAGINA")->SetText("Adjunto la orden.");
   v->CmdEnviar_Click();
-  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos.back().texto);
+  EXPECT_EQ(Avisos(op.op), 0) << op->pedidos[0].texto;
 
   // tspost runs on its own: wait (bounded) for its two outcomes in the log.
   const std::string salida = app + "/CORREO/SALIDA";

@@ -117,6 +117,22 @@ inline FilaDespacho Fila(long i, bool marcada = true) {
   return {demo::ProveedorPedido(i), "OC", demo::NumeroPedido(i), Mail(i), marcada};
 }
 
+// The summary after a run (its first line names how the run ended).
+inline bool EsResumen(const ui::OperadorGuionado::Pedido& p) {
+  return p.tipo == "MsgBox" && p.texto.rfind("Envío ", 0) == 0;
+}
+// The message boxes other than the summaries, and the summaries.
+inline int Avisos(const ui::OperadorGuionado& op) {
+  int n = 0;
+  for (const auto& p : op.pedidos) n += p.tipo == "MsgBox" && !EsResumen(p);
+  return n;
+}
+inline int Resumenes(const ui::OperadorGuionado& op) {
+  int n = 0;
+  for (const auto& p : op.pedidos) n += EsResumen(p);
+  return n;
+}
+
 class Aplicacion : public ::testing::Test {
  public:
   TempDir raiz;
@@ -149,6 +165,9 @@ class Aplicacion : public ::testing::Test {
     CerrarSistemaSinSalir();
     ReiniciarEstadoGlobal();
   }
+
+  int Avisos() { return despacho_prueba::Avisos(op.op); }
+  int Resumenes() { return despacho_prueba::Resumenes(op.op); }
 
   std::string CarpetaEnvio() const { return app + "/E-MAILS/ENVIOS/21-05-2026/14.03.11"; }
   std::string Html(long i) const {

@@ -40,7 +40,8 @@ TEST_P(Entrega, CadaProgramaDeCorreoLeeSuOrden) {
   const auto r = Despacho().Ejecutar({Fila(0), Fila(1, false), Fila(2)}, "Orden de compra",
                                      "Adjunto OC\r\nSaludos", [&] { ++recargas; });
 
-  EXPECT_EQ(op->Cuantos("MsgBox"), 0) << (op->pedidos.empty() ? "" : op->pedidos[0].texto);
+  EXPECT_EQ(Avisos(), 0) << op->pedidos[0].texto;
+  EXPECT_EQ(Resumenes(), 1);
   EXPECT_EQ(r.carpeta, CarpetaEnvio());
   ASSERT_EQ(r.ordenes.size(), 2u);
   EXPECT_EQ(r.Cuantas(EstadoOrden::Enviada), 2);
@@ -122,7 +123,7 @@ TEST_F(Despachos, ArchivoDeTrabajoByteAByte) {
         << "asunto «" << c.asunto << "» mensaje «" << c.mensaje << "»";
   }
   EXPECT_EQ(correo.lineas.back(), app + "/TSPOST.EXE " + app + "/cfgMail.txt ;vxqr@");
-  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  EXPECT_EQ(Avisos(), 0);
 }
 
 // What reaches the report engine and the database, exactly, with the demo company.
@@ -191,7 +192,7 @@ TEST_F(Despachos, ProveedorConApostrofo) {
   while (demo::ProveedorPedido(i) != demo::kProveedorApostrofo) ++i;
   const auto r = Despacho().Ejecutar({Fila(i)}, "", "");
   EXPECT_EQ(r.Cuantas(EstadoOrden::Enviada), 1);
-  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  EXPECT_EQ(Avisos(), 0);
   const std::string html = ReadBytes(Html(i));
   EXPECT_TRUE(html.find("O'Higgins") != std::string::npos || html.find("O&#39;Higgins") != std::string::npos);
   EXPECT_TRUE(Marcada(i));
@@ -260,7 +261,7 @@ TEST_F(Despachos, FallosDeUnaOrden) {
     EXPECT_EQ(r.ordenes[0].estado, c.estado);
     EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::NoIntentada);
     EXPECT_TRUE(r.detenido);
-    ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+    ASSERT_EQ(Avisos(), 1);
     EXPECT_NE(op->pedidos[0].texto.find(c.enAviso), std::string::npos) << op->pedidos[0].texto;
     EXPECT_NE(op->pedidos[0].texto.find(demo::NumeroPedido(0)), std::string::npos);
     EXPECT_EQ(FechaEnvio(0), "NULL");
@@ -277,8 +278,8 @@ TEST_F(Despachos, FalloDeLaMarca) {
   canal.fallarUpdate = true;
   const auto r = Despacho().Ejecutar({Fila(2)}, "", "");
   EXPECT_EQ(r.ordenes.at(0).estado, EstadoOrden::FalloMarca);
-  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
-  EXPECT_NE(op->pedidos[0].texto.find("no se pudo marcar"), std::string::npos);
+  ASSERT_EQ(Avisos(), 1);
+  EXPECT_NE(op->pedidos[1].texto.find("no se pudo marcar"), std::string::npos);
   EXPECT_TRUE(Marcada(0));
   EXPECT_EQ(FechaEnvio(2), "NULL");
 }
@@ -312,24 +313,27 @@ TEST_F(Despachos, EntregaVencidaDetieneElEnvio) {
   EXPECT_TRUE(r.detenido);
   EXPECT_EQ(correo.lineas.size(), 1u);
   EXPECT_FALSE(fs::exists(Trabajo()));
-  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  ASSERT_EQ(Avisos(), 1);
   EXPECT_NE(op->pedidos[0].texto.find(demo::NumeroPedido(0)), std::string::npos);
   EXPECT_EQ(op->pedidos[0].estilo, 16);
   for (long i : {0L, 1L, 2L}) EXPECT_EQ(FechaEnvio(i), "NULL");
   EXPECT_EQ(recargas, 1);
 }
 
-// An address the mail program would hold is not handed over: the order is named to the
-// operator and left unstamped; a list of good addresses goes to the job as written.
-TEST_F(Despachos, DireccionesNoValidasNoSeEntregan) {
+// Orders whose supplier has no address, or one the mail program would hold, are named in
+// one question before the first order. Yes: the others go on and those get their state with
+// no further prompt; a list of good addresses goes to the job as written. No: the run ends
+// before any order and the list is reloaded.
+TEST_F(Despachos, DireccionesNoValidasEnUnaSolaPregunta) {
   std::vector<FilaDespacho> filas = {Fila(0), Fila(1), Fila(2), Fila(3)};
   filas[0].mail = "ventas proveedor";
+  filas[0].razonSocial = "Ferretería Sur";
   filas[1].mail = "compras@a.com; ventas@b.com,";
   filas[2].mail = "compras@a.com; ventas";
   filas[3].mail = " ; ";
-  op->respuestas = {ui::vbYes, ui::vbYes, ui::vbYes};
   std::vector<std::string> antes;
-  for (long i = 0; i < 4; ++i) antes.push_back(FechaEnvio(i));
+  for (long i = 0; i < 5; ++i) antes.push_back(FechaEnvio(i));
+  op->respuestas = {ui::vbYes};
   const auto r = Despacho().Ejecutar(filas, "", "");
   ASSERT_EQ(r.ordenes.size(), 4u);
   EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::MailNoValido);
@@ -338,16 +342,150 @@ TEST_F(Despachos, DireccionesNoValidasNoSeEntregan) {
   EXPECT_EQ(r.ordenes[3].estado, EstadoOrden::MailNoValido);
   ASSERT_EQ(correo.trabajos.size(), 1u);
   EXPECT_EQ(correo.trabajos[0].rfind("DESTINATARIO=compras@a.com; ventas@b.com,\r\n", 0), 0u);
-  ASSERT_EQ(op->Cuantos("MsgBox"), 3);
+  ASSERT_EQ(Avisos(), 1);
   EXPECT_EQ(op->pedidos[0].texto,
-            "No se envía la orden de compra " + demo::NumeroPedido(0) + " del proveedor " +
-                demo::ProveedorPedido(0) +
-                ": la dirección de e-mail del proveedor no es válida (ventas proveedor)."
-                "\n\n¿Continúa con las órdenes siguientes?");
-  EXPECT_NE(op->pedidos[1].texto.find("(ventas)"), std::string::npos);
-  EXPECT_EQ(op->pedidos[2].estilo, 48);  // the last order: OK only
+            "3 órdenes no se enviarán porque el proveedor no tiene una dirección de e-mail válida. "
+            "¿Continúa con las demás?\n\n" +
+                demo::NumeroPedido(0) + " (Ferretería Sur)\n" + demo::NumeroPedido(2) + " (" +
+                demo::ProveedorPedido(2) + ")\n" + demo::NumeroPedido(3) + " (" + demo::ProveedorPedido(3) +
+                ")");
+  EXPECT_EQ(op->pedidos[0].estilo, 52);
   for (long i : {0L, 2L, 3L}) EXPECT_EQ(FechaEnvio(i), antes[i]);
   EXPECT_TRUE(Marcada(1));
+
+  op->pedidos.clear();
+  correo.trabajos.clear();
+  op->respuestas = {ui::vbNo};
+  int recargas = 0;
+  const auto no = Despacho().Ejecutar({filas[0], Fila(4)}, "", "", [&] { ++recargas; });
+  ASSERT_EQ(no.ordenes.size(), 2u);
+  EXPECT_EQ(no.ordenes[0].estado, EstadoOrden::MailNoValido);
+  EXPECT_EQ(no.ordenes[1].estado, EstadoOrden::NoIntentada);
+  EXPECT_TRUE(no.detenido);
+  EXPECT_TRUE(correo.trabajos.empty());
+  EXPECT_EQ(recargas, 1);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);  // no summary either
+  EXPECT_EQ(op->pedidos[0].texto.rfind("1 orden no se enviará porque el proveedor no tiene una dirección de "
+                                       "e-mail válida. ¿Continúa con las demás?\n\n" +
+                                           demo::NumeroPedido(0) + " (Ferretería Sur)",
+                                       0),
+            0u)
+      << op->pedidos[0].texto;
+  EXPECT_EQ(FechaEnvio(4), antes[4]);
+}
+
+// With no order left to hand over there is nothing to go on with: OK only, no summary.
+TEST_F(Despachos, NingunaDireccionValidaSoloSeAvisa) {
+  std::vector<FilaDespacho> filas = {Fila(0), Fila(2)};
+  filas[0].mail = "";
+  filas[1].mail = "ventas";
+  int recargas = 0;
+  const auto r = Despacho().Ejecutar(filas, "", "", [&] { ++recargas; });
+  EXPECT_EQ(r.ordenes.at(0).estado, EstadoOrden::SinMail);
+  EXPECT_EQ(r.ordenes.at(1).estado, EstadoOrden::MailNoValido);
+  EXPECT_TRUE(correo.lineas.empty());
+  EXPECT_EQ(recargas, 1);
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(op->pedidos[0].estilo, 48);
+  EXPECT_EQ(op->pedidos[0].texto,
+            "2 órdenes no se enviarán porque el proveedor no tiene una dirección de e-mail "
+            "válida.\n\n" +
+                demo::NumeroPedido(0) + " (" + demo::ProveedorPedido(0) + ")\n" + demo::NumeroPedido(2) +
+                " (" + demo::ProveedorPedido(2) + ")\n\nNo queda ninguna orden para enviar.");
+}
+
+TEST(PiezasDespacho, LaPreguntaListaVeinteLineasALoSumo) {
+  std::vector<FilaDespacho> filas;
+  for (int i = 1; i <= 25; ++i)
+    filas.push_back({"P" + std::to_string(i), "OC", "N" + std::to_string(i), "", true});
+  auto lineas = [](const std::string& t) { return basic::Split(t.substr(t.find("\n\n") + 2), "\n"); };
+  const auto larga = lineas(TextoSinDireccion(filas, true));
+  ASSERT_EQ(larga.size(), 20u);
+  EXPECT_EQ(larga[18], "N19 (P19)");
+  EXPECT_EQ(larga[19], "y 6 más");
+  filas.resize(20);
+  const auto justa = lineas(TextoSinDireccion(filas, true));
+  ASSERT_EQ(justa.size(), 20u);
+  EXPECT_EQ(justa[19], "N20 (P20)");
+}
+
+// One summary after a run: what was handed over, skipped and why, failed, not attempted.
+TEST_F(Despachos, ResumenDeUnaCorridaMixta) {
+  std::vector<FilaDespacho> filas = {Fila(0), Fila(1), Fila(2), Fila(3), Fila(4)};
+  filas[1].mail = "";                        // no address
+  fs::create_directories(Html(2));           // its file cannot be written
+  filas[3].idComprobante = "999999999999X";  // no longer pending (no such order)
+  op->respuestaPorDefecto = ui::vbYes;
+  const auto r = Despacho().Ejecutar(filas, "", "");
+  EXPECT_EQ(r.Cuantas(EstadoOrden::Enviada), 2);
+  ASSERT_EQ(Resumenes(), 1);
+  const auto& resumen = op->pedidos.back();
+  EXPECT_EQ(resumen.texto,
+            "Envío terminado.\n\n"
+            "2 órdenes enviadas al programa de correo.\n"
+            "1 no enviada: el proveedor no tiene una dirección de e-mail válida.\n"
+            "1 no enviada: ya no estaba pendiente.\n"
+            "1 con error: no se envió o no se marcó como enviada.");
+  EXPECT_EQ(resumen.titulo, "Aviso al Usuario");
+  EXPECT_EQ(resumen.estilo, 64);
+
+  // Cancelled, with mails still in the spool.
+  ResultadoDespacho c;
+  c.detenido = c.cancelado = true;
+  c.ordenes.resize(4);
+  c.ordenes[0].estado = c.ordenes[1].estado = EstadoOrden::Enviada;
+  EXPECT_EQ(TextoResumen(c, 1),
+            "Envío cancelado por el operador.\n\n"
+            "2 órdenes enviadas al programa de correo.\n"
+            "1 mail espera en la cola del programa de correo.\n"
+            "2 no intentadas: el envío se canceló.");
+}
+
+// "Cancelar" stops the run between orders: the order handed over last is waited for and
+// stamped, one whose job was not written yet is not started, the rest are not attempted.
+TEST_F(Despachos, CancelarTerminaLaOrdenEnCurso) {
+  struct Caso {
+    const char* nombre;
+    PasoEntrega paso;  // cancelled when the n-th order reaches it
+    int enesima;
+    size_t entregadas;
+    std::vector<long> ordenes;  // pending demo orders
+  } casos[] = {
+      {"tras iniciar la segunda", PasoEntrega::Iniciada, 2, 2, {0, 1, 2, 4, 5}},
+      // The first job is seen taken while the second order waits to write its own.
+      {"tras tomar la primera", PasoEntrega::Tomada, 1, 1, {6, 8, 9, 10, 12}},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    correo.lineas.clear();
+    op->pedidos.clear();
+    int veces = 0, sondeos = 0;
+    OpcionesDespacho o;
+    o.alPaso = [&](PasoEntrega p, const ResultadoOrden&) { veces += p == c.paso; };
+    o.cancelar = [&] {
+      ++sondeos;
+      return veces >= c.enesima;
+    };
+    std::vector<int> numeros;
+    o.alEmpezarOrden = [&](int numero, int total, const FilaDespacho&) {
+      numeros.push_back(numero);
+      EXPECT_EQ(total, 5);
+    };
+    std::vector<FilaDespacho> filas;
+    for (long i : c.ordenes) filas.push_back(Fila(i));
+    const auto r = Despacho(o).Ejecutar(filas, "", "");
+    EXPECT_TRUE(r.cancelado);
+    EXPECT_EQ(correo.lineas.size(), c.entregadas);
+    EXPECT_EQ(static_cast<size_t>(r.Cuantas(EstadoOrden::Enviada)), c.entregadas);
+    EXPECT_EQ(static_cast<size_t>(r.Cuantas(EstadoOrden::NoIntentada)), 5 - c.entregadas);
+    EXPECT_GT(sondeos, 0);
+    for (size_t k = 0; k < numeros.size(); ++k) EXPECT_EQ(numeros[k], static_cast<int>(k) + 1);
+    for (size_t k = 0; k < c.ordenes.size(); ++k) EXPECT_EQ(Marcada(c.ordenes[k]), k < c.entregadas) << k;
+    EXPECT_FALSE(fs::exists(Trabajo()));
+    EXPECT_EQ(Avisos(), 0);
+    ASSERT_EQ(Resumenes(), 1);
+    EXPECT_EQ(op->pedidos.back().texto.rfind("Envío cancelado por el operador.", 0), 0u);
+  }
 }
 
 TEST(PiezasDespacho, DireccionesYNombresDeArchivo) {
@@ -383,7 +521,7 @@ TEST_F(Despachos, TomadoAlVencerLaEsperaSeMarca) {
   };
   const auto r = Despacho(o).Ejecutar({Fila(0), Fila(1)}, "", "");
   EXPECT_EQ(r.Cuantas(EstadoOrden::Enviada), 2);
-  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  EXPECT_EQ(Avisos(), 0);
   EXPECT_TRUE(Marcada(0));
   EXPECT_TRUE(Marcada(1));
 }
@@ -401,7 +539,7 @@ TEST_F(Despachos, TrabajoDeOtroEnvio) {
     EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::NoIntentada);
     EXPECT_TRUE(correo.lineas.empty());
     EXPECT_EQ(ReadBytes(Trabajo()), ajeno);
-    ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+    ASSERT_EQ(Avisos(), 1);
     EXPECT_NE(op->pedidos[0].texto.find("no tomó el trabajo de otro envío"), std::string::npos);
     EXPECT_FALSE(otro.Tomado());
   }  // the other run dies with its job out; a leftover of a killed run lies beside it

@@ -10,26 +10,35 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "data/db_dll.h"
 #include "startup/acceso.h"
 #include "global/contexto.h"
+#include "mailing/acciones_ventana.h"
+#include "mailing/despacho_soporte.h"
 #include "mailing/frm_ocmailing.h"
+#include "mailing/ventana_progreso.h"
 #include "lookup/lib_frmcons3.h"
 #include "mailing/modelo_proveedores.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/formato.h"
+#include "platform/basic/texto.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/operador_guionado.h"
 #include "support/temp_dir.h"
@@ -549,4 +558,98 @@ TEST_F(Ventana, ConsultasDeProveedorYUsuarioLlenanElCampo) {
   v->cmdConsultar->click();
   EXPECT_EQ(desde->Text(), "");
   EXPECT_EQ(op->Cuantos("Modal"), 3);
+}
+
+namespace {
+
+// The window on a database with enough pending orders for a long run, the shipped report
+// definitions and a mail program that takes each job at once.
+class VentanaEnvio : public Ventana {
+ protected:
+  despacho_prueba::CorreoFalso correo;
+
+  void SetUp() override {
+    ocmailsql::CrearBaseDatos(Base(), 120);
+    os::FijarCarpetaAplicacion(dir.str());
+    for (const auto& e : std::filesystem::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
+      std::filesystem::copy_file(e.path(), dir / e.path().filename().string());
+    correo.trabajo = dir / "cfgMail.txt";
+    os::InstalarProcesos(&correo);
+  }
+  void TearDown() override {
+    os::InstalarProcesos(nullptr);
+    opcionesDespacho() = {};
+    Ventana::TearDown();
+  }
+};
+
+// Counts the paint events of every widget.
+struct Pinturas : QObject {
+  std::function<void(QWidget*)> alPintar;
+  bool eventFilter(QObject* objeto, QEvent* evento) override {
+    if (evento->type() == QEvent::Paint)
+      if (auto* w = qobject_cast<QWidget*>(objeto)) alPintar(w);
+    return false;
+  }
+};
+
+}  // namespace
+
+// 50 checked orders: the progress window follows the run, and "Cancelar" pressed once the
+// 10th job is taken stops it: the 10 orders taken are stamped, the 11th (not handed over
+// yet) and the rest are untouched, and both windows went on painting meanwhile.
+TEST_F(VentanaEnvio, CancelarEnUnaCorridaDeCincuentaOrdenes) {
+  Abrir();
+  ConectarEnvioYVista(*v);
+  v->show();
+  std::vector<std::string> marcadas, otras;
+  for (int i = 0; i < v->CantidadFilas(); ++i) {
+    const std::string mail = v->Fila(i).SubItem(colMail);
+    const bool marcar = marcadas.size() < 50 && !basic::Trim(mail).empty() && DireccionNoValida(mail).empty();
+    v->MarcarFila(i, marcar);
+    (marcar ? marcadas : otras).push_back(v->Fila(i).SubItem(colIdComprobante));
+  }
+  ASSERT_EQ(marcadas.size(), 50u);
+
+  int tomadas = 0;
+  std::set<int> conPinturaPrincipal, conPinturaProgreso;  // jobs taken when a paint came
+  Pinturas pinturas;
+  pinturas.alPintar = [&](QWidget* w) {
+    if (w->window() == v.get()) conPinturaPrincipal.insert(tomadas);
+    if (qobject_cast<VentanaProgreso*>(w->window())) conPinturaProgreso.insert(tomadas);
+  };
+  qApp->installEventFilter(&pinturas);
+  QPointer<VentanaProgreso> progreso;
+  QString alCancelar;
+  opcionesDespacho().alPaso = [&](PasoEntrega paso, const ResultadoOrden&) {
+    if (paso != PasoEntrega::Tomada) return;
+    if (++tomadas == 5) v->update();  // must be painted before the run ends
+    if (tomadas != 10) return;
+    progreso = v->findChild<VentanaProgreso*>();
+    ASSERT_TRUE(progreso);
+    EXPECT_TRUE(progreso->isVisible());
+    alCancelar = progreso->lblOrden->text();
+    QTest::mouseClick(progreso->cmdCancelar, Qt::LeftButton);
+  };
+  QTest::mouseClick(v->CmdEnviar, Qt::LeftButton);
+  qApp->removeEventFilter(&pinturas);
+
+  EXPECT_EQ(alCancelar.toStdString(), "Enviando orden 11 de 50");
+  EXPECT_TRUE(progreso.isNull());  // closed at the end of the run
+  EXPECT_EQ(correo.lineas.size(), 10u);
+  Sqlite s(Base());
+  auto fecha = [&](const std::string& id) {
+    return s.Texto("SELECT FechaEnvioMail FROM c_mv_cpte WHERE TC='OC' AND IdComprobante='" + id + "'");
+  };
+  for (size_t k = 0; k < marcadas.size(); ++k) EXPECT_EQ(fecha(marcadas[k]) != "NULL", k < 10) << k;
+  for (const auto& id : otras) EXPECT_EQ(fecha(id), "NULL") << id;
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(op->pedidos[0].texto,
+            "Envío cancelado por el operador.\n\n10 órdenes enviadas al programa de correo.\n"
+            "40 no intentadas: el envío se canceló.");
+  EXPECT_EQ(op->pedidos[0].estilo, 64);
+  // Painted while the run went on, not only before or after it (paints are paced by the
+  // platform, so not necessarily once per order).
+  EXPECT_NE(conPinturaProgreso.lower_bound(1), conPinturaProgreso.lower_bound(10));
+  EXPECT_NE(conPinturaPrincipal.lower_bound(5), conPinturaPrincipal.lower_bound(10));
 }
