@@ -4,8 +4,10 @@
 #include <QEventLoop>
 #include <string>
 
+#include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
 #include "mailing/vista_previa.h"
+#include "platform/os/rutas.h"
 
 std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
   std::vector<FilaDespacho> filas;
@@ -33,6 +35,8 @@ void EnviarDesdeVentana(frmOCMailing& frm) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   };
   Despacho(opciones).Ejecutar(filas, asunto, mensaje, [&frm] { frm.RecargarLista(); });
+  // What the run left in the spool (server down) is retried in the background.
+  ReintentarEnSegundoPlano(os::CarpetaAplicacion());
 }
 
 void VerDesdeVentana(frmOCMailing& frm) {
