@@ -8,6 +8,7 @@
 //                                           and exits (run with QT_QPA_PLATFORM=offscreen)
 #include <QApplication>
 #include <QPixmap>
+#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -21,7 +22,9 @@
 #include "startup/cargar_parametros.h"
 #include "mailing/acciones_ventana.h"
 #include "mailing/despacho.h"
+#include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
+#include "platform/os/rutas.h"
 #include "platform/ui/qt/operador_qt.h"
 #include "reports/qt/vista_previa.h"
 
@@ -101,5 +104,7 @@ int main(int argc, char** argv) {
     CerrarSistemaSinSalir();
     return guardada ? 0 : 1;
   }
+  // Mails left in the spool by an earlier session go out without waiting for a run.
+  QTimer::singleShot(0, [] { ReintentarEnSegundoPlano(os::CarpetaAplicacion()); });
   return app.exec();
 }

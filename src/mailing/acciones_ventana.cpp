@@ -5,9 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
 #include "mailing/ventana_progreso.h"
 #include "mailing/vista_previa.h"
+#include "platform/os/rutas.h"
 
 std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
   std::vector<FilaDespacho> filas;
@@ -57,6 +59,8 @@ void EnviarDesdeVentana(frmOCMailing& frm) {
     progreso.reset();
   };
   Despacho(opciones).Ejecutar(filas, asunto, mensaje, [&frm] { frm.RecargarLista(); });
+  // What the run left in the spool (server down) is retried in the background.
+  ReintentarEnSegundoPlano(os::CarpetaAplicacion());
 }
 
 void VerDesdeVentana(frmOCMailing& frm) {

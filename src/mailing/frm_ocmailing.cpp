@@ -9,8 +9,10 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,6 +27,7 @@
 #include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <exception>
@@ -40,6 +43,7 @@
 #include "platform/ado/ado.h"
 #include "platform/basic/pasos.h"
 #include "platform/basic/texto.h"
+#include "platform/os/rutas.h"
 #include "platform/ui/operador.h"
 #include "platform/ui/qt/operador_qt.h"
 #include "platform/ui/qt/teclas.h"
@@ -294,6 +298,36 @@ void frmOCMailing::CrearControles() {
   SelectAll = MEN->addAction(QString::fromUtf8("Seleccionar Todos"));
   SelectAll->setObjectName("SelectAll");
   SelectAll->setCheckable(true);
+  VerEntregas = MEN->addAction(QString::fromUtf8("Ver entregas"));
+  VerEntregas->setObjectName("VerEntregas");
+
+  BarraEntregas = new QFrame(this);
+  BarraEntregas->setObjectName("BarraEntregas");
+  BarraEntregas->setAutoFillBackground(true);
+  auto* columna = new QVBoxLayout(BarraEntregas);
+  columna->setContentsMargins(4, 2, 4, 2);
+  columna->setSpacing(1);
+  auto leyenda = [&](const char* muestra, const char* nombre, const char* texto) {
+    auto* fila = new QHBoxLayout;
+    fila->setSpacing(4);
+    auto* m = new QLabel(BarraEntregas);
+    m->setObjectName(muestra);
+    m->setAutoFillBackground(true);
+    m->setFixedSize(ui::TwipsAPixeles(240), ui::TwipsAPixeles(195));
+    auto* l = new QLabel(QString::fromUtf8(texto), BarraEntregas);
+    l->setObjectName(nombre);
+    fila->addWidget(m);
+    fila->addWidget(l, 1);
+    columna->addLayout(fila);
+    return l;
+  };
+  LeyendaEnCola =
+      leyenda("MuestraEnCola", "LeyendaEnCola", "En amarillo: el correo espera en la cola de envío.");
+  LeyendaFallida = leyenda("MuestraFallida", "LeyendaFallida", "En rojo: el correo no se pudo enviar.");
+  EstadoCola = new QLabel(BarraEntregas);
+  EstadoCola->setObjectName("EstadoCola");
+  columna->addWidget(EstadoCola);
+  BarraEntregas->hide();
 
   Frame3 = new QGroupBox(this);
   Frame3->setObjectName("Frame3");
@@ -381,6 +415,11 @@ void frmOCMailing::CrearControles() {
           [this] { Atender("chkConEnvioPendiente_Click", [this] { chkConEnvioPendiente_Click(); }); });
   connect(SelectAll, &QAction::triggered, this,
           [this] { Atender("SelectAll_Click", [this] { SelectAll_Click(); }); });
+  connect(VerEntregas, &QAction::triggered, this,
+          [this] { Atender("VerEntregas_Click", [this] { ListProveedores_DblClick(filaMenu_); }); });
+  connect(ListProveedores, &QTreeView::doubleClicked, this, [this](const QModelIndex& i) {
+    Atender("ListProveedores_DblClick", [this, i] { ListProveedores_DblClick(i.row()); });
+  });
   connect(ListProveedores->header(), &QHeaderView::sectionClicked, this, [this](int seccion) {
     Atender("ListProveedores_ColumnClick", [this, seccion] { ListProveedores_ColumnClick(seccion + 1); });
   });
@@ -423,6 +462,11 @@ void frmOCMailing::HojaDeEstiloPropia() {
               "\nQWidget#frmOCMailing QLabel#Label1 { font-family: \"%2\"; font-size: 9pt; font-weight: bold;"
               " color: #ffffff; background: #808080; padding-left: 2px; }"
               "\nQWidget#frmOCMailing QLabel#Label8 { background: #0000ff; }"
+              "\nQWidget#frmOCMailing QFrame#BarraEntregas"
+              " { background: #ffffff; border-top: 1px solid #808080; }"
+              "\nQWidget#frmOCMailing QLabel#MuestraEnCola"
+              " { background: #ffff80; border: 1px solid #808080; }"
+              "\nQWidget#frmOCMailing QLabel#MuestraFallida { background: #ff0000; }"
               "\nQWidget#frmOCMailing QGroupBox#Frame2, QWidget#frmOCMailing QGroupBox#Frame3"
               " { margin: 0px; padding: 0px; }"
               "\nQWidget#frmOCMailing QLineEdit { padding: 0px 2px; }"
@@ -543,6 +587,7 @@ void frmOCMailing::CargarProveedores() {
   db.CierraRecordset(rs);
   ListProveedoresModelo->Cargar(std::move(filas));
   ItemActual = CantidadFilas() - 1;
+  CargarEntregas();
 
   if (!repetidas.empty()) {
     std::string claves;
@@ -554,6 +599,28 @@ void frmOCMailing::CargarProveedores() {
                               claves,
                           int{ui::vbOKOnly} + int{ui::vbExclamation}, "Aviso al Usuario");
   }
+}
+
+void frmOCMailing::CargarEntregas() {
+  Entregas = EntregasOrdenes::Leer(ArchivoEntregasDe(os::CarpetaAplicacion()));
+  ListProveedoresModelo->FijarEntregas(Entregas);
+  const std::string estado = TextoEstadoCola(Entregas);
+  EstadoCola->setText(Q(estado));
+  EstadoCola->setVisible(!estado.empty());
+  bool marcas = false;
+  for (const FilaPendiente& f : ListProveedoresModelo->Lista().filas)
+    marcas = marcas || f.entrega == EstadoEntrega::Pendiente || f.entrega == EstadoEntrega::Fallido;
+  BarraEntregas->setVisible(marcas || !estado.empty());
+  UbicarBarraEntregas();
+}
+
+void frmOCMailing::UbicarBarraEntregas() {
+  if (BarraEntregas->isHidden()) return;
+  const int alto = BarraEntregas->sizeHint().height();
+  const QRect lista = ListProveedores->geometry();
+  BarraEntregas->setGeometry(lista.x(), lista.y() + std::max(0, lista.height() - alto), lista.width(),
+                             std::min(alto, lista.height()));
+  BarraEntregas->raise();
 }
 
 bool frmOCMailing::RecargarLista() {
@@ -612,6 +679,10 @@ void frmOCMailing::SelectAll_Click() {
 
 void frmOCMailing::ListProveedores_MouseDown(int Button, int, int x, int y) {
   if (Button != vbRightButton) return;
+  filaMenu_ = ListProveedores->indexAt(QPoint(x, y)).row();
+  VerEntregas->setEnabled(
+      filaMenu_ >= 0 && filaMenu_ < CantidadFilas() &&
+      !Entregas.Lineas(Fila(filaMenu_).Texto(), Fila(filaMenu_).SubItem(colIdComprobante)).empty());
   MEN->popup(ListProveedores->viewport()->mapToGlobal(QPoint(x, y)));
 }
 
@@ -627,6 +698,15 @@ void frmOCMailing::ListProveedores_ColumnClick(int ColumnHeaderIndex) {
     h->setSortIndicator(clave,
                         orden == ListaPendientes::lvwDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
   })});
+}
+
+void frmOCMailing::ListProveedores_DblClick(int fila) {
+  if (fila < 0 || fila >= CantidadFilas()) return;
+  const FilaPendiente& f = Fila(fila);
+  const auto lineas = Entregas.Lineas(f.Texto(), f.SubItem(colIdComprobante));
+  if (lineas.empty()) return;
+  ui::operador().MsgBox(TextoEntregas(lineas), int{ui::vbOKOnly} + int{ui::vbInformation},
+                        "Entregas de la orden " + f.Texto() + " " + f.SubItem(colIdComprobante));
 }
 
 void frmOCMailing::ListProveedores_BeforeLabelEdit(int& Cancel) { Cancel = 1; }
@@ -853,6 +933,7 @@ bool frmOCMailing::eventFilter(QObject* objeto, QEvent* evento) {
 void frmOCMailing::resizeEvent(QResizeEvent* evento) {
   QWidget::resizeEvent(evento);
   Atender("Form_Resize", [this] { Form_Resize(); });
+  UbicarBarraEntregas();
 }
 
 void frmOCMailing::keyPressEvent(QKeyEvent* evento) {

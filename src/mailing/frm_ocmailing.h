@@ -22,10 +22,12 @@
 #include <utility>
 #include <vector>
 
+#include "mailing/estado_entregas.h"
 #include "mailing/lista_pendientes.h"
 
 class QAction;
 class QCheckBox;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -85,6 +87,13 @@ class frmOCMailing : public QWidget {
   ModeloProveedores* ListProveedoresModelo = nullptr;
   QMenu* MEN = nullptr;
   QAction* SelectAll = nullptr;
+  QAction* VerEntregas = nullptr;  // "Ver entregas" of the row under the right click
+  // The delivery bar over the foot of the list, shown while an order of the list or of the
+  // journal waits or was given up: the legend of the marks and the status line.
+  QFrame* BarraEntregas = nullptr;
+  QLabel* LeyendaEnCola = nullptr;
+  QLabel* LeyendaFallida = nullptr;
+  QLabel* EstadoCola = nullptr;
   std::array<CampoTexto, 7> txtFields;
 
   // Launch line handed to CargarParametros; empty = the process command line.
@@ -96,6 +105,7 @@ class frmOCMailing : public QWidget {
   CampoTexto* CampoActual = nullptr;  // the text field that last had the focus
   int ItemActual = -1;                // row being filled during a load
   int16_t MarcaTodos = 0;             // select-all toggle, -1 / 0
+  EntregasOrdenes Entregas;           // the mail program's journal, read with the list
 
   // ---- Start-up and loading ----
   // CargarParametros, icon and skin, the probe, window preparation, columns, switch,
@@ -104,8 +114,10 @@ class frmOCMailing : public QWidget {
   // One-row probe of the table, kept open in RsTablaActiva (prompt "Abrir Recordser").
   void AbrirRecordset(const std::string& lTablaActiva);
   void Encolumnar();
-  // Replaces the list with the pending orders the filters select. Failures go to the
-  // caller (ErrorEjecucion), except a repeated order, which is left out and reported once.
+  // Reads the mail program's journal: each row's delivery mark, the bar and its status line.
+  void CargarEntregas();
+  // Replaces the list with the pending orders the filters select, with their delivery marks. Failures go to
+  // the caller (ErrorEjecucion), except a repeated order, which is left out and reported once.
   void CargarProveedores();
   // CargarProveedores for a click or the dispatch run: a failure is shown to the operator
   // and the window keeps running. Returns false when the load failed.
@@ -120,6 +132,8 @@ class frmOCMailing : public QWidget {
   void ListProveedores_MouseDown(int Button, int Shift, int x, int y);
   // ColumnHeader index, 1 = "Cuenta".
   void ListProveedores_ColumnClick(int ColumnHeaderIndex);
+  // Double click, or "Ver entregas" of the right click: the journal lines of that row's order.
+  void ListProveedores_DblClick(int fila);
   void ListProveedores_BeforeLabelEdit(int& Cancel);
   void ListProveedores_AfterLabelEdit(int& Cancel, std::string& NewString);
   void chkConEnvioPendiente_Click();
@@ -181,6 +195,7 @@ class frmOCMailing : public QWidget {
   void CrearControles();
   void OrdenTabulacion();
   void HojaDeEstiloPropia();
+  void UbicarBarraEntregas();
   int IndiceDeControl(const QObject* objeto) const;
   // Runs a handler; failures are shown with the routine's name and go no further.
   void Atender(const char* rutina, const std::function<void()>& manejador);
@@ -188,5 +203,6 @@ class frmOCMailing : public QWidget {
   Accion accionEnviar_;
   Accion accionVer_;
   bool cerrando_ = false;
+  int filaMenu_ = -1;  // the row the context menu was opened on
   bool enviando_ = false;
 };

@@ -7,12 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "mailing/estado_entregas.h"
+
 namespace ado {
 class Recordset;
 }
 
 // Text colour of an order mailed before (0x00BBGGRR: pure blue).
 inline constexpr int32_t kColorEnviada = 0xFF0000;
+// Background of an order whose mail waits in the mail program's spool (light yellow).
+inline constexpr int32_t kColorEnCola = 0x80FFFF;
+// Text colour of an order whose mail was given up (red).
+inline constexpr int32_t kColorFallida = 0x0000FF;
 
 // Columns: 0 is the row text, 1..8 the sub-items.
 enum ColumnaPendientes : int {
@@ -33,6 +39,9 @@ struct FilaPendiente {
   std::array<std::string, kColumnasPendientes> textos;
   bool marcada = true;   // check box
   bool enviada = false;  // mailed before: painted kColorEnviada
+  // Last outcome in the mail program's journal: Pendiente gets kColorEnCola behind, Fallido
+  // kColorFallida as its text colour.
+  EstadoEntrega entrega = EstadoEntrega::Ninguno;
 
   const std::string& Texto() const { return textos[0]; }
   const std::string& SubItem(int n) const { return textos.at(static_cast<size_t>(n)); }

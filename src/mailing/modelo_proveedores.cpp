@@ -36,7 +36,11 @@ QVariant ModeloProveedores::data(const QModelIndex& index, int role) const {
       if (index.column() == colCuenta) return fila.marcada ? Qt::Checked : Qt::Unchecked;
       return {};
     case Qt::ForegroundRole:
+      if (fila.entrega == EstadoEntrega::Fallido) return QBrush(ColorBgr(kColorFallida));
       if (fila.enviada) return QBrush(ColorBgr(kColorEnviada));
+      return {};
+    case Qt::BackgroundRole:
+      if (fila.entrega == EstadoEntrega::Pendiente) return QBrush(ColorBgr(kColorEnCola));
       return {};
     case Qt::DecorationRole:
       if (index.column() == colCuenta) return icono_;
@@ -122,4 +126,12 @@ void ModeloProveedores::MarcarFila(int fila, bool marca) {
   lista_.filas[static_cast<size_t>(fila)].marcada = marca;
   const QModelIndex i = index(fila, colCuenta);
   emit dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+void ModeloProveedores::FijarEntregas(const EntregasOrdenes& entregas) {
+  for (FilaPendiente& f : lista_.filas)
+    f.entrega = entregas.Estado(f.textos[colCuenta], f.textos[colIdComprobante]);
+  if (lista_.Cantidad() > 0 && !columnas_.empty())
+    emit dataChanged(index(0, 0), index(lista_.Cantidad() - 1, static_cast<int>(columnas_.size()) - 1),
+                     {Qt::ForegroundRole, Qt::BackgroundRole});
 }

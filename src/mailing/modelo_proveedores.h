@@ -1,6 +1,7 @@
 #pragma once
 // The pending-order list as the list view shows it: report style, a check box on the row
-// text, blue text for mailed orders, headers from Encolumnar. Rows live in a
+// text, blue text for mailed orders (on yellow while the mail waits in the spool, red text when
+// it was given up), headers from Encolumnar. Rows live in a
 // ListaPendientes; sorting reorders them there, so row i of the view is row i of the list.
 #include <QAbstractTableModel>
 #include <QStringList>
@@ -33,6 +34,8 @@ class ModeloProveedores : public QAbstractTableModel {
   void FijarOrden(int sortKey, int sortOrder, bool sorted);
   void MarcarTodas(bool marca);
   void MarcarFila(int fila, bool marca);
+  // Each row's delivery state from the journal (repaints the rows).
+  void FijarEntregas(const EntregasOrdenes& entregas);
 
  private:
   ListaPendientes lista_;

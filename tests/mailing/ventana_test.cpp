@@ -4,9 +4,11 @@
 #include <QBrush>
 #include <QColor>
 #include <QCheckBox>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -37,6 +39,7 @@
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
 #include "platform/basic/fecha.h"
+#include "platform/basic/diario_entregas.h"
 #include "platform/basic/formato.h"
 #include "platform/basic/texto.h"
 #include "platform/os/rutas.h"
@@ -652,4 +655,92 @@ TEST_F(VentanaEnvio, CancelarEnUnaCorridaDeCincuentaOrdenes) {
   // platform, so not necessarily once per order).
   EXPECT_NE(conPinturaProgreso.lower_bound(1), conPinturaProgreso.lower_bound(10));
   EXPECT_NE(conPinturaPrincipal.lower_bound(5), conPinturaPrincipal.lower_bound(10));
+}
+
+namespace {
+
+// A journal line of demo order i as the mail program writes it.
+std::string LineaDiario(long i, const char* resultado, const std::string& detalle, const std::string& fecha) {
+  return basic::LineaDiario({fecha, demo::ProveedorPedido(i) + "-" + demo::NumeroPedido(i) + ".html",
+                             "compras@example.com", resultado, detalle, "<m@x>", "id" + std::to_string(i)});
+}
+
+}  // namespace
+
+TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
+  // Mailed orders 3, 7, 11 and 15: 3 waits, 7 was delivered on its retry, 11 was given up;
+  // 15 has no journal line.
+  std::filesystem::create_directories(dir / "CORREO");
+  WriteBytes(
+      dir / "CORREO/ENTREGAS.TXT",
+      LineaDiario(3, basic::kEntregaPendiente, "421 4.3.2 servicio no disponible", "2026-05-21 10:00:00") +
+          LineaDiario(7, basic::kEntregaPendiente, "conexión rechazada", "2026-05-21 10:00:05") +
+          LineaDiario(7, basic::kEntregaEnviado, "250 2.0.0 Ok", "2026-05-21 10:06:00") +
+          LineaDiario(11, basic::kEntregaFallido, "550 5.1.1 no existe", "2026-05-21 10:00:09") +
+          LineaDiario(3, basic::kEntregaPendiente, "451 4.4.1 sin respuesta", "2026-05-21 10:05:00"));
+  Abrir();
+  v->show();
+  // The switch on shows no mailed order, but the line still tells what waits.
+  EXPECT_TRUE(v->BarraEntregas->isVisible());
+  EXPECT_EQ(v->EstadoCola->text().toStdString(),
+            "1 correo espera en la cola de envío (último error: 451 4.4.1 sin respuesta)");
+  EXPECT_EQ(v->Label9->text(), QString::fromUtf8("Los registros pintados ya fueron enviados por mail."));
+
+  v->chkConEnvioPendiente->setChecked(false);
+  auto fila = [&](long i) {
+    for (int f = 0; f < v->CantidadFilas(); ++f)
+      if (v->Fila(f).SubItem(colIdComprobante) == demo::NumeroPedido(i)) return f;
+    ADD_FAILURE() << "falta la orden " << i;
+    return 0;
+  };
+  auto color = [&](long i, int rol) {
+    const QVariant c = v->ListProveedoresModelo->index(fila(i), colRazonSocial).data(rol);
+    return c.isValid() ? c.value<QBrush>().color().name().toStdString() : std::string("ninguno");
+  };
+  EXPECT_EQ(color(3, Qt::BackgroundRole), "#ffff80");
+  EXPECT_EQ(color(3, Qt::ForegroundRole), "#0000ff");  // mailed: still blue
+  EXPECT_EQ(color(7, Qt::BackgroundRole), "ninguno");
+  EXPECT_EQ(color(7, Qt::ForegroundRole), "#0000ff");
+  EXPECT_EQ(color(11, Qt::ForegroundRole), "#ff0000");
+  EXPECT_EQ(color(15, Qt::BackgroundRole), "ninguno");
+  EXPECT_EQ(color(15, Qt::ForegroundRole), "#0000ff");
+  EXPECT_EQ(color(0, Qt::ForegroundRole), "ninguno");
+  // The bar lies over the foot of the list, the list where it was.
+  const QRect lista = v->ListProveedores->geometry();
+  EXPECT_EQ(v->BarraEntregas->geometry().bottom(), lista.bottom());
+  EXPECT_EQ(v->BarraEntregas->width(), lista.width());
+  EXPECT_EQ(lista.y(), ui::TwipsAPixeles(1335));
+
+  // The journal of one order: double click, or the right click's "Ver entregas".
+  ASSERT_EQ(op->Cuantos("MsgBox"), 0);
+  v->ListProveedores_DblClick(fila(3));
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(op->pedidos.back().texto,
+            "2026-05-21 10:00:00  PENDIENTE  compras@example.com  421 4.3.2 servicio no disponible\n"
+            "2026-05-21 10:05:00  PENDIENTE  compras@example.com  451 4.4.1 sin respuesta");
+  EXPECT_EQ(op->pedidos.back().titulo,
+            "Entregas de la orden " + demo::ProveedorPedido(3) + " " + demo::NumeroPedido(3));
+  v->ListProveedores_DblClick(fila(15));  // nothing to show
+  EXPECT_EQ(op->Cuantos("MsgBox"), 1);
+
+  v->ListProveedores->scrollTo(v->ListProveedoresModelo->index(fila(7), 0));
+  const QRect celda = v->ListProveedores->visualRect(v->ListProveedoresModelo->index(fila(7), 0));
+  v->ListProveedores_MouseDown(2, 0, celda.center().x(), celda.center().y());
+  ASSERT_TRUE(v->MEN->isVisible());
+  EXPECT_TRUE(v->VerEntregas->isEnabled());
+  v->MEN->hide();
+  v->VerEntregas->trigger();
+  ASSERT_EQ(op->Cuantos("MsgBox"), 2);
+  EXPECT_NE(op->pedidos.back().texto.find("ENVIADO  compras@example.com  250 2.0.0 Ok"), std::string::npos);
+
+  // The journal is read again on reload: once 3 is delivered nothing waits.
+  WriteBytes(dir / "CORREO/ENTREGAS.TXT",
+             ReadBytes(dir / "CORREO/ENTREGAS.TXT") +
+                 LineaDiario(3, basic::kEntregaEnviado, "250 2.0.0 Ok", "2026-05-21 10:20:00"));
+  v->cmdCargarProveedores->click();
+  EXPECT_EQ(color(3, Qt::BackgroundRole), "ninguno");
+  EXPECT_TRUE(v->EstadoCola->text().isEmpty());
+  EXPECT_TRUE(v->BarraEntregas->isVisible());  // 11 is still shown red
+  v->chkConEnvioPendiente->setChecked(true);
+  EXPECT_FALSE(v->BarraEntregas->isVisible());
 }

@@ -3,25 +3,13 @@
 #include <filesystem>
 
 #include "companion/companion.h"
+#include "companion/rutas_correo.h"
 #include "tspost.h"
 #include "platform/basic/texto.h"
 
 namespace fs = std::filesystem;
 
 namespace tspost {
-namespace {
-
-std::string Ruta(const std::string& valor, const std::string& carpetaAplicacion,
-                 const std::string& porDefecto) {
-  std::string v = valor.empty() ? porDefecto : valor;
-  for (char& c : v)
-    if (c == '\\') c = '/';
-  fs::path p(v);
-  if (p.is_relative()) p = fs::path(carpetaAplicacion) / p;
-  return p.lexically_normal().string();
-}
-
-}  // namespace
 
 int Configuracion::PuertoEfectivo() const {
   if (puerto > 0) return puerto;
@@ -45,17 +33,14 @@ std::string Configuracion::CarpetaFallidos() const {
 
 Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std::string& archivoIni) {
   Configuracion c;
-  // The INI file whatever the case of its name; "" when there is none.
-  std::string ruta =
-      ArchivoIni().RutaArchivo(archivoIni.empty() ? (fs::path(carpetaAplicacion) / "TM440kv.INI").string()
-                                                  : fs::absolute(archivoIni).string());
-  std::error_code ec;
-  c.archivoIni = fs::is_regular_file(ruta, ec) ? ruta : "";
-  c.carpetaAplicacion =
-      archivoIni.empty() ? carpetaAplicacion : fs::absolute(archivoIni).parent_path().string();
-  if (c.carpetaAplicacion.empty()) c.carpetaAplicacion = ".";
+  const RutasCorreo rutas = LeerRutasCorreo(carpetaAplicacion, archivoIni);
+  c.archivoIni = rutas.archivoIni;
+  c.carpetaAplicacion = rutas.carpetaAplicacion;
+  c.carpetaSalida = rutas.carpetaSalida;
+  c.carpetaPendientes = rutas.carpetaPendientes;
+  c.archivoLog = rutas.archivoLog;
+  c.archivoEntregas = rutas.archivoEntregas;
 
-  std::string carpetaSalida, carpetaPendientes, archivoLog, archivoEntregas;
   if (!c.archivoIni.empty()) {
     ArchivoIni ini;
     auto leer = [&](const char* clave) { return ini.LeerIni(c.archivoIni, "CORREO", clave, ""); };
@@ -70,19 +55,11 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std:
     c.clave = leer("Clave");
     c.remitente = leer("Remitente");
     c.nombreRemitente = leer("NombreRemitente");
-    carpetaSalida = leer("CarpetaSalida");
-    carpetaPendientes = leer("CarpetaPendientes");
-    archivoLog = leer("ArchivoLog");
-    archivoEntregas = leer("ArchivoEntregas");
     if (long t = std::atol(leer("TiempoEspera").c_str()); t > 0) c.tiempoEspera = t;
     if (long d = std::atol(leer("DiasReintento").c_str()); d > 0) c.diasReintento = d;
     s = basic::UCase(leer("VerificarCertificado"));
     c.verificarCertificado = !(s == "NO" || s == "0" || s == "FALSE");
   }
-  c.carpetaSalida = Ruta(carpetaSalida, c.carpetaAplicacion, "CORREO/SALIDA");
-  c.carpetaPendientes = Ruta(carpetaPendientes, c.carpetaAplicacion, "CORREO/PENDIENTES");
-  c.archivoLog = Ruta(archivoLog, c.carpetaAplicacion, "TSPOST.LOG");
-  c.archivoEntregas = Ruta(archivoEntregas, c.carpetaAplicacion, "CORREO/ENTREGAS.TXT");
   return c;
 }
 

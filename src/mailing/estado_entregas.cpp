@@ -1,0 +1,108 @@
+#include "mailing/estado_entregas.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "companion/rutas_correo.h"
+#include "mailing/despacho.h"
+#include "platform/os/procesos.h"
+#include "platform/os/sistema.h"
+
+namespace fs = std::filesystem;
+
+EstadoEntrega EstadoDeResultado(const std::string& resultado) {
+  if (resultado == basic::kEntregaEnviado) return EstadoEntrega::Enviado;
+  if (resultado == basic::kEntregaPendiente) return EstadoEntrega::Pendiente;
+  if (resultado == basic::kEntregaFallido) return EstadoEntrega::Fallido;
+  return EstadoEntrega::Ninguno;
+}
+
+EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas)
+    : lineas_(std::move(lineas)), ultimas_(basic::UltimoEstadoPorArchivo(lineas_)) {}
+
+EntregasOrdenes EntregasOrdenes::Leer(const std::string& archivo) {
+  std::ifstream f(archivo, std::ios::binary);
+  if (!f) return {};
+  const std::string bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  return EntregasOrdenes(basic::LeerDiario(bytes));
+}
+
+EstadoEntrega EntregasOrdenes::Estado(const std::string& cuenta, const std::string& idComprobante) const {
+  const auto it = ultimas_.find(NombreArchivoOrden(cuenta, idComprobante));
+  return it == ultimas_.end() ? EstadoEntrega::Ninguno : EstadoDeResultado(it->second.resultado);
+}
+
+std::vector<basic::LineaEntrega> EntregasOrdenes::Lineas(const std::string& cuenta,
+                                                         const std::string& idComprobante) const {
+  const std::string archivo = NombreArchivoOrden(cuenta, idComprobante);
+  std::vector<basic::LineaEntrega> r;
+  for (const auto& l : lineas_)
+    if (l.archivo == archivo) r.push_back(l);
+  return r;
+}
+
+int EntregasOrdenes::Cuantas(EstadoEntrega estado) const {
+  int n = 0;
+  for (const auto& [archivo, l] : ultimas_) n += EstadoDeResultado(l.resultado) == estado;
+  return n;
+}
+
+std::string EntregasOrdenes::UltimoError() const {
+  const basic::LineaEntrega* ultima = nullptr;
+  for (const auto& [archivo, l] : ultimas_)
+    if (EstadoDeResultado(l.resultado) == EstadoEntrega::Pendiente && (!ultima || l.fecha >= ultima->fecha))
+      ultima = &l;
+  return ultima ? ultima->detalle : "";
+}
+
+std::string TextoEstadoCola(const EntregasOrdenes& entregas) {
+  const int n = entregas.Cuantas(EstadoEntrega::Pendiente);
+  if (n == 0) return "";
+  std::string t = n == 1 ? "1 correo espera en la cola de envío"
+                         : std::to_string(n) + " correos esperan en la cola de envío";
+  const std::string error = entregas.UltimoError();
+  if (!error.empty()) t += " (último error: " + error + ")";
+  return t;
+}
+
+std::string TextoEntregas(const std::vector<basic::LineaEntrega>& lineas) {
+  if (lineas.empty()) return "No hay entregas registradas para esta orden.";
+  std::string t;
+  for (const auto& l : lineas) {
+    if (!t.empty()) t += "\n";
+    t += l.fecha + "  " + l.resultado + "  " + l.destinatario;
+    if (!l.detalle.empty()) t += "  " + l.detalle;
+  }
+  return t;
+}
+
+std::string ArchivoEntregasDe(const std::string& carpetaAplicacion) {
+  return LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or("")).archivoEntregas;
+}
+
+bool HayCorreosEnCola(const std::string& carpetaPendientes) {
+  std::error_code ec;
+  for (fs::directory_iterator it(carpetaPendientes, ec), fin; !ec && it != fin; it.increment(ec)) {
+    const std::string ext = it->path().extension().string();
+    if (ext == ".sobre" || ext == ".trabajo") return true;
+  }
+  return false;
+}
+
+bool ReintentarEnSegundoPlano(const std::string& carpetaAplicacion) {
+  static long ultimo = 0;  // the retry started last; tspost's own lock covers the rest
+  const RutasCorreo rutas =
+      LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or(""));
+  if (!HayCorreosEnCola(rutas.carpetaPendientes)) return false;
+  if (ultimo > 0 && os::procesos().Vive(ultimo)) return false;
+  try {
+    ultimo = os::procesos().Iniciar(
+        "\"" + (fs::path(carpetaAplicacion) / "TSPOST.EXE").string() + "\" --reintentar", os::vbHide);
+  } catch (...) {
+    ultimo = 0;
+    return false;
+  }
+  return true;
+}

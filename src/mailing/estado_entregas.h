@@ -1,0 +1,55 @@
+#pragma once
+// The delivery state of mailed orders, out of the mail program's journal (ENTREGAS.TXT),
+// and the retry of what waits in its spool. Plain C++: the window shows what this gives.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/basic/diario_entregas.h"
+
+// An order's last journal outcome; Ninguno when the journal has no line for it.
+enum class EstadoEntrega { Ninguno, Enviado, Pendiente, Fallido };
+
+EstadoEntrega EstadoDeResultado(const std::string& resultado);
+
+class EntregasOrdenes {
+ public:
+  EntregasOrdenes() = default;
+  // Lines in journal order.
+  explicit EntregasOrdenes(std::vector<basic::LineaEntrega> lineas);
+  // The journal file's lines; a missing or unreadable file gives none.
+  static EntregasOrdenes Leer(const std::string& archivo);
+
+  // By supplier code and document number (the attachment NombreArchivoOrden names).
+  EstadoEntrega Estado(const std::string& cuenta, const std::string& idComprobante) const;
+  std::vector<basic::LineaEntrega> Lineas(const std::string& cuenta, const std::string& idComprobante) const;
+
+  // Orders whose last line says so, over the whole journal.
+  int Cuantas(EstadoEntrega estado) const;
+  // The reply of the latest attempt among the waiting orders ("" when none waits).
+  std::string UltimoError() const;
+
+ private:
+  std::vector<basic::LineaEntrega> lineas_;
+  std::map<std::string, basic::LineaEntrega> ultimas_;  // by attachment name
+};
+
+// The status line: "3 correos esperan en la cola de envío (último error: <reply>)"; ""
+// when nothing waits.
+std::string TextoEstadoCola(const EntregasOrdenes& entregas);
+
+// An order's journal lines as the operator reads them, one per attempt.
+std::string TextoEntregas(const std::vector<basic::LineaEntrega>& lineas);
+
+// The journal's path for the application folder, as the mail program resolves it (the INI
+// named by TSPOST_INI when set).
+std::string ArchivoEntregasDe(const std::string& carpetaAplicacion);
+
+// True when the spool folder holds a mail (a .sobre or .trabajo item).
+bool HayCorreosEnCola(const std::string& carpetaPendientes);
+
+// Starts "<app>/TSPOST.EXE --reintentar" in the background when the spool holds mails and
+// no retry started here still runs. The mail program sends only what is due and lets one
+// retry run at a time. True when one was started; failures to start are left silent (the
+// next run or start-up tries again).
+bool ReintentarEnSegundoPlano(const std::string& carpetaAplicacion);
