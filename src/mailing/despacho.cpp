@@ -10,6 +10,7 @@
 #include "global/configuracion.h"
 #include "global/contexto.h"
 #include "platform/ado/ado.h"
+#include "mailing/estado_entregas.h"
 #include "mailing/puesto_trabajo.h"
 #include "platform/basic/archivos.h"
 #include "platform/basic/correo.h"
@@ -120,9 +121,25 @@ class Corrida {
     Esperar(tomada, false);
     if (tomada) Marcar(*tomada, false);
     puesto_.Liberar();
+    EsperarProgramas();
   }
 
  private:
+  // The mail programs of the run have a moment to deliver, so that the reload and the
+  // summary read their outcome in the journal; one still busy after the bound is left.
+  void EsperarProgramas() {
+    const auto limite = std::chrono::steady_clock::now() + opciones_.esperaResultado;
+    while (!programas_.empty()) {
+      if (os::procesos().Vive(programas_.back())) {
+        if (std::chrono::steady_clock::now() >= limite) return;
+        if (opciones_.alEsperar) opciones_.alEsperar();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        continue;
+      }
+      programas_.pop_back();
+    }
+  }
+
   void Paso(PasoEntrega paso, size_t idx) {
     if (opciones_.alPaso) opciones_.alPaso(paso, r_.ordenes[idx]);
   }
@@ -171,6 +188,7 @@ class Corrida {
     }
     Paso(PasoEntrega::Iniciada, idx);
     pendiente_ = Entrega{idx, pid};
+    programas_.push_back(pid);
     return true;
   }
 
@@ -280,6 +298,7 @@ class Corrida {
   PuestoTrabajo puesto_;
   std::string linea_;
   std::optional<Entrega> pendiente_;
+  std::vector<long> programas_;  // the mail programs started
 };
 
 }  // namespace
@@ -535,9 +554,13 @@ std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool queda
   return t;
 }
 
-int CorreosEnEspera(const ResultadoDespacho&) {
-  // The mail program's delivery journal is not read yet: nothing is known to wait.
-  return 0;
+int CorreosEnEspera(const ResultadoDespacho& r) {
+  const EntregasOrdenes entregas = EntregasOrdenes::Leer(ArchivoEntregasDe(os::CarpetaAplicacion()));
+  int n = 0;
+  for (const auto& o : r.ordenes)
+    n += o.estado == EstadoOrden::Enviada &&
+         entregas.Estado(o.cuenta, o.idComprobante) == EstadoEntrega::Pendiente;
+  return n;
 }
 
 std::string TextoResumen(const ResultadoDespacho& r, int enEspera) {

@@ -89,6 +89,9 @@ enum class PasoEntrega {
 struct OpcionesDespacho {
   // How long the previous mail program may take to take its job.
   std::chrono::milliseconds esperaEntrega{30000};
+  // How long the end of the run waits for its mail programs to deliver, so that the reload
+  // and the summary can show what the server did.
+  std::chrono::milliseconds esperaResultado{5000};
   // Called over and over while the run waits for a mail program (and between orders), so
   // that a window can keep painting. Must not start another run.
   std::function<void()> alEsperar;
