@@ -34,7 +34,7 @@ class EntregasOrdenes {
   std::map<std::string, basic::LineaEntrega> ultimas_;  // by attachment name
 };
 
-// The status line: "3 correos esperan en la cola de envío (último error: <reply>)"; ""
+// The status line: "3 mails esperan en la cola de envío (último error: <reply>)"; ""
 // when nothing waits.
 std::string TextoEstadoCola(const EntregasOrdenes& entregas);
 

@@ -322,8 +322,8 @@ void frmOCMailing::CrearControles() {
     return l;
   };
   LeyendaEnCola =
-      leyenda("MuestraEnCola", "LeyendaEnCola", "En amarillo: el correo espera en la cola de envío.");
-  LeyendaFallida = leyenda("MuestraFallida", "LeyendaFallida", "En rojo: el correo no se pudo enviar.");
+      leyenda("MuestraEnCola", "LeyendaEnCola", "En amarillo: el mail espera en la cola de envío.");
+  LeyendaFallida = leyenda("MuestraFallida", "LeyendaFallida", "En rojo: el mail no se pudo enviar.");
   EstadoCola = new QLabel(BarraEntregas);
   EstadoCola->setObjectName("EstadoCola");
   columna->addWidget(EstadoCola);

@@ -45,7 +45,7 @@ TEST(EstadoEntregas, UltimaLineaDeCadaOrdenYLineaDeEstado) {
        {Linea("2026-05-21 10:00:00", a, kEntregaPendiente, "421 ocupado"),
         Linea("2026-05-21 10:01:00", a, kEntregaPendiente, "conexión rechazada")},
        EstadoEntrega::Pendiente,
-       "1 correo espera en la cola de envío (último error: conexión rechazada)"},
+       "1 mail espera en la cola de envío (último error: conexión rechazada)"},
       {"abandonada",
        {Linea("2026-05-21 10:00:00", a, kEntregaPendiente),
         Linea("2026-05-21 11:00:00", a, kEntregaFallido, "550 no existe")},
@@ -57,11 +57,11 @@ TEST(EstadoEntregas, UltimaLineaDeCadaOrdenYLineaDeEstado) {
         Linea("2026-05-21 10:00:00", a, kEntregaPendiente, "421 ocupado"),
         Linea("2026-05-21 10:03:00", "P002-B.html", kEntregaPendiente, "")},
        EstadoEntrega::Pendiente,
-       "3 correos esperan en la cola de envío (último error: 451 más tarde)"},
+       "3 mails esperan en la cola de envío (último error: 451 más tarde)"},
       {"sin respuesta del servidor",
        {Linea("2026-05-21 10:00:00", a, kEntregaPendiente, "")},
        EstadoEntrega::Pendiente,
-       "1 correo espera en la cola de envío"},
+       "1 mail espera en la cola de envío"},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.nombre);

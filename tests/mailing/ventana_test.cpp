@@ -683,7 +683,7 @@ TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
   // The switch on shows no mailed order, but the line still tells what waits.
   EXPECT_TRUE(v->BarraEntregas->isVisible());
   EXPECT_EQ(v->EstadoCola->text().toStdString(),
-            "1 correo espera en la cola de envío (último error: 451 4.4.1 sin respuesta)");
+            "1 mail espera en la cola de envío (último error: 451 4.4.1 sin respuesta)");
   EXPECT_EQ(v->Label9->text(), QString::fromUtf8("Los registros pintados ya fueron enviados por mail."));
 
   v->chkConEnvioPendiente->setChecked(false);
