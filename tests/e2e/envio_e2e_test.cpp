@@ -1,19 +1,25 @@
 // End to end, offscreen: the main window on the embedded demo database, "&Enviar" and
 // "&Ver" wired as the program wires them, the real report engine, and the mail program:
 // a stand-in that waits before reading its job, then the real tspost with the demo's
-// workstation settings (no server: the messages go to the outbox).
+// workstation settings (no server: the messages go to the outbox) and against a loopback
+// SMTP server that is down at the run and up for the retry.
 #include <QAbstractItemModel>
+#include <QBrush>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QJsonArray>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "mailing/acciones_ventana.h"
@@ -22,6 +28,11 @@
 #include "mailing/frm_ocmailing.h"
 #include "mailing/modelo_proveedores.h"
 #include "support/estado_global.h"
+#include "support/lanzar.h"
+#include "support/puertos.h"
+#include "support/servidor_smtp.h"
+#include "platform/basic/correo.h"
+#include "platform/basic/diario_entregas.h"
 #include "platform/os/rutas.h"
 
 namespace {
@@ -45,6 +56,20 @@ struct CorreoPorEventos : CorreoFalso {
       fs::remove(trabajo);
     });
     return pid;
+  }
+};
+
+// The real processes, each start recorded so that a test can wait for them.
+struct ProcesosVistos : os::Procesos {
+  std::vector<long> iniciados;
+  long Iniciar(const std::string& linea, int estilo) override {
+    iniciados.push_back(os::Procesos::Iniciar(linea, estilo));
+    return iniciados.back();
+  }
+  bool Terminaron() {
+    for (long pid : iniciados)
+      if (Vive(pid)) return false;
+    return true;
   }
 };
 
@@ -241,6 +266,91 @@ TEST_F(EnvioDesdeVentana, ConTspostLosMensajesQuedanEnLaSalida) {
   for (const auto& [cuenta, id] : ordenes)
     EXPECT_NE(todos.find(cuenta + "-" + id + ".html"), std::string::npos) << id;
   EXPECT_NE(todos.find("Subject: Orden de compra"), std::string::npos);
+}
+
+// The server is down during the run: the five mails wait in the spool and the summary, the
+// journal and the window say so. Once the server is up, one retry delivers each mail once
+// and the window shows them sent.
+TEST_F(EnvioDesdeVentana, ConElServidorCaidoLosCorreosEsperanYElReintentoLosEntrega) {
+  fs::copy_file(TSPOST_PROGRAMA, app + "/tspost");
+  const int puerto = PuertoLibre();  // nobody listens yet
+  std::string ini = ReadBytes(app + "/TM440kv.INI");
+  ini.replace(ini.find("Servidor="), 9, "Puerto=" + std::to_string(puerto) + "\r\nServidor=127.0.0.1");
+  WriteBytes(app + "/TM440kv.INI", ini);
+  ProcesosVistos procesos;
+  os::InstalarProcesos(&procesos);
+  Abrir();
+
+  std::vector<std::pair<std::string, std::string>> ordenes;
+  std::multiset<std::string> adjuntos;
+  for (int i = 0; i < v->CantidadFilas(); ++i) {
+    const bool marcar = ordenes.size() < 5 && basic::DireccionCorreoValida(v->Fila(i).SubItem(colMail));
+    v->MarcarFila(i, marcar);
+    if (!marcar) continue;
+    ordenes.emplace_back(v->Fila(i).Texto(), v->Fila(i).SubItem(colIdComprobante));
+    adjuntos.insert(NombreArchivoOrden(ordenes.back().first, ordenes.back().second));
+  }
+  ASSERT_EQ(ordenes.size(), 5u);
+  v->Campo("ENCABEZADO")->SetText("Orden de compra");
+  v->Campo("PIEDEPAGINA")->SetText("Adjunto la orden.");
+  v->CmdEnviar_Click();
+  EXPECT_EQ(Avisos(op.op), 0) << op->pedidos[0].texto;
+  ASSERT_EQ(Resumenes(op.op), 1);
+  EXPECT_EQ(op->pedidos.back().texto,
+            "Envío terminado.\n\n5 órdenes enviadas al programa de correo.\n"
+            "5 mails esperan en la cola del programa de correo.");
+
+  // The five mail programs and the background retry run on their own.
+  for (int i = 0; i < 400 && !procesos.Terminaron(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(procesos.Terminaron());
+  EXPECT_EQ(procesos.iniciados.size(), 6u);
+  const std::string diario = app + "/CORREO/ENTREGAS.TXT";
+  const auto pendientes = basic::LeerDiario(ReadBytes(diario));
+  std::multiset<std::string> archivos;
+  for (const auto& l : pendientes) {
+    EXPECT_EQ(l.resultado, basic::kEntregaPendiente) << l.archivo << " " << l.detalle;
+    archivos.insert(l.archivo);
+  }
+  EXPECT_EQ(archivos, adjuntos) << ReadBytes(diario);
+
+  auto fila = [&](const std::string& id) {
+    for (int f = 0; f < v->CantidadFilas(); ++f)
+      if (v->Fila(f).SubItem(colIdComprobante) == id) return f;
+    ADD_FAILURE() << "falta la orden " << id;
+    return 0;
+  };
+  auto color = [&](const std::string& id, int rol) {
+    const QVariant c = v->ListProveedoresModelo->index(fila(id), colRazonSocial).data(rol);
+    return c.isValid() ? c.value<QBrush>().color().name().toStdString() : std::string("ninguno");
+  };
+  v->chkConEnvioPendiente->setChecked(false);  // reloads, mailed orders listed
+  for (const auto& [cuenta, id] : ordenes) EXPECT_EQ(color(id, Qt::BackgroundRole), "#ffff80") << id;
+  EXPECT_THAT(v->EstadoCola->text().toStdString(),
+              ::testing::StartsWith("5 correos esperan en la cola de envío"));
+
+  ServidorSmtp smtp(puerto, raiz / "recibidos");
+  ASSERT_TRUE(smtp.Listo()) << "no arranca " << Python() << " " << ScriptSmtp() << " (python3-aiosmtpd)";
+  EXPECT_EQ(Esperar(Lanzar({app + "/tspost", "--reintentar", "--ahora"})), 0)
+      << ReadBytes(app + "/TSPOST.LOG");
+
+  std::multiset<std::string> recibidos;
+  for (const QJsonObject& m : smtp.Mensajes())
+    for (const auto& a : m.value("attachments").toArray())
+      recibidos.insert(a.toObject().value("filename").toString().toStdString());
+  EXPECT_EQ(smtp.Mensajes().size(), 5u);
+  EXPECT_EQ(recibidos, adjuntos);
+  const auto lineas = basic::LeerDiario(ReadBytes(diario));
+  EXPECT_EQ(lineas.size(), 10u);
+  for (const auto& [archivo, l] : basic::UltimoEstadoPorArchivo(lineas))
+    EXPECT_EQ(l.resultado, basic::kEntregaEnviado) << archivo;
+
+  v->cmdCargarProveedores->click();
+  for (const auto& [cuenta, id] : ordenes) {
+    EXPECT_EQ(color(id, Qt::BackgroundRole), "ninguno") << id;
+    EXPECT_EQ(color(id, Qt::ForegroundRole), "#0000ff") << id;
+  }
+  EXPECT_TRUE(v->EstadoCola->text().isEmpty()) << v->EstadoCola->text().toStdString();
 }
 
 }  // namespace

@@ -29,7 +29,9 @@
 #include "platform/basic/archivos.h"
 #include "platform/basic/diario_entregas.h"
 #include "tspost.h"
+#include "support/lanzar.h"
 #include "support/puertos.h"
+#include "support/servidor_smtp.h"
 #include "platform/basic/texto.h"
 
 namespace fs = std::filesystem;
@@ -126,17 +128,10 @@ TEST(TspostArgumentos, HallaElArchivoPeseAMayusculasYBlancosPerdidos) {
 
 // ---------------------------------------------------------------- processes
 
-std::string Python() {
-  if (const char* p = std::getenv("OCMAIL_PYTHON"); p && *p) return p;
-  return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-}
+const std::string kSink = ScriptSmtp();
 
-const std::string kSink = std::string(OCMAIL_FIXTURES) + "/tspost/smtp_sink.py";
-
-// Folder permissions do not stop root: run as root, the cases that need them hand their
-// folders to "nobody" and start tspost as that user.
-constexpr uid_t kNadie = 65534;
-
+// Run as root, the cases that need folder permissions hand their folders to "nobody" and
+// start tspost as that user.
 void CederANadie(const fs::path& raiz) {
   if (geteuid() != 0) return;
   lchown(raiz.c_str(), kNadie, kNadie);
@@ -151,86 +146,6 @@ class SoloLectura {
 
  private:
   std::string carpeta_;
-};
-
-pid_t Lanzar(const std::vector<std::string>& args, const std::map<std::string, std::string>& entorno = {},
-             bool sinPrivilegios = false) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (sinPrivilegios && geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(kNadie) != 0 || setuid(kNadie) != 0))
-      _exit(126);
-    for (const auto& [k, v] : entorno) setenv(k.c_str(), v.c_str(), 1);
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-int Esperar(pid_t pid) {
-  int estado = 0;
-  waitpid(pid, &estado, 0);
-  return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
-}
-
-bool Escucha(int puerto) {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<uint16_t>(puerto));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-  close(s);
-  return ok;
-}
-
-// The loopback SMTP server as a child process, stopped when the object goes.
-class ServidorSmtp {
- public:
-  // `extra`: mode, user and password of a server that requires TLS and AUTH.
-  // `entorno`: e.g. SMTP_SINK_RECHAZAR for recipients it refuses.
-  ServidorSmtp(int puerto, std::string carpeta, const std::vector<std::string>& extra = {},
-               const std::map<std::string, std::string>& entorno = {})
-      : carpeta_(std::move(carpeta)) {
-    std::vector<std::string> args = {Python(), kSink, "serve", std::to_string(puerto), carpeta_};
-    args.insert(args.end(), extra.begin(), extra.end());
-    pid_ = Lanzar(args, entorno);
-    for (int i = 0; i < 200 && !Escucha(puerto); ++i) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    listo_ = pid_ > 0 && Escucha(puerto);
-  }
-  ~ServidorSmtp() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      Esperar(pid_);
-    }
-  }
-  bool Listo() const { return listo_; }
-  // Decoded messages received so far, in order of arrival.
-  std::vector<QJsonObject> Mensajes() const {
-    std::vector<std::string> nombres;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(carpeta_, ec))
-      if (e.path().extension() == ".json") nombres.push_back(e.path().string());
-    std::sort(nombres.begin(), nombres.end());
-    std::vector<QJsonObject> r;
-    for (const auto& n : nombres)
-      r.push_back(QJsonDocument::fromJson(QByteArray::fromStdString(ReadBytes(n))).object());
-    return r;
-  }
-
- private:
-  std::string carpeta_;
-  pid_t pid_ = -1;
-  bool listo_ = false;
 };
 
 std::string Texto(const QJsonObject& o, const char* clave) { return o.value(clave).toString().toStdString(); }
