@@ -327,7 +327,7 @@ TEST_F(EnvioDesdeVentana, ConElServidorCaidoLosCorreosEsperanYElReintentoLosEntr
   v->chkConEnvioPendiente->setChecked(false);  // reloads, mailed orders listed
   for (const auto& [cuenta, id] : ordenes) EXPECT_EQ(color(id, Qt::BackgroundRole), "#ffff80") << id;
   EXPECT_THAT(v->EstadoCola->text().toStdString(),
-              ::testing::StartsWith("5 correos esperan en la cola de envío"));
+              ::testing::StartsWith("5 mails esperan en la cola de envío"));
 
   ServidorSmtp smtp(puerto, raiz / "recibidos");
   ASSERT_TRUE(smtp.Listo()) << "no arranca " << Python() << " " << ScriptSmtp() << " (python3-aiosmtpd)";
