@@ -14,6 +14,8 @@
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 #include "connection/frm_acceso.h"
@@ -24,6 +26,7 @@
 #include "mailing/despacho.h"
 #include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
+#include "platform/os/argumentos.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/qt/operador_qt.h"
 #include "reports/qt/vista_previa.h"
@@ -60,6 +63,18 @@ double SegundosDesdeInicioProceso() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The password leaves the process list before Qt starts (a display may be slow to
+  // answer). The arguments are read from copies kept by address: QApplication takes its
+  // own options out of argv but leaves the others' pointers as they were.
+  std::vector<std::pair<const char*, std::string>> copias;
+  for (int i = 0; i < argc; ++i) copias.emplace_back(argv[i], argv[i]);
+  os::OcultarClaveEnArgumentos(argc, argv);
+  auto original = [&copias](const char* a) {
+    for (const auto& [p, s] : copias)
+      if (p == a) return s;
+    return std::string(a);
+  };
+
   QApplication app(argc, argv);
   ui::InstalarOperadorQt();
   InstalarVentanaAccesoQt();
@@ -69,13 +84,13 @@ int main(int argc, char** argv) {
   std::string captura;
   std::string linea;
   for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+    const std::string arg = original(argv[i]);
     if (arg == kMedirArranque && !medir) {
       medir = true;
       continue;
     }
     if (arg == kCaptura && captura.empty() && i + 1 < argc) {
-      captura = argv[++i];
+      captura = original(argv[++i]);
       continue;
     }
     if (!linea.empty()) linea += ' ';

@@ -12,6 +12,7 @@
 #include "data/db_dll.h"
 #include "ocmail-sql/base_datos.h"
 #include "ocmail-sql/consola.h"
+#include "platform/os/argumentos.h"
 
 namespace {
 
@@ -74,6 +75,8 @@ int Crear(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  // Only the first argument is the launch line; the statements after it are not touched.
+  os::OcultarClaveEnArgumentos(argc < 2 ? argc : 2, argv);
   if (args.empty() || args[0] == "--ayuda" || args[0] == "--help" || args[0] == "-h") {
     std::cerr << kUso;
     return args.empty() ? 64 : 0;
