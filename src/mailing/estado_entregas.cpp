@@ -60,8 +60,8 @@ std::string EntregasOrdenes::UltimoError() const {
 std::string TextoEstadoCola(const EntregasOrdenes& entregas) {
   const int n = entregas.Cuantas(EstadoEntrega::Pendiente);
   if (n == 0) return "";
-  std::string t = n == 1 ? "1 mail espera en la cola de envío"
-                         : std::to_string(n) + " mails esperan en la cola de envío";
+  std::string t =
+      n == 1 ? "1 mail espera en la cola de envío" : std::to_string(n) + " mails esperan en la cola de envío";
   const std::string error = entregas.UltimoError();
   if (!error.empty()) t += " (último error: " + error + ")";
   return t;
