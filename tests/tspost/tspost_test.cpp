@@ -177,6 +177,7 @@ class TspostEnvio : public ::testing::Test {
         "and\xc3\xba \xe2\x82\xac</p></body></html>\r\n";
     WriteBytes(adjunto_, html_);
     trabajo_ = (app_ / "cfgMail.txt").string();
+    fs::create_directories(casa_);
   }
 
   void EscribirIni(const std::string& correo) {
@@ -218,14 +219,18 @@ class TspostEnvio : public ::testing::Test {
       if (j == std::string::npos) j = linea.size();
       if (j > i) args.push_back(linea.substr(i, j - i));
     }
-    return Lanzar(args, {{"TSPOST_INI", (app_ / "TM440kv.INI").string()}}, sinPrivilegios);
+    return Lanzar(args, Entorno(), sinPrivilegios);
+  }
+  // HOME is a folder of the test, for the user's ~/.netrc.
+  std::map<std::string, std::string> Entorno() {
+    return {{"TSPOST_INI", (app_ / "TM440kv.INI").string()}, {"HOME", casa_.string()}};
   }
   int CorrerTrabajo() { return Esperar(LanzarTrabajo(trabajo_)); }
   // `ahora`: every spooled message at once, whatever its turn.
   int Reintentar(bool ahora = false) {
     std::vector<std::string> args = {TSPOST_EXE, "--reintentar", "--ini=" + (app_ / "TM440kv.INI").string()};
     if (ahora) args.push_back("--ahora");
-    return Esperar(Lanzar(args));
+    return Esperar(Lanzar(args, Entorno()));
   }
 
   void ComprobarMensaje(const QJsonObject& m) {
@@ -270,6 +275,7 @@ class TspostEnvio : public ::testing::Test {
 
   TempDir dir_;
   fs::path app_;
+  const fs::path casa_ = dir_.path() / "casa";
   std::string adjunto_, html_, trabajo_;
 };
 
@@ -790,6 +796,201 @@ TEST_F(TspostEnvio, UnSegundoReintentarNoHaceNadaMientrasOtroTieneElCerrojo) {
 
   EXPECT_EQ(Reintentar(true), 0);
   EXPECT_EQ(smtp.Mensajes().size(), 1u);
+}
+
+// ---------------------------------------------------------------- SMTP login
+
+TEST(TspostNetrc, HallaLaEntradaDelServidor) {
+  const struct {
+    const char* texto;
+    const char* usuario;
+    bool hay;
+  } casos[] = {
+      {"machine 127.0.0.1 login compras password x\n", "", true},
+      {"machine 127.0.0.1 login compras password x\n", "compras", true},
+      {"machine 127.0.0.1 login otro password x\n", "compras", false},
+      {"machine smtp.otro.example login compras password x\n", "", false},
+      {"machine SMTP.Empresa.Example login compras password x\n", "", false},
+      {"# machine 127.0.0.1 login compras password x\nmachine otro\n", "", false},
+      {"machine otro login compras password \"127.0.0.1 machine\"\n", "", false},
+      {"machine otro\nmacdef init\nmachine 127.0.0.1 login compras\n\n", "", false},
+      {"machine otro login a password b\n\ndefault login compras password x\n", "compras", true},
+      {"machine otro login a\r\n  password \"dos palabras\"\r\nmachine 127.0.0.1\r\n  login compras\r\n",
+       "compras", true},
+  };
+  for (const auto& c : casos)
+    EXPECT_EQ(tspost::EntradaNetrc(c.texto, "127.0.0.1", c.usuario), c.hay) << c.texto << " / " << c.usuario;
+}
+
+// A server that requires AUTH; the password with "=", ";", blanks (one at its end) and an
+// accented letter.
+class TspostLogin : public TspostEnvio {
+ protected:
+  const std::string clave_ = "cl=ve; d\u00eda 1 ";
+  const std::string claveNetrc_ = "n3trc-secreto";
+
+  void EscribirIniLogin(int puerto, const std::string& extra) {
+    EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) +
+                "\r\nRemitente=compras@empresa.com\r\nTiempoEspera=20\r\n" + extra);
+  }
+  void EscribirNetrc(const std::string& texto, mode_t modo) {
+    const std::string ruta = (casa_ / ".netrc").string();
+    WriteBytes(ruta, texto);
+    chmod(ruta.c_str(), modo);
+  }
+  // No password reaches the log, the spool (also given up mails) or the journal.
+  void SinClaves() {
+    std::vector<std::string> archivos = Archivos(Spool());
+    for (const auto& a : Archivos(Fallidos())) archivos.push_back(a);
+    archivos.push_back((app_ / "TSPOST.LOG").string());
+    archivos.push_back((app_ / "CORREO" / "ENTREGAS.TXT").string());
+    for (const auto& a : archivos)
+      for (const std::string& clave : {std::string("cl=ve"), claveNetrc_})
+        EXPECT_THAT(ReadBytes(a), ::testing::Not(HasSubstr(clave))) << a;
+  }
+};
+
+// Each source logs in; each case sets the sources after it wrong, so only the first that
+// applies can have delivered.
+TEST_F(TspostLogin, CadaOrigenDeLaClaveEntregaYElPrimeroManda) {
+  const std::string archivoMalo = "ArchivoClave=mala.txt\r\nClave=mala\r\n";
+  const struct {
+    const char* nombre;
+    std::string servidorClave;
+    std::string netrc;    // "" : no ~/.netrc
+    std::string archivo;  // bytes of clave.txt, written with 0600 ("": none)
+    std::string ini;
+  } casos[] = {
+      {"netrc con el Usuario del INI, tras otro login del mismo servidor", claveNetrc_,
+       "machine 127.0.0.1 login otro password mala\nmachine 127.0.0.1 login compras password " + claveNetrc_ +
+           "\n",
+       "", "Usuario=compras\r\n" + archivoMalo},
+      {"netrc que nombra tambien al usuario", claveNetrc_,
+       "machine smtp.otro.example login x password y\nmachine 127.0.0.1 login compras password " +
+           claveNetrc_ + "\n",
+       "", archivoMalo},
+      {"netrc sin entrada del servidor: ArchivoClave en Windows-1252", clave_,
+       "machine smtp.otro.example login compras password mala\n",
+       "cl=ve; d\xed"
+       "a 1 \r\nsegunda linea\r\n",
+       "Usuario=compras\r\nArchivoClave=clave.txt\r\nClave=mala\r\n"},
+      {"ArchivoClave en UTF-8 con ruta absoluta", clave_, "",
+       "\xef\xbb\xbf"
+       "cl=ve; d\xc3\xad"
+       "a 1 \n",
+       "Usuario=compras\r\nArchivoClave=" + (app_ / "clave.txt").string() + "\r\nClave=mala\r\n"},
+      {"netrc de otro login: Clave del INI", clave_, "machine 127.0.0.1 login otro password mala\n", "",
+       "Usuario=compras\r\nClave=\"cl=ve; d\xed"
+       "a 1 \"\r\n"},
+  };
+  int n = 0;
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    fs::remove(casa_ / ".netrc");
+    fs::remove(app_ / "clave.txt");
+    WriteBytes((app_ / "mala.txt").string(), "mala\n");
+    chmod((app_ / "mala.txt").c_str(), 0600);
+    if (!c.netrc.empty()) EscribirNetrc(c.netrc, 0600);
+    if (!c.archivo.empty()) {
+      WriteBytes((app_ / "clave.txt").string(), c.archivo);
+      chmod((app_ / "clave.txt").c_str(), 0600);
+    }
+    const int puerto = PuertoLibre();
+    ServidorSmtp smtp(puerto, dir_ / ("recibidos-" + std::to_string(++n)),
+                      {"auth", "compras", c.servidorClave});
+    ASSERT_TRUE(smtp.Listo());
+    EscribirIniLogin(puerto, c.ini);
+    chmod((app_ / "TM440kv.INI").c_str(), 0600);
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 0) << Log();
+    EXPECT_EQ(smtp.Mensajes().size(), 1u);
+    EXPECT_TRUE(Archivos(Spool()).empty());
+  }
+  EXPECT_EQ(VecesEnLog(" | AVISO | "), 0u) << Log();
+  SinClaves();
+}
+
+// A credentials file that others can read (or that is missing) is refused and the mail
+// waits in the spool until it is fixed; a netrc that others can read is not used.
+TEST_F(TspostLogin, UnaClaveALaVistaDeOtrosSeRechazaYElCorreoEspera) {
+  const std::string archivo = (app_ / "clave.txt").string(), netrc = (casa_ / ".netrc").string();
+  const struct {
+    const char* nombre;
+    std::string netrc;  // written with 0644
+    bool escribirArchivo;
+    std::string ini;
+    std::string enLog;
+  } casos[] = {
+      {"ArchivoClave legible por otros", "", true, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
+       " | PENDIENTE | prov@example.com | " + asunto_ + " | no se puede usar el archivo de clave " + archivo +
+           ": lo pueden leer otros usuarios (permisos 0644); protejalo con chmod 600; no se envia sin la "
+           "clave"},
+      {"ArchivoClave que no existe", "", false, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
+       "no se puede usar el archivo de clave " + archivo + ": no existe"},
+      {"netrc legible por otros", "machine 127.0.0.1 login compras password \"" + clave_ + "\"\n", false,
+       "Usuario=compras\r\nClave=mala\r\n",
+       " | AVISO |  |  | el archivo " + netrc +
+           " lo pueden leer otros usuarios (permisos 0644): no se usa; protejalo con chmod 600 " + netrc},
+  };
+  int n = 0;
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    fs::remove_all(Spool());
+    fs::remove(netrc);
+    fs::remove(archivo);
+    fs::remove(app_ / "TSPOST.LOG");
+    if (!c.netrc.empty()) EscribirNetrc(c.netrc, 0644);
+    if (c.escribirArchivo) {
+      WriteBytes(archivo, clave_ + "\n");
+      chmod(archivo.c_str(), 0644);
+    }
+    const int puerto = PuertoLibre();
+    ServidorSmtp smtp(puerto, dir_ / ("recibidos-" + std::to_string(++n)), {"auth", "compras", clave_});
+    ASSERT_TRUE(smtp.Listo());
+    EscribirIniLogin(puerto, c.ini);
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 1);
+    EXPECT_TRUE(smtp.Mensajes().empty());
+    EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
+    EXPECT_EQ(Diario().back().resultado, basic::kEntregaPendiente);
+    EXPECT_THAT(Log(), HasSubstr(c.enLog));
+    SinClaves();
+
+    // Put right, the waiting mail goes.
+    if (!c.netrc.empty()) chmod(netrc.c_str(), 0600);
+    if (!c.escribirArchivo) WriteBytes(archivo, clave_ + "\n");
+    chmod(archivo.c_str(), 0600);
+    EXPECT_EQ(Reintentar(true), 0) << Log();
+    EXPECT_EQ(smtp.Mensajes().size(), 1u);
+    SinClaves();
+  }
+}
+
+// Clave from an INI that others can read still sends (existing installations keep working),
+// with one warning per run.
+TEST_F(TspostLogin, LaClaveDeUnIniLegiblePorOtrosEnviaConUnAvisoPorEjecucion) {
+  const int puerto = PuertoLibre();
+  EscribirIniLogin(puerto, "Usuario=compras\r\nClave=\"" + basic::AWindows1252(clave_) + "\"\r\n");
+  chmod((app_ / "TM440kv.INI").c_str(), 0644);
+  const std::string aviso = " | AVISO |  |  | la clave SMTP esta en " + (app_ / "TM440kv.INI").string() +
+                            ", que pueden leer otros usuarios (permisos 0644)";
+  for (int i = 0; i < 2; ++i) {
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 1);  // nobody listens yet
+  }
+  ServidorSmtp smtp(puerto, dir_ / "recibidos", {"auth", "compras", clave_});
+  ASSERT_TRUE(smtp.Listo());
+  fs::remove(app_ / "TSPOST.LOG");
+  EXPECT_EQ(Reintentar(true), 0);
+  EXPECT_EQ(smtp.Mensajes().size(), 2u);
+  EXPECT_EQ(VecesEnLog(aviso), 1u) << Log();
+  EXPECT_EQ(VecesEnLog(" | ENVIADO | "), 2u);
+
+  chmod((app_ / "TM440kv.INI").c_str(), 0600);
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 0);
+  EXPECT_EQ(VecesEnLog(aviso), 1u);
+  SinClaves();
 }
 
 }  // namespace

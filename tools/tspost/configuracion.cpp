@@ -53,6 +53,13 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std:
       c.seguridad = Seguridad::Tls;
     c.usuario = leer("Usuario");
     c.clave = leer("Clave");
+    if (std::string a = leer("ArchivoClave"); !a.empty()) {
+      for (char& ch : a)
+        if (ch == '\\') ch = '/';
+      fs::path p(a);
+      if (p.is_relative()) p = fs::path(c.carpetaAplicacion) / p;
+      c.archivoClave = p.lexically_normal().string();
+    }
     c.remitente = leer("Remitente");
     c.nombreRemitente = leer("NombreRemitente");
     if (long t = std::atol(leer("TiempoEspera").c_str()); t > 0) c.tiempoEspera = t;

@@ -42,7 +42,7 @@ bool ErrorPermanente(long codigoSmtp) {
   return codigoSmtp >= 500 && codigoSmtp <= 599;
 }
 
-ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c) {
+ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c, const Credenciales& login) {
   static std::once_flag inicio;
   std::call_once(inicio, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 
@@ -58,6 +58,13 @@ ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c) {
   for (const auto& d : m.destinatarios) rcpt = curl_slist_append(rcpt, ("<" + d + ">").c_str());
 
   std::string url = c.Url();
+  if (login.origen == OrigenClave::Netrc && !login.usuario.empty()) {
+    // libcurl reads the netrc only without CURLOPT_USERNAME; a user in the URL picks the
+    // netrc entry with that login.
+    char* u = curl_easy_escape(curl, login.usuario.c_str(), static_cast<int>(login.usuario.size()));
+    url.insert(url.find("://") + 3, std::string(u ? u : "") + "@");
+    curl_free(u);
+  }
   std::string from = "<" + m.remitenteSobre + ">";
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
@@ -79,9 +86,12 @@ ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c) {
   std::vector<std::string> respuestas;
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Respuesta);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &respuestas);
-  if (!c.usuario.empty()) {
-    curl_easy_setopt(curl, CURLOPT_USERNAME, c.usuario.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, c.clave.c_str());
+  if (login.origen == OrigenClave::Netrc) {
+    curl_easy_setopt(curl, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_OPTIONAL));
+    curl_easy_setopt(curl, CURLOPT_NETRC_FILE, login.archivoNetrc.c_str());
+  } else if (login.origen != OrigenClave::Ninguna) {
+    curl_easy_setopt(curl, CURLOPT_USERNAME, login.usuario.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, login.clave.c_str());
   }
 
   CURLcode res = curl_easy_perform(curl);

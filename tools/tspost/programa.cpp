@@ -297,7 +297,15 @@ Entrega Entregar(const Mensaje& m, const Configuracion& c, const std::string& id
     e.respuesta = e.detalle;
     return e;
   }
-  ResultadoEnvio r = EnviarSmtp(m, c);
+  const Credenciales login = ObtenerCredenciales(c);
+  static std::set<std::string> avisados;  // each warning once per run
+  for (const auto& aviso : login.avisos)
+    if (avisados.insert(aviso).second) Registrar(c, "AVISO", "", "", aviso);
+  if (!login.error.empty()) {
+    e.detalle = e.respuesta = login.error;  // waits in the spool: never sent without its login
+    return e;
+  }
+  ResultadoEnvio r = EnviarSmtp(m, c, login);
   e.ok = r.ok;
   e.permanente = r.permanente;
   e.detalle = r.ok ? c.servidor + ":" + std::to_string(c.PuertoEfectivo()) : r.error;

@@ -25,7 +25,8 @@ struct Configuracion {
   std::string servidor;           // empty: no server, messages go to the outbox
   int puerto = 0;                 // 0: 25, 587 or 465 after the security
   Seguridad seguridad = Seguridad::Ninguna;
-  std::string usuario, clave;
+  std::string usuario, clave;  // Usuario and Clave as written in the INI
+  std::string archivoClave;    // ArchivoClave, full path; "" when not set
   std::string remitente, nombreRemitente;
   std::string carpetaSalida, carpetaPendientes, archivoLog;
   std::string archivoEntregas;  // the delivery journal
@@ -41,6 +42,30 @@ struct Configuracion {
 // `carpetaAplicacion` is where TM440kv.INI is looked for (whatever its case) unless
 // `archivoIni` names the file itself.
 Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std::string& archivoIni = "");
+
+// ---- SMTP login (credenciales.cpp) ----
+// Where the password comes from, the first that applies: the user's ~/.netrc entry for the
+// server (libcurl reads it), the file named by ArchivoClave, the INI's Clave.
+enum class OrigenClave { Ninguna, Netrc, Archivo, Ini };
+
+struct Credenciales {
+  OrigenClave origen = OrigenClave::Ninguna;  // Ninguna: no login
+  std::string usuario;                        // with netrc, "" when netrc names the user
+  std::string clave;                          // not with netrc
+  std::string archivoNetrc;                   // with netrc: the file libcurl reads
+  std::string error;                          // set: the intended login cannot be made, nothing is sent
+  std::vector<std::string> avisos;            // for the log; they never hold a password
+};
+Credenciales ObtenerCredenciales(const Configuracion& c);
+
+// True when the netrc text has an entry for `servidor` (its "machine", or "default"), with
+// `usuario` as its login when `usuario` is not empty: the entry libcurl would use.
+bool EntradaNetrc(const std::string& texto, const std::string& servidor, const std::string& usuario);
+
+// The password from a credentials file: its first line without the line end, UTF-8 (a
+// Windows-1252 file is converted). False with the reason when the file is missing, not a
+// regular file, readable by group or others, or empty.
+bool LeerArchivoClave(const std::string& ruta, std::string& clave, std::string& motivo);
 
 // ---- the job file (trabajo.cpp) ----
 struct Trabajo {
@@ -84,7 +109,7 @@ struct ResultadoEnvio {
 };
 // An SMTP reply code that gives the message up at once: 5xx, but for a refused login.
 bool ErrorPermanente(long codigoSmtp);
-ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c);
+ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c, const Credenciales& login);
 
 // ---- the program (programa.cpp) ----
 enum CodigoSalida : int {
