@@ -37,6 +37,7 @@
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -991,6 +992,124 @@ TEST_F(TspostLogin, LaClaveDeUnIniLegiblePorOtrosEnviaConUnAvisoPorEjecucion) {
   EXPECT_EQ(CorrerTrabajo(), 0);
   EXPECT_EQ(VecesEnLog(aviso), 1u);
   SinClaves();
+}
+
+// ---------------------------------------------------------------- OAuth 2.0 (XOAUTH2)
+
+// A server that offers only XOAUTH2 and accepts only the expected user and bearer token;
+// the token comes from a script that prints the file token.txt.
+class TspostOauth : public TspostLogin {
+ protected:
+  const std::string token_ = "ya29.a0Af-secreto_~+/=";
+  int puerto_ = 0;
+
+  void SetUp() override {
+    TspostLogin::SetUp();
+    puerto_ = PuertoLibre();
+  }
+  void EscribirScript(const std::string& nombre, const std::string& cuerpo) {
+    const std::string ruta = (app_ / nombre).string();
+    WriteBytes(ruta, "#!/bin/sh\n" + cuerpo + "\n");
+    chmod(ruta.c_str(), 0755);
+  }
+  void EscribirIniOauth(const std::string& extra) {
+    // The first occurrence of a key counts: `extra` may replace these.
+    EscribirIniLogin(puerto_, extra + "Usuario=compras@empresa.com\r\nAutenticacion=XOAUTH2\r\n");
+    chmod((app_ / "TM440kv.INI").c_str(), 0600);
+  }
+  // Neither the token nor the XOAUTH2 string that carries it is written anywhere.
+  void SinToken() {
+    SinClaves();
+    const std::string sasl = tspost::Base64(
+        "user=compras@empresa.com\x01"
+        "auth=Bearer " +
+            token_ + "\x01\x01",
+        0);
+    std::vector<std::string> archivos = Archivos(Spool());
+    archivos.push_back((app_ / "TSPOST.LOG").string());
+    archivos.push_back((app_ / "CORREO" / "ENTREGAS.TXT").string());
+    for (const auto& a : archivos)
+      for (const std::string& s : {std::string("secreto"), sasl})
+        EXPECT_THAT(ReadBytes(a), Not(HasSubstr(s))) << a;
+  }
+};
+
+// The right token logs in; a refused one (535) keeps the mail in the spool with the server's
+// reply, and the retry asks the command again.
+TEST_F(TspostOauth, ElTokenDelComandoIniciaLaSesionYUnoRechazadoEsperaAlReintento) {
+  ServidorSmtp smtp(puerto_, dir_ / "recibidos", {"xoauth2", "compras@empresa.com", token_});
+  ASSERT_TRUE(smtp.Listo());
+  WriteBytes((app_ / "token.txt").string(), token_ + "\n");
+  EscribirScript("token.sh", "cat \"$(dirname \"$0\")/token.txt\"");
+  EscribirIniOauth("TokenComando=./token.sh --alcance \"https://outlook.office365.com/.default\"\r\n");
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 0) << Log();
+  EXPECT_EQ(smtp.Mensajes().size(), 1u);
+
+  WriteBytes((app_ / "token.txt").string(), "ya29.vencido\n");
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1) << Log();
+  EXPECT_EQ(smtp.Mensajes().size(), 1u);
+  EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
+  EXPECT_EQ(Diario().back().resultado, basic::kEntregaPendiente);
+  EXPECT_THAT(Diario().back().detalle, HasSubstr("535"));
+  EXPECT_EQ(ReadBytes((fs::path(dir_ / "recibidos") / "rechazos.txt").string()), "1");
+
+  WriteBytes((app_ / "token.txt").string(), token_ + "\n");
+  EXPECT_EQ(Reintentar(true), 0) << Log();
+  EXPECT_EQ(smtp.Mensajes().size(), 2u);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+  SinToken();
+}
+
+// A command that cannot give a token: a clear line in the log, the mail waits in the spool,
+// nothing reaches the server and nothing of the output is written.
+TEST_F(TspostOauth, UnComandoQueNoDaTokenDejaElCorreoEnEspera) {
+  const struct {
+    const char* nombre;
+    std::string script;  // body of token.sh ("": none written)
+    std::string ini;
+    std::string enLog;
+  } casos[] = {
+      {"se cuelga", "echo ya29.a0Af-secreto_; exec sleep 60", "TokenComando=./token.sh\r\nTiempoToken=1\r\n",
+       "no se obtuvo el token de acceso: TokenComando no termino en 1 segundos; no se envia sin el token"},
+      {"no escribe nada", "exit 0", "TokenComando=./token.sh\r\n", "TokenComando no escribio ningun token"},
+      {"escribe megabytes", "head -c 5000000 /dev/zero | tr '\\000' s; sleep 60",
+       "TokenComando=./token.sh\r\n", "la salida de TokenComando supera 16384 bytes"},
+      {"no existe", "", "TokenComando=/no/existe/token.sh ya29.a0Af-secreto_\r\n",
+       "no se encuentra el programa de TokenComando /no/existe/token.sh"},
+      {"falla", "echo ya29.a0Af-secreto_; exit 3", "TokenComando=./token.sh\r\n",
+       "TokenComando termino con el codigo 3"},
+      {"varias lineas", "printf 'ya29.a0Af-secreto_\\nerror\\n'", "TokenComando=./token.sh\r\n",
+       "la salida de TokenComando no es un token"},
+      {"sin TokenComando", "", "", "falta TokenComando en la seccion [CORREO]"},
+      {"sin Usuario", "", "Usuario=\r\nTokenComando=./token.sh\r\n",
+       "con Autenticacion=XOAUTH2 falta Usuario"},
+  };
+  ServidorSmtp smtp(puerto_, dir_ / "recibidos", {"xoauth2", "compras@empresa.com", token_});
+  ASSERT_TRUE(smtp.Listo());
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    fs::remove_all(Spool());
+    fs::remove(app_ / "TSPOST.LOG");
+    fs::remove(app_ / "token.sh");
+    if (!c.script.empty()) EscribirScript("token.sh", c.script);
+    EscribirIniOauth(c.ini);
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 1);
+    EXPECT_THAT(Log(), HasSubstr(" | PENDIENTE | prov@example.com | " + asunto_ + " | "));
+    EXPECT_THAT(Log(), HasSubstr(c.enLog));
+    EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
+    SinToken();
+  }
+  EXPECT_TRUE(smtp.Mensajes().empty());
+
+  // An unknown way of logging in is not taken for a password login.
+  fs::remove(app_ / "TSPOST.LOG");
+  EscribirIniLogin(puerto_, "Usuario=compras\r\nClave=x\r\nAutenticacion=KERBEROS\r\n");
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  EXPECT_THAT(Log(), HasSubstr("Autenticacion=KERBEROS no se conoce (use CLAVE o XOAUTH2)"));
 }
 
 }  // namespace

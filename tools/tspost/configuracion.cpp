@@ -60,6 +60,14 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std:
       if (p.is_relative()) p = fs::path(c.carpetaAplicacion) / p;
       c.archivoClave = p.lexically_normal().string();
     }
+    c.autenticacionTexto = basic::Trim(leer("Autenticacion"));
+    s = basic::UCase(c.autenticacionTexto);
+    if (s == "XOAUTH2" || s == "OAUTH2")
+      c.autenticacion = Autenticacion::Xoauth2;
+    else if (!(s.empty() || s == "CLAVE" || s == "PASSWORD" || s == "PLAIN" || s == "LOGIN"))
+      c.autenticacion = Autenticacion::Desconocida;
+    c.tokenComando = leer("TokenComando");
+    if (long t = std::atol(leer("TiempoToken").c_str()); t > 0) c.tiempoToken = t;
     c.remitente = leer("Remitente");
     c.nombreRemitente = leer("NombreRemitente");
     if (long t = std::atol(leer("TiempoEspera").c_str()); t > 0) c.tiempoEspera = t;

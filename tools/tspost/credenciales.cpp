@@ -158,6 +158,23 @@ bool LeerArchivoClave(const std::string& ruta, std::string& clave, std::string& 
 
 Credenciales ObtenerCredenciales(const Configuracion& c) {
   Credenciales r;
+  if (c.autenticacion == Autenticacion::Desconocida) {
+    r.origen = OrigenClave::Token;
+    r.error = "Autenticacion=" + c.autenticacionTexto +
+              " no se conoce (use CLAVE o XOAUTH2); no se envia sin poder iniciar la sesion";
+    return r;
+  }
+  if (c.autenticacion == Autenticacion::Xoauth2) {
+    // A fresh token before each connection: a refused one is asked for again on the retry.
+    r.origen = OrigenClave::Token;
+    r.usuario = c.usuario;
+    std::string motivo;
+    if (c.usuario.empty())
+      r.error = "con Autenticacion=XOAUTH2 falta Usuario (la cuenta de correo que inicia la sesion)";
+    else if (!ObtenerToken(c.tokenComando, c.carpetaAplicacion, c.tiempoToken, kMaximoToken, r.clave, motivo))
+      r.error = "no se obtuvo el token de acceso: " + motivo + "; no se envia sin el token";
+    return r;
+  }
   if (const std::string netrc = RutaNetrc(); !netrc.empty()) {
     const int fd = ::open(netrc.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};

@@ -89,6 +89,13 @@ ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c, const Creden
   if (login.origen == OrigenClave::Netrc) {
     curl_easy_setopt(curl, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_OPTIONAL));
     curl_easy_setopt(curl, CURLOPT_NETRC_FILE, login.archivoNetrc.c_str());
+  } else if (login.origen == OrigenClave::Token) {
+    // Only XOAUTH2: a server that does not offer it refuses the login rather than
+    // receiving the token as a password.
+    curl_easy_setopt(curl, CURLOPT_USERNAME, login.usuario.c_str());
+    curl_easy_setopt(curl, CURLOPT_XOAUTH2_BEARER, login.clave.c_str());
+    curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=XOAUTH2");
+    curl_easy_setopt(curl, CURLOPT_SASL_IR, 1L);
   } else if (login.origen != OrigenClave::Ninguna) {
     curl_easy_setopt(curl, CURLOPT_USERNAME, login.usuario.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, login.clave.c_str());

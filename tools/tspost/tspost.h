@@ -18,6 +18,8 @@ bool EsAscii(const std::string& s);
 
 // ---- settings (configuracion.cpp) ----
 enum class Seguridad { Ninguna, StartTls, Tls };
+// How tspost logs in: with a password (the suite's way) or with an OAuth 2.0 bearer token.
+enum class Autenticacion { Clave, Xoauth2, Desconocida };
 
 struct Configuracion {
   std::string carpetaAplicacion;  // folder of TM440kv.INI; relative paths hang from it
@@ -27,6 +29,10 @@ struct Configuracion {
   Seguridad seguridad = Seguridad::Ninguna;
   std::string usuario, clave;  // Usuario and Clave as written in the INI
   std::string archivoClave;    // ArchivoClave, full path; "" when not set
+  Autenticacion autenticacion = Autenticacion::Clave;
+  std::string autenticacionTexto;  // Autenticacion as written, for the message on an unknown one
+  std::string tokenComando;        // TokenComando: the command that prints the access token
+  long tiempoToken = 30;           // TiempoToken: seconds the command may take
   std::string remitente, nombreRemitente;
   std::string carpetaSalida, carpetaPendientes, archivoLog;
   std::string archivoEntregas;  // the delivery journal
@@ -46,12 +52,13 @@ Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std:
 // ---- SMTP login (credenciales.cpp) ----
 // Where the password comes from, the first that applies: the user's ~/.netrc entry for the
 // server (libcurl reads it), the file named by ArchivoClave, the INI's Clave.
-enum class OrigenClave { Ninguna, Netrc, Archivo, Ini };
+// With Autenticacion=XOAUTH2 the token of TokenComando replaces all of them.
+enum class OrigenClave { Ninguna, Netrc, Archivo, Ini, Token };
 
 struct Credenciales {
   OrigenClave origen = OrigenClave::Ninguna;  // Ninguna: no login
   std::string usuario;                        // with netrc, "" when netrc names the user
-  std::string clave;                          // not with netrc
+  std::string clave;                          // not with netrc; the access token with Token
   std::string archivoNetrc;                   // with netrc: the file libcurl reads
   std::string error;                          // set: the intended login cannot be made, nothing is sent
   std::vector<std::string> avisos;            // for the log; they never hold a password
@@ -66,6 +73,15 @@ bool EntradaNetrc(const std::string& texto, const std::string& servidor, const s
 // Windows-1252 file is converted). False with the reason when the file is missing, not a
 // regular file, readable by group or others, or empty.
 bool LeerArchivoClave(const std::string& ruta, std::string& clave, std::string& motivo);
+
+// Runs `comando` (split as the launcher splits a command line, no shell; a relative program
+// path hangs from `carpetaAplicacion`) and reads the access token from its standard output:
+// one line of visible characters, blanks and line ends around it dropped. The command gets
+// `segundos` and at most `maximo` bytes of output, else it is killed with what it started.
+// False with the reason, which never holds any of the output.
+constexpr size_t kMaximoToken = 16 * 1024;
+bool ObtenerToken(const std::string& comando, const std::string& carpetaAplicacion, long segundos,
+                  size_t maximo, std::string& token, std::string& motivo);
 
 // ---- the job file (trabajo.cpp) ----
 struct Trabajo {
