@@ -16,7 +16,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QByteArray>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -31,6 +40,7 @@
 #include "support/lanzar.h"
 #include "support/puertos.h"
 #include "support/servidor_smtp.h"
+#include "platform/basic/archivos.h"
 #include "platform/basic/correo.h"
 #include "platform/basic/diario_entregas.h"
 #include "platform/os/rutas.h"
@@ -92,9 +102,10 @@ class EnvioDesdeVentana : public ::testing::Test {
     os::InstalarSistema(&reloj);
   }
 
-  void Abrir() {
+  void Abrir(const std::string& clave = "x") {
     v = std::make_unique<frmOCMailing>();
-    v->LineaComando = "@Server=sqlite;@DbName=demo;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;";
+    v->LineaComando =
+        "@Server=sqlite;@DbName=demo;@Usuario=admin;@Password=" + clave + ";@UsuarioLogeado=ADMIN;";
     v->Form_Load();
     ConectarEnvioYVista(*v);
     ASSERT_EQ(op->Cuantos("MsgBox"), 0);
@@ -351,6 +362,119 @@ TEST_F(EnvioDesdeVentana, ConElServidorCaidoLosCorreosEsperanYElReintentoLosEntr
     EXPECT_EQ(color(id, Qt::ForegroundRole), "#0000ff") << id;
   }
   EXPECT_TRUE(v->EstadoCola->text().isEmpty()) << v->EstadoCola->text().toStdString();
+}
+
+// Every form in which a secret could have been written: its UTF-8 and Windows-1252 bytes,
+// and for each the base64 text of its bytes at the three alignments a longer text can
+// give them (so the XOAUTH2 string, which holds the token, is covered too).
+std::vector<std::string> FormasDe(const std::string& secreto) {
+  std::vector<std::string> r;
+  for (const std::string& b : {secreto, basic::AWindows1252(secreto)}) {
+    r.push_back(b);
+    for (size_t k = 0; k < 3; ++k) {
+      const std::string enc = QByteArray::fromStdString(std::string(k, '\0') + b).toBase64().toStdString();
+      // Only the characters made of the secret's bits alone.
+      const size_t desde = (8 * k + 5) / 6, hasta = (8 * (k + b.size())) / 6;
+      r.push_back(enc.substr(desde, hasta - desde));
+    }
+  }
+  return r;
+}
+
+// A dispatch with an SMTP password (ArchivoClave), then one with an OAuth token
+// (TokenComando), the database password on the launch line: no file under the application
+// folder, the temp folder or the received mails, and nothing the programs printed, holds
+// any of them in any form.
+TEST_F(EnvioDesdeVentana, NingunSecretoQuedaEnLoQueEscribenLosProgramas) {
+  const std::string claveSmtp = "smtp S3creto; \u00f1and\u00fa = x";
+  const std::string token = "ya29.t0kenS3creto-_~+/";
+  const std::string claveBase = "baseS3creta=\u00f1\u00fa";
+  const std::string casa = raiz / "casa", tmp = raiz / "tmp", salida = raiz / "salida.txt";
+  fs::create_directories(casa);
+  fs::create_directories(tmp);
+  WriteBytes(casa + "/clave-smtp", claveSmtp + "\n");
+  chmod((casa + "/clave-smtp").c_str(), 0600);
+  WriteBytes(casa + "/token.sh", "#!/bin/sh\necho '" + token + "'\n");
+  chmod((casa + "/token.sh").c_str(), 0700);
+  fs::copy_file(TSPOST_PROGRAMA, app + "/tspost");
+  const std::string iniDemo = ReadBytes(app + "/TM440kv.INI");
+  auto escribirIni = [&](int puerto, const std::string& login) {
+    std::string ini = iniDemo;
+    ini.replace(ini.find("Servidor="), 9,
+                "Puerto=" + std::to_string(puerto) + "\r\n" + login + "Servidor=127.0.0.1");
+    WriteBytes(app + "/TM440kv.INI", ini);
+    chmod((app + "/TM440kv.INI").c_str(), 0600);
+  };
+  const int puertoClave = PuertoLibre();
+  ServidorSmtp smtpClave(puertoClave, raiz / "recibidos-clave", {"auth", "compras", claveSmtp});
+  ASSERT_TRUE(smtpClave.Listo());
+  const int puertoToken = PuertoLibre();
+  ServidorSmtp smtpToken(puertoToken, raiz / "recibidos-token", {"xoauth2", "compras@empresa.com", token});
+  ASSERT_TRUE(smtpToken.Listo());
+
+  // The programs get their own home and temp folder; what they print goes to a file.
+  const std::map<std::string, std::string> entorno{{"HOME", casa}, {"TMPDIR", tmp}};
+  std::map<std::string, std::optional<std::string>> antes;
+  for (const auto& [k, val] : entorno) {
+    const char* a = std::getenv(k.c_str());
+    antes[k] = a ? std::optional<std::string>(a) : std::nullopt;
+    setenv(k.c_str(), val.c_str(), 1);
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int copia1 = dup(1), copia2 = dup(2);
+  const int fd = open(salida.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  dup2(fd, 1);
+  dup2(fd, 2);
+  close(fd);
+
+  ProcesosVistos procesos;
+  os::InstalarProcesos(&procesos);
+  auto enviarDos = [&] {
+    int marcadas = 0;
+    for (int i = 0; i < v->CantidadFilas(); ++i) {
+      const bool marcar = marcadas < 2 && basic::DireccionCorreoValida(v->Fila(i).SubItem(colMail));
+      v->MarcarFila(i, marcar);
+      marcadas += marcar;
+    }
+    v->Campo("ENCABEZADO")->SetText("Orden de compra");
+    v->Campo("PIEDEPAGINA")->SetText("Adjunto la orden.");
+    v->CmdEnviar_Click();
+    for (int i = 0; i < 600 && !procesos.Terminaron(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  };
+  escribirIni(puertoClave, "Usuario=compras\r\nArchivoClave=" + casa + "/clave-smtp\r\n");
+  Abrir(claveBase);
+  enviarDos();
+  escribirIni(puertoToken, "Usuario=compras@empresa.com\r\nAutenticacion=XOAUTH2\r\nTokenComando=" + casa +
+                               "/token.sh\r\n");
+  enviarDos();
+  const bool terminaron = procesos.Terminaron();
+  v.reset();
+  CerrarSistemaSinSalir();
+
+  std::fflush(stdout);
+  std::fflush(stderr);
+  dup2(copia1, 1);
+  dup2(copia2, 2);
+  close(copia1);
+  close(copia2);
+  for (const auto& [k, a] : antes) a ? (void)setenv(k.c_str(), a->c_str(), 1) : (void)unsetenv(k.c_str());
+
+  ASSERT_TRUE(terminaron);
+  EXPECT_EQ(smtpClave.Mensajes().size(), 2u) << ReadBytes(app + "/TSPOST.LOG");
+  EXPECT_EQ(smtpToken.Mensajes().size(), 2u) << ReadBytes(app + "/TSPOST.LOG");
+
+  std::vector<std::string> archivos{salida};
+  for (const std::string& carpeta :
+       {app, tmp, std::string(raiz / "recibidos-clave"), std::string(raiz / "recibidos-token")})
+    for (const auto& e : fs::recursive_directory_iterator(carpeta))
+      if (e.is_regular_file()) archivos.push_back(e.path());
+  ASSERT_GT(archivos.size(), 10u);
+  for (const std::string& secreto : {claveSmtp, token, claveBase})
+    for (const std::string& forma : FormasDe(secreto))
+      for (const auto& a : archivos)
+        EXPECT_EQ(ReadBytes(a).find(forma), std::string::npos) << "«" << forma << "» en " << a;
 }
 
 }  // namespace
