@@ -73,6 +73,36 @@ Sello SelloDe(const std::string& ruta) {
 
 Definicion Leer(const std::string& texto, const std::string& archivo, int profundidad, Sellos& sellos);
 
+// "9%, centro, sin corte": each item once, in any order.
+ColumnaTabla LeerColumna(const std::string& columna, const std::string& valor, const std::string& archivo,
+                         int numero) {
+  ColumnaTabla c;
+  c.columna = columna;
+  size_t desde = 0;
+  while (desde <= valor.size()) {
+    const size_t coma = std::min(valor.find(',', desde), valor.size());
+    const std::string item = Recortar(valor.substr(desde, coma - desde));
+    desde = coma + 1;
+    if (item.empty()) continue;
+    const std::string m = basic::LCase(item);
+    if (m.size() >= 2 && m.back() == '%' && m.find_first_not_of("0123456789") == m.size() - 1 &&
+        m.size() <= 4) {
+      c.ancho = std::stoi(m);
+      if (c.ancho >= 1 && c.ancho <= 100) continue;
+    } else if (m == "izquierda" || m == "centro" || m == "derecha") {
+      c.alineacion = m == "izquierda" ? "left" : m == "centro" ? "center" : "right";
+      continue;
+    } else if (m == "sin corte") {
+      c.sinCorte = true;
+      continue;
+    }
+    Roto(archivo, numero,
+         "valor no válido «" + item + "» para la columna " + columna +
+             ": se espera un ancho (1% a 100%), izquierda, centro, derecha o sin corte");
+  }
+  return c;
+}
+
 Definicion CargarConProfundidad(const std::string& archivo, int profundidad, Sellos& sellos) {
   std::string ruta = os::BuscarArchivoSinCaso(archivo);
   std::error_code ec;
@@ -95,7 +125,14 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
 
   Definicion d;
   d.archivo = archivo;
-  enum class Seccion { Ninguna, Reporte, Subreporte, Formulas, Formatos } seccion = Seccion::Ninguna;
+  enum class Seccion {
+    Ninguna,
+    Reporte,
+    Subreporte,
+    Formulas,
+    Formatos,
+    Columnas
+  } seccion = Seccion::Ninguna;
   std::string usar;
   bool hayReporte = false, hayPlantilla = false, otraSeccion = false;
   std::string* ultimo = nullptr;  // value a continuation line extends
@@ -145,6 +182,9 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
         otraSeccion = true;
       } else if (basic::IgualesSinCaso(nombre, "Formatos")) {
         seccion = Seccion::Formatos;
+        otraSeccion = true;
+      } else if (basic::IgualesSinCaso(nombre, "Columnas")) {
+        seccion = Seccion::Columnas;
         otraSeccion = true;
       } else {
         Roto(archivo, numero, "sección desconocida [" + nombre + "]");
@@ -213,6 +253,11 @@ Definicion Leer(const std::string& textoEntero, const std::string& archivo, int 
       case Seccion::Formatos:
         if (!NombreColumna(clave, true)) Roto(archivo, numero, "columna no válida «" + clave + "»");
         d.formatos.emplace_back(clave, valor);
+        ultimo = nullptr;
+        break;
+      case Seccion::Columnas:
+        if (!NombreColumna(clave, true)) Roto(archivo, numero, "columna no válida «" + clave + "»");
+        d.columnas.push_back(LeerColumna(clave, valor, archivo, numero));
         ultimo = nullptr;
         break;
       case Seccion::Ninguna: break;
@@ -285,6 +330,28 @@ const std::string* Definicion::Formato(const std::string& subreporte, const std:
     }
   }
   return general;
+}
+
+std::string Definicion::AtributosColumna(const std::string& subreporte, const std::string& columna) const {
+  const ColumnaTabla* general = nullptr;
+  const ColumnaTabla* propia = nullptr;
+  for (const auto& c : columnas) {
+    const size_t p = c.columna.find('.');
+    if (p == std::string::npos) {
+      if (!general && basic::IgualesSinCaso(c.columna, columna)) general = &c;
+    } else if (!propia && !subreporte.empty() && basic::IgualesSinCaso(c.columna.substr(0, p), subreporte) &&
+               basic::IgualesSinCaso(c.columna.substr(p + 1), columna)) {
+      propia = &c;
+    }
+  }
+  const ColumnaTabla* c = propia ? propia : general;
+  const char* kSinCorte = " nowrap";
+  if (!c) return Formato(subreporte, columna) ? kSinCorte : "";
+  std::string r;
+  if (c->ancho) r += " width=\"" + std::to_string(c->ancho) + "%\"";
+  if (!c->alineacion.empty()) r += " align=\"" + c->alineacion + "\"";
+  if (c->sinCorte || Formato(subreporte, columna)) r += kSinCorte;
+  return r;
 }
 
 std::shared_ptr<const Definicion> CargarDefinicion(const std::string& archivo) {

@@ -7,6 +7,7 @@
 //   [Subreporte RP_CPTESER]   Sentencia, Vinculo, Orden, Totales   (any number of them)
 //   [Formulas]                Name = 'default value'
 //   [Formatos]                Column = Format pattern (RP_X.Column for one sub-report)
+//   [Columnas]                Column = width %, alignment, "sin corte" (RP_X.Column too)
 //   [Plantilla]               the rest of the file: the HTML template (Mustache)
 //
 // Lines starting with ";" or "#" are comments (outside the template); a line starting
@@ -29,6 +30,14 @@ struct Subreporte {
   std::vector<std::string> totales;
 };
 
+// How a table column is laid out: [Columnas] Fecha = 9%, centro, sin corte
+struct ColumnaTabla {
+  std::string columna;     // "Fecha", or "RP_CPTESER.Cantidad" for one sub-report
+  int ancho = 0;           // percent of the table's width; 0: as the content asks
+  std::string alineacion;  // "left", "center", "right"; empty: the template's
+  bool sinCorte = false;   // the value stays on one line
+};
+
 struct Definicion {
   std::string archivo;  // the file it was read from (after Usar)
   std::string nombre;
@@ -41,6 +50,7 @@ struct Definicion {
   std::vector<Subreporte> subreportes;
   std::vector<std::pair<std::string, std::string>> formulas;  // name, default value
   std::vector<std::pair<std::string, std::string>> formatos;  // column, pattern
+  std::vector<ColumnaTabla> columnas;
   std::string plantilla;
   // The template parsed once, with the engine's HTML escaping.
   std::shared_ptr<kainjow::mustache::mustache> plantillaCompilada;
@@ -48,6 +58,10 @@ struct Definicion {
   const Subreporte* BuscarSubreporte(const std::string& nombre) const;
   // The pattern for a column of the main rows (subreporte empty) or of a sub-report.
   const std::string* Formato(const std::string& subreporte, const std::string& columna) const;
+  // The HTML attributes of a column's cells (` width="9%" align="center" nowrap`): from
+  // [Columnas], else ` nowrap` for a column with a [Formatos] pattern (dates and amounts
+  // never break), else empty.
+  std::string AtributosColumna(const std::string& subreporte, const std::string& columna) const;
 };
 
 // Reads and checks a definition file (found whatever the case of its name). A missing

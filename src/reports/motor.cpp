@@ -107,6 +107,28 @@ long Columna(const Filas& f, const std::string& nombre) {
   return -1;
 }
 
+// The cells' attributes per column, {{{Columnas.Fecha}}} and {{{Columnas.RP_CPTESER.Cantidad}}}:
+// the main statement's columns, and for each sub-report the columns that [Columnas] or
+// [Formatos] name (its rows are read later, row by row).
+data AtributosColumnas(const Definicion& def, const Filas& principal) {
+  data r(data::type::object);
+  for (const auto& c : principal.columnas) r.set(c, def.AtributosColumna("", c));
+  std::vector<std::string> nombres;
+  for (const auto& c : def.columnas) nombres.push_back(c.columna);
+  for (const auto& f : def.formatos) nombres.push_back(f.first);
+  for (const auto& s : def.subreportes) {
+    data sub(data::type::object);
+    for (const auto& n : nombres) {
+      const size_t p = n.find('.');
+      if (p != std::string::npos && !basic::IgualesSinCaso(n.substr(0, p), s.nombre)) continue;
+      const std::string col = p == std::string::npos ? n : n.substr(p + 1);
+      sub.set(col, def.AtributosColumna(s.nombre, col));
+    }
+    r.set(s.nombre, sub);
+  }
+  return r;
+}
+
 }  // namespace
 
 Trabajo PrepararTrabajo(const std::string& archivo, const std::string& formulaSeleccion,
@@ -190,6 +212,8 @@ std::string GenerarHtml(const Trabajo& t, ado::Connection& cn) {
   raiz.set("Reporte", def.nombre);
   raiz.set("FechaImpresion", basic::FormatFecha(os::sistema().Ahora(), "dd/mm/yyyy hh:nn"));
   raiz.set("CantidadFilas", std::to_string(principal.valores.size()));
+
+  raiz.set("Columnas", AtributosColumnas(def, principal));
 
   data totales;
   std::vector<data> items = Objetos(def, "", principal, def.totales, totales);

@@ -2,9 +2,12 @@
 // asks for it, the preview through the operator, and broken definitions.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 #include "apoyo.h"
+#include "reports/definicion.h"
 #include "reports/reporte.h"
 #include "reports/qt/vista_previa.h"
 #include "ocmail-sql/base_datos.h"
@@ -199,6 +202,11 @@ TEST_F(ReporteDemo, BrokenOrMissingDefinitionIsAClearErrorNamingTheFile) {
       {"suelto.rpt", "texto suelto\n[Reporte]\n", "línea 1"},
       {"seccion.rpt", "[Reporte]\nSentencia = SELECT 1\n[Encabezado]\n[Plantilla]\nx\n",
        "sección desconocida"},
+      {"columna.rpt",
+       "[Reporte]\nSentencia = SELECT 1\n[Columnas]\nFecha = 9%\nTotal = 120%, derecha\n[Plantilla]\nx\n",
+       "(línea 5): valor no válido «120%» para la columna Total"},
+      {"alineacion.rpt", "[Reporte]\nSentencia = SELECT 1\n[Columnas]\nFecha = arriba\n[Plantilla]\nx\n",
+       "valor no válido «arriba»"},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.archivo);
@@ -269,6 +277,109 @@ TEST_F(ReporteDemo, FailingDataOrOutputLeavesNoFile) {
   EXPECT_FALSE(fs::exists(salida));
   r.Ejecutar(20);
   EXPECT_TRUE(fs::exists(salida));
+}
+
+// The text of a PDF as pdftotext lays it out (poppler-utils, installed by scripts/setup).
+std::string TextoPdf(const std::string& pdf) {
+  const std::string txt = pdf + ".txt";
+  const std::string orden = "pdftotext -layout -enc UTF-8 '" + pdf + "' '" + txt + "'";
+  EXPECT_EQ(std::system(orden.c_str()), 0) << orden;
+  return ReadBytes(txt);
+}
+
+// The list of every pending order on A4: each order number, date and total is printed whole
+// on one line, and the page is used across its width.
+TEST_F(ReporteDemo, ThePdfOfThePendingOrdersFitsTheA4PageWithNumbersAndDatesWhole) {
+  std::string html;
+  const std::string pdf = dir / "pendientes.pdf";
+  bool guardado = false;
+  op.modales.push_back([&](ui::VentanaModal& v) {
+    auto* ventana = dynamic_cast<reporte::VentanaVistaPrevia*>(&v);
+    ASSERT_NE(ventana, nullptr);
+    html = ventana->Html();
+    guardado = ventana->GuardarPdf(pdf);
+  });
+  r.Destino(r.DestinoVentana());
+  r.Imprimir("OCMAIL", {""}, "", "DSN=demo; UID=admin; PWD=", std::nullopt, std::nullopt, std::nullopt,
+             std::nullopt, std::nullopt, "", "", "");
+  r.Ejecutar(20);
+  ASSERT_TRUE(guardado);
+  if (const char* copia = std::getenv("OCMAIL_COPIA_PDF")) {
+    fs::copy_file(pdf, copia, fs::copy_options::overwrite_existing);
+    WriteBytes(std::string(copia) + ".html", html);
+  }
+  const std::string texto = TextoPdf(pdf);
+
+  std::vector<std::string> enteros;
+  for (long i = 1; i <= demo::kPedidosPorDefecto; ++i)
+    if (html.find(demo::NumeroPedido(i)) != std::string::npos) enteros.push_back(demo::NumeroPedido(i));
+  ASSERT_GT(enteros.size(), 40u);
+  // Dates and totals as the HTML shows them: every dd/mm/yyyy and every amount of the cells.
+  for (size_t p = html.find("<td"); p != std::string::npos; p = html.find("<td", p + 1)) {
+    const size_t a = html.find('>', p) + 1, b = html.find("</td>", a);
+    const std::string celda = html.substr(a, b - a);
+    const bool fecha = celda.size() == 10 && celda[2] == '/' && celda[5] == '/';
+    const bool importe = !celda.empty() && celda.find(',') != std::string::npos &&
+                         celda.find_first_not_of("0123456789.,-") == std::string::npos;
+    if (fecha || importe) enteros.push_back(celda);
+  }
+  ASSERT_GT(enteros.size(), 40u * 3);
+  for (const auto& e : enteros)
+    EXPECT_NE(texto.find(e), std::string::npos) << "partido: " << e << "\n" << texto;
+  // Across the page: a line of the table is wider than two thirds of an A4 line of text.
+  size_t ancho = 0;
+  std::istringstream lineas(texto);
+  for (std::string l; std::getline(lineas, l);) ancho = std::max(ancho, l.size());
+  EXPECT_GT(ancho, 100u) << texto;
+}
+
+// One order on A4, as the dispatch attaches it: its number, the supplier with its accents
+// and every line's amount come back whole from the PDF's text.
+TEST_F(ReporteDemo, TheOrderAsPdfKeepsItsNumberSupplierAndAmountsWhole) {
+  const long i = 3;
+  const std::string cuenta = demo::ProveedorPedido(i), numero = demo::NumeroPedido(i);
+  const std::string salida = dir / "orden.html", pdf = dir / "orden.pdf";
+  ExportarOrden(CarpetaReportes() + "/OC.rpt", cuenta, numero, salida);
+  const std::string html = ReadBytes(salida);
+  ASSERT_TRUE(reporte::VentanaVistaPrevia("Orden", html).GuardarPdf(pdf));
+  if (const char* copia = std::getenv("OCMAIL_COPIA_ORDEN"))
+    fs::copy_file(pdf, copia, fs::copy_options::overwrite_existing);
+  const std::string texto = TextoPdf(pdf);
+  EXPECT_NE(texto.find(numero), std::string::npos) << texto;
+  EXPECT_NE(texto.find("Ferretería Industrial del Plata S.A."), std::string::npos) << texto;
+  size_t importes = 0;
+  for (size_t p = html.find("<td"); p != std::string::npos; p = html.find("<td", p + 1)) {
+    const size_t a = html.find('>', p) + 1, b = html.find("</td>", a);
+    const std::string celda = html.substr(a, b - a);
+    if (celda.size() > 4 && celda.find(',') != std::string::npos &&
+        celda.find_first_not_of("0123456789.,") == std::string::npos) {
+      ++importes;
+      EXPECT_NE(texto.find(celda), std::string::npos) << "partido: " << celda << "\n" << texto;
+    }
+  }
+  EXPECT_GT(importes, 3u);
+}
+
+// [Columnas] becomes the cells' attributes; a column with a display pattern never breaks.
+TEST(DefinicionColumnas, AttributesOfEachColumn) {
+  const reporte::Definicion d = reporte::LeerDefinicion(
+      "[Reporte]\nSentencia = SELECT 1\n[Subreporte RP_X]\nSentencia = SELECT 2\nVinculo = A\n"
+      "[Formatos]\nFecha = dd/mm/yyyy\n[Columnas]\nProveedor = 30%\nTotal = DERECHA, 12%, sin corte\n"
+      "RP_X.Total = centro\nNumero = sin corte\n[Plantilla]\nx\n",
+      "columnas.rpt");
+  const struct {
+    const char* sub;
+    const char* columna;
+    const char* atributos;
+  } casos[] = {
+      {"", "Proveedor", " width=\"30%\""},
+      {"", "total", " width=\"12%\" align=\"right\" nowrap"},
+      {"RP_X", "Total", " align=\"center\""},
+      {"", "Numero", " nowrap"},
+      {"", "Fecha", " nowrap"},
+      {"", "Otra", ""},
+  };
+  for (const auto& c : casos) EXPECT_EQ(d.AtributosColumna(c.sub, c.columna), c.atributos) << c.columna;
 }
 
 }  // namespace

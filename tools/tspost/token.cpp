@@ -120,8 +120,7 @@ bool ObtenerToken(const std::string& comando, const std::string& carpetaAplicaci
   // The output has ended; the command gets the time that is left to exit.
   int estado = 0;
   pid_t w = 0;
-  while ((w = ::waitpid(pid, &estado, WNOHANG)) == 0 && Reloj::now() < limite)
-    ::poll(nullptr, 0, 10);
+  while ((w = ::waitpid(pid, &estado, WNOHANG)) == 0 && Reloj::now() < limite) ::poll(nullptr, 0, 10);
   if (w == 0) {
     Terminar(pid);
     motivo = "TokenComando no termino en " + std::to_string(segundos) + " segundos";
@@ -133,8 +132,9 @@ bool ObtenerToken(const std::string& comando, const std::string& carpetaAplicaci
     motivo = "TokenComando termino con el codigo " + std::to_string(WEXITSTATUS(estado));
   } else {
     const size_t desde = salida.find_first_not_of(" \t\r\n");
-    const std::string t =
-        desde == std::string::npos ? "" : salida.substr(desde, salida.find_last_not_of(" \t\r\n") + 1 - desde);
+    const std::string t = desde == std::string::npos
+                              ? ""
+                              : salida.substr(desde, salida.find_last_not_of(" \t\r\n") + 1 - desde);
     size_t i = 0;
     while (i < t.size() && static_cast<unsigned char>(t[i]) > 0x20 && static_cast<unsigned char>(t[i]) < 0x7F)
       ++i;

@@ -4,12 +4,17 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QAbstractTextDocumentLayout>
+#include <QScreen>
+#include <QTextOption>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -20,6 +25,41 @@ namespace {
 void Preparar(QPrinter& impresora) {
   impresora.setPageSize(QPageSize(QPageSize::A4));
   impresora.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
+}
+
+// Qt's rich text ignores a cell's nowrap attribute (and an inline style on a cell drops the
+// style sheet's borders): the content of such cells goes into <nobr>, which it honours.
+QString ConCeldasSinCorte(const QString& html) {
+  static const QRegularExpression celda(
+      R"((<t[dh]\b[^>]*\snowrap\b[^>]*>)((?:(?!<table|</t[dh]>).)*)(</t[dh]>))",
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+  QString r = html;
+  r.replace(celda, "\\1<nobr>\\2</nobr>\\3");
+  return r;
+}
+
+// Words break only between words: a date, an amount or an order number is one word.
+void SoloEntrePalabras(QTextDocument& documento) {
+  QTextOption opcion = documento.defaultTextOption();
+  opcion.setWrapMode(QTextOption::WordWrap);
+  documento.setDefaultTextOption(opcion);
+}
+
+// Prints the HTML laid out on the printer's page: the page's printable area measured at the
+// screen's resolution, so that a 10pt text prints at 10pt and a 100% table spans the page.
+// A table wider than that (too many columns for the page) is scaled down to fit the width.
+void ImprimirEnPagina(const QString& html, QPrinter& impresora) {
+  QTextDocument documento;
+  SoloEntrePalabras(documento);
+  documento.setHtml(ConCeldasSinCorte(html));
+  const QScreen* pantalla = QGuiApplication::primaryScreen();
+  const qreal ppp = pantalla ? pantalla->logicalDotsPerInchX() : 96.0;
+  const QSizeF puntos = impresora.pageLayout().paintRect(QPageLayout::Point).size();
+  QSizeF pagina(puntos.width() * ppp / 72.0, puntos.height() * ppp / 72.0);
+  documento.setPageSize(pagina);
+  const qreal ancho = documento.documentLayout()->documentSize().width();
+  if (ancho > pagina.width() + 0.5) documento.setPageSize(pagina * (ancho / pagina.width()));
+  documento.print(&impresora);
 }
 
 }  // namespace
@@ -34,9 +74,7 @@ bool VentanaVistaPrevia::GuardarPdf(const std::string& archivo) const {
   impresora.setOutputFormat(QPrinter::PdfFormat);
   impresora.setOutputFileName(ruta);
   impresora.setDocName(QString::fromStdString(Titulo()));
-  QTextDocument documento;
-  documento.setHtml(QString::fromStdString(Html()));
-  documento.print(&impresora);
+  ImprimirEnPagina(QString::fromStdString(Html()), impresora);
   QFileInfo info(ruta);
   return info.isFile() && info.size() > 0;
 }
@@ -49,7 +87,8 @@ void VentanaVistaPrevia::EjecutarModal() {
 
   auto* texto = new QTextBrowser(&ventana);
   texto->setOpenExternalLinks(false);
-  texto->setHtml(QString::fromStdString(Html()));
+  texto->setWordWrapMode(QTextOption::WordWrap);
+  texto->setHtml(ConCeldasSinCorte(QString::fromStdString(Html())));
 
   auto* imprimir = new QPushButton("Imprimir", &ventana);
   auto* pdf = new QPushButton("Guardar PDF", &ventana);
@@ -67,7 +106,7 @@ void VentanaVistaPrevia::EjecutarModal() {
     QPrinter impresora(QPrinter::HighResolution);
     Preparar(impresora);
     QPrintDialog dialogo(&impresora, &ventana);
-    if (dialogo.exec() == QDialog::Accepted) texto->document()->print(&impresora);
+    if (dialogo.exec() == QDialog::Accepted) ImprimirEnPagina(QString::fromStdString(Html()), impresora);
   });
   QObject::connect(pdf, &QPushButton::clicked, &ventana, [&] {
     QString nombre =
