@@ -38,5 +38,8 @@ RutasCorreo LeerRutasCorreo(const std::string& carpetaAplicacion, const std::str
   r.carpetaPendientes = Ruta(leer("CarpetaPendientes"), r.carpetaAplicacion, "CORREO/PENDIENTES");
   r.archivoLog = Ruta(leer("ArchivoLog"), r.carpetaAplicacion, "TSPOST.LOG");
   r.archivoEntregas = Ruta(leer("ArchivoEntregas"), r.carpetaAplicacion, "CORREO/ENTREGAS.TXT");
+  r.adjunto = leer("Adjunto");
+  r.asunto = leer("Asunto");
+  r.mensaje = leer("Mensaje");
   return r;
 }

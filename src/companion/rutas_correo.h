@@ -11,6 +11,8 @@ struct RutasCorreo {
   std::string carpetaPendientes;  // CarpetaPendientes, default CORREO/PENDIENTES
   std::string archivoLog;         // ArchivoLog, default TSPOST.LOG
   std::string archivoEntregas;    // ArchivoEntregas, default CORREO/ENTREGAS.TXT
+  std::string adjunto;            // Adjunto as written: "HTML" (also empty) or "PDF"
+  std::string asunto, mensaje;    // Asunto and Mensaje: defaults of a run without a window
 };
 
 // `carpetaAplicacion` is where TM440kv.INI is looked for (whatever the case of its name)

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "companion/companion.h"
+#include "companion/rutas_correo.h"
+#include "reports/escritor_pdf.h"
 #include "reports/reporte.h"
 #include "data/db_dll.h"
 #include "global/configuracion.h"
@@ -72,8 +74,12 @@ struct Entrega {
 
 class Corrida {
  public:
-  Corrida(const OpcionesDespacho& opciones, ResultadoDespacho& r, const std::string& app)
-      : opciones_(opciones), r_(r), puesto_(RutaTrabajoCorreo(app)), linea_(LineaComandoCorreo(app)) {}
+  Corrida(const OpcionesDespacho& opciones, ResultadoDespacho& r, const std::string& app, bool pdf)
+      : opciones_(opciones),
+        r_(r),
+        puesto_(RutaTrabajoCorreo(app)),
+        linea_(LineaComandoCorreo(app)),
+        pdf_(pdf) {}
 
   // false when the run must stop.
   bool Orden(size_t idx, const std::string& mail, const std::string& asunto, const std::string& mensaje,
@@ -240,7 +246,7 @@ class Corrida {
     return true;
   }
 
-  void Exportar(const ResultadoOrden& o) {
+  void Exportar(ResultadoOrden& o) {
     Reporte& rep = gReporte();
     rep.Propiedad("PrintFileName", basic::Variant(o.archivo));
     rep.Propiedad("PrintFileType", basic::Variant(int16_t{Reporte::kTipoHtml}));
@@ -253,6 +259,12 @@ class Corrida {
     rep.Ejecutar(int16_t{Reporte::kEjecutarReporte});
     if (!Existe(o.archivo)) {
       throw ErrorEjecucion(Reporte::errSalida, "El reporte no generó el archivo " + o.archivo, "Reporte");
+    }
+    if (pdf_) {
+      // The PDF beside the HTML is what the mail carries.
+      const std::string pdf = fs::path(o.archivo).replace_extension(".pdf").string();
+      reporte::EscribirPdf("Orden de compra " + o.idComprobante, rep.UltimoHtml(), pdf);
+      o.archivo = pdf;
     }
   }
 
@@ -299,6 +311,7 @@ class Corrida {
   std::string linea_;
   std::optional<Entrega> pendiente_;
   std::vector<long> programas_;  // the mail programs started
+  bool pdf_;                     // the order goes as PDF ([CORREO] Adjunto=PDF)
 };
 
 }  // namespace
@@ -323,6 +336,24 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
     ui::operador().MsgBox(
         "No se pudo crear la carpeta del envío:\n" + *error + "\n\nNo se envió ninguna orden.",
         int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
+    return r;
+  }
+
+  // The attachment's form: HTML as the suite always sent it, or PDF.
+  const std::string adjunto = basic::UCase(
+      basic::Trim(LeerRutasCorreo(app, os::sistema().Entorno("TSPOST_INI").value_or("")).adjunto));
+  const bool pdf = adjunto == "PDF";
+  std::string adjuntoMalo;
+  if (!(adjunto.empty() || adjunto == "HTML" || pdf))
+    adjuntoMalo = "El valor Adjunto=" + adjunto + " de la sección [CORREO] de " + kArchivoIniEquipo +
+                  " no es válido: escriba HTML o PDF.";
+  else if (pdf && !reporte::HayEscritorPdf())
+    adjuntoMalo = "Este programa no puede generar documentos PDF (Adjunto=PDF en la sección [CORREO] de " +
+                  std::string(kArchivoIniEquipo) + ").";
+  if (!adjuntoMalo.empty()) {
+    r.detenido = true;
+    ui::operador().MsgBox(adjuntoMalo + "\n\nNo se envió ninguna orden.",
+                          int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
     return r;
   }
 
@@ -357,7 +388,7 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
   for (size_t i = 0; i < n; ++i)
     if (filas[i].marcada && !sinDireccion[i]) ultimaAEntregar = i;
 
-  Corrida corrida(opciones_, r, app);
+  Corrida corrida(opciones_, r, app, pdf);
   int numero = 0;
   for (size_t i = 0; i < n; ++i) {
     const FilaDespacho& fila = filas[i];

@@ -7,6 +7,7 @@
 
 #include "companion/rutas_correo.h"
 #include "mailing/despacho.h"
+#include "platform/basic/texto.h"
 #include "platform/os/procesos.h"
 #include "platform/os/sistema.h"
 
@@ -19,8 +20,20 @@ EstadoEntrega EstadoDeResultado(const std::string& resultado) {
   return EstadoEntrega::Ninguno;
 }
 
-EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas)
-    : lineas_(std::move(lineas)), ultimas_(basic::UltimoEstadoPorArchivo(lineas_)) {}
+namespace {
+// An order's attachment without its extension: it went as HTML or as PDF.
+std::string Tronco(const std::string& archivo) {
+  const size_t punto = archivo.rfind('.');
+  if (punto == std::string::npos) return archivo;
+  const std::string ext = basic::UCase(archivo.substr(punto));
+  return ext == ".HTML" || ext == ".PDF" ? archivo.substr(0, punto) : archivo;
+}
+}  // namespace
+
+EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas) : lineas_(std::move(lineas)) {
+  for (const auto& l : lineas_)
+    if (!l.archivo.empty()) ultimas_[Tronco(l.archivo)] = l;
+}
 
 EntregasOrdenes EntregasOrdenes::Leer(const std::string& archivo) {
   std::ifstream f(archivo, std::ios::binary);
@@ -30,16 +43,16 @@ EntregasOrdenes EntregasOrdenes::Leer(const std::string& archivo) {
 }
 
 EstadoEntrega EntregasOrdenes::Estado(const std::string& cuenta, const std::string& idComprobante) const {
-  const auto it = ultimas_.find(NombreArchivoOrden(cuenta, idComprobante));
+  const auto it = ultimas_.find(Tronco(NombreArchivoOrden(cuenta, idComprobante)));
   return it == ultimas_.end() ? EstadoEntrega::Ninguno : EstadoDeResultado(it->second.resultado);
 }
 
 std::vector<basic::LineaEntrega> EntregasOrdenes::Lineas(const std::string& cuenta,
                                                          const std::string& idComprobante) const {
-  const std::string archivo = NombreArchivoOrden(cuenta, idComprobante);
+  const std::string archivo = Tronco(NombreArchivoOrden(cuenta, idComprobante));
   std::vector<basic::LineaEntrega> r;
   for (const auto& l : lineas_)
-    if (l.archivo == archivo) r.push_back(l);
+    if (!l.archivo.empty() && Tronco(l.archivo) == archivo) r.push_back(l);
   return r;
 }
 

@@ -31,7 +31,7 @@ class EntregasOrdenes {
 
  private:
   std::vector<basic::LineaEntrega> lineas_;
-  std::map<std::string, basic::LineaEntrega> ultimas_;  // by attachment name
+  std::map<std::string, basic::LineaEntrega> ultimas_;  // by attachment name without .html/.pdf
 };
 
 // The status line: "3 mails esperan en la cola de envío (último error: <reply>)"; ""

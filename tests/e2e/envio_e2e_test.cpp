@@ -36,6 +36,8 @@
 #include "mailing/despacho_soporte.h"
 #include "mailing/frm_ocmailing.h"
 #include "mailing/modelo_proveedores.h"
+#include "reports/escritor_pdf.h"
+#include "reports/qt/vista_previa.h"
 #include "support/estado_global.h"
 #include "support/lanzar.h"
 #include "support/puertos.h"
@@ -113,6 +115,7 @@ class EnvioDesdeVentana : public ::testing::Test {
   }
 
   void TearDown() override {
+    reporte::InstalarEscritorPdf(nullptr);
     // A test's stand-in mail program is gone by now.
     os::InstalarProcesos(nullptr);
     opcionesDespacho() = {};
@@ -362,6 +365,84 @@ TEST_F(EnvioDesdeVentana, ConElServidorCaidoLosCorreosEsperanYElReintentoLosEntr
     EXPECT_EQ(color(id, Qt::ForegroundRole), "#0000ff") << id;
   }
   EXPECT_TRUE(v->EstadoCola->text().isEmpty()) << v->EstadoCola->text().toStdString();
+}
+
+// With Adjunto=PDF each supplier receives its order as a PDF (application/pdf) whose text
+// holds the order number and the supplier's name with its accents.
+TEST_F(EnvioDesdeVentana, ConAdjuntoPdfCadaProveedorRecibeSuOrdenEnPdf) {
+  reporte::InstalarEscritorPdfQt();
+  fs::copy_file(TSPOST_PROGRAMA, app + "/tspost");
+  const int puerto = PuertoLibre();
+  ServidorSmtp smtp(puerto, raiz / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  std::string ini = ReadBytes(app + "/TM440kv.INI");
+  ini.replace(ini.find("Servidor="), 9,
+              "Adjunto=PDF\r\nPuerto=" + std::to_string(puerto) + "\r\nServidor=127.0.0.1");
+  WriteBytes(app + "/TM440kv.INI", ini);
+  ProcesosVistos procesos;
+  os::InstalarProcesos(&procesos);
+  Abrir();
+
+  // Three orders with valid addresses, among them a supplier with accents in its name.
+  std::map<std::string, std::string> razonPorPdf;  // attachment name -> supplier name
+  for (int i = 0; i < v->CantidadFilas(); ++i) {
+    const std::string razon = v->Fila(i).SubItem(colRazonSocial);
+    const bool acentos = razon.find_first_of("\xc3") != std::string::npos;
+    const bool marcar = basic::DireccionCorreoValida(v->Fila(i).SubItem(colMail)) &&
+                        (razonPorPdf.size() < 2 || (acentos && razonPorPdf.size() < 3));
+    v->MarcarFila(i, marcar);
+    if (marcar) {
+      const std::string html = NombreArchivoOrden(v->Fila(i).Texto(), v->Fila(i).SubItem(colIdComprobante));
+      razonPorPdf[html.substr(0, html.size() - 5) + ".pdf"] = razon;
+    }
+  }
+  ASSERT_EQ(razonPorPdf.size(), 3u);
+  v->Campo("ENCABEZADO")->SetText("Orden de compra");
+  v->Campo("PIEDEPAGINA")->SetText("Adjunto la orden.");
+  v->CmdEnviar_Click();
+  EXPECT_EQ(Avisos(op.op), 0) << op->pedidos[0].texto;
+  for (int i = 0; i < 600 && !procesos.Terminaron(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(procesos.Terminaron());
+
+  const auto mensajes = smtp.Mensajes();
+  ASSERT_EQ(mensajes.size(), 3u) << ReadBytes(app + "/TSPOST.LOG");
+  std::set<std::string> vistos;
+  for (const QJsonObject& m : mensajes) {
+    const auto adjuntos = m.value("attachments").toArray();
+    ASSERT_EQ(adjuntos.size(), 1);
+    const QJsonObject a = adjuntos[0].toObject();
+    const std::string nombre = a.value("filename").toString().toStdString();
+    EXPECT_EQ(a.value("content_type").toString().toStdString(), "application/pdf") << nombre;
+    ASSERT_TRUE(razonPorPdf.count(nombre)) << nombre;
+    vistos.insert(nombre);
+    const std::string pdf = raiz / nombre;
+    WriteBytes(pdf, QByteArray::fromBase64(a.value("data").toString().toLatin1()).toStdString());
+    ASSERT_EQ(std::system(("pdftotext -enc UTF-8 '" + pdf + "' '" + pdf + ".txt'").c_str()), 0);
+    const std::string texto = ReadBytes(pdf + ".txt");
+    const std::string numero = nombre.substr(nombre.find('-') + 1, nombre.size() - nombre.find('-') - 5);
+    EXPECT_NE(texto.find("N° " + numero), std::string::npos) << texto;
+    EXPECT_NE(texto.find(razonPorPdf[nombre]), std::string::npos) << razonPorPdf[nombre] << "\n" << texto;
+    // The HTML stays beside it in the run's folder.
+    EXPECT_TRUE(fs::exists(Carpeta() + "/" + nombre.substr(0, nombre.size() - 4) + ".html")) << nombre;
+  }
+  EXPECT_EQ(vistos.size(), 3u);
+}
+
+// Adjunto with another value: nothing is sent, the operator is told why.
+TEST_F(EnvioDesdeVentana, ConUnAdjuntoDesconocidoNoSeEnviaNada) {
+  std::string ini = ReadBytes(app + "/TM440kv.INI");
+  ini.replace(ini.find("Servidor="), 9, "Adjunto=DOCX\r\nServidor=");
+  WriteBytes(app + "/TM440kv.INI", ini);
+  Abrir();
+  MarcarPrimeras(2);
+  v->CmdEnviar_Click();
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(
+      op->pedidos.back().texto,
+      "El valor Adjunto=DOCX de la sección [CORREO] de TM440kv.INI no es válido: escriba HTML o PDF.\n\n"
+      "No se envió ninguna orden.");
+  EXPECT_FALSE(fs::exists(app + "/CORREO"));
 }
 
 // Every form in which a secret could have been written: its UTF-8 and Windows-1252 bytes,

@@ -58,6 +58,11 @@ TEST(EstadoEntregas, UltimaLineaDeCadaOrdenYLineaDeEstado) {
         Linea("2026-05-21 10:03:00", "P002-B.html", kEntregaPendiente, "")},
        EstadoEntrega::Pendiente,
        "3 mails esperan en la cola de envío (último error: 451 más tarde)"},
+      {"enviada como PDF tras esperar como HTML",
+       {Linea("2026-05-21 10:00:00", a, kEntregaPendiente, "421 ocupado"),
+        Linea("2026-05-21 10:05:00", "P001-000100001000A.pdf", kEntregaEnviado, "250 Ok")},
+       EstadoEntrega::Enviado,
+       ""},
       {"sin respuesta del servidor",
        {Linea("2026-05-21 10:00:00", a, kEntregaPendiente, "")},
        EstadoEntrega::Pendiente,
@@ -76,7 +81,7 @@ TEST(EstadoEntregas, LineasDeUnaOrdenPorSuNombreDeArchivo) {
   const EntregasOrdenes e(
       {Linea("2026-05-21 10:00:00", "A_B-0001.html", basic::kEntregaPendiente, "421 ocupado"),
        Linea("2026-05-21 10:00:30", "A_B-0002.html", basic::kEntregaEnviado, "250 Ok"),
-       Linea("2026-05-21 10:01:00", "A_B-0001.html", basic::kEntregaEnviado, "250 Ok")});
+       Linea("2026-05-21 10:01:00", "A_B-0001.pdf", basic::kEntregaEnviado, "250 Ok")});
   EXPECT_EQ(e.Estado("A/B", "0001"), EstadoEntrega::Enviado);
   const auto lineas = e.Lineas("A/B", "0001");
   ASSERT_EQ(lineas.size(), 2u);

@@ -1,5 +1,7 @@
 #include "reports/qt/vista_previa.h"
 
+#include "reports/escritor_pdf.h"
+
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
@@ -121,7 +123,14 @@ void VentanaVistaPrevia::EjecutarModal() {
   ventana.exec();
 }
 
+void InstalarEscritorPdfQt() {
+  InstalarEscritorPdf([](const std::string& titulo, const std::string& html, const std::string& archivo) {
+    return VentanaVistaPrevia(titulo, html).GuardarPdf(archivo);
+  });
+}
+
 void InstalarVistaPreviaQt() {
+  InstalarEscritorPdfQt();
   InstalarFabricaVistaReporte([](const std::string& titulo, const std::string& html) {
     return std::make_unique<VentanaVistaPrevia>(titulo, html);
   });

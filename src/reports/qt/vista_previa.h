@@ -16,7 +16,11 @@ class VentanaVistaPrevia : public VistaReporte {
   bool GuardarPdf(const std::string& archivo) const;
 };
 
-// Makes the engine show this window for the window destination.
+// Makes the engine show this window for the window destination, and write PDF documents
+// with Qt printing (InstalarEscritorPdfQt).
 void InstalarVistaPreviaQt();
+// Only the PDF writer (reporte::EscribirPdf), for a program without windows. Needs a
+// QGuiApplication.
+void InstalarEscritorPdfQt();
 
 }  // namespace reporte
