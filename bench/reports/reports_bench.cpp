@@ -6,10 +6,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
 
+#include <QGuiApplication>
+
+#include "reports/escritor_pdf.h"
+#include "reports/qt/vista_previa.h"
 #include "reports/reporte.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
@@ -77,6 +82,32 @@ void BM_LecturaCruda(benchmark::State& state) {
   }
 }
 
+void Renderizar(Reporte& r, const std::string& archivo) {
+  r.Propiedad("PrintFileName", basic::Variant(archivo));
+  r.Propiedad("PrintFileType", basic::Variant(int16_t{22}));
+  r.Destino(r.DestinoArchivo());
+  r.Imprimir("OC-X", {""},
+             " {c_mv_cpte.cuenta}= '" + kCuenta + "' AND {c_mv_cpte.idcomprobante}= '" + kNumero +
+                 "' AND {c_mv_cpte.tc}= 'OC'",
+             "DSN=bench; UID=; PWD=", "NombreEmpresa = 'Ferretería Industrial del Plata S.A.'",
+             "Direccion = 'Av. Belgrano 1450  3 B'", "Localidad= 'Buenos Aires'", "CodigoPostal= 'C1092AAO'",
+             "Telefono= 'Telefono:4555-1234'", "RP_CPTESER", "", "RP_CpteObs");
+  r.Ejecutar(20);
+}
+
+// The same order to HTML and then to PDF beside it, as the dispatch does with Adjunto=PDF.
+void BM_PdfOrden50(benchmark::State& state) {
+  Reporte r;
+  r.CarpetaSistema(OCMAIL_SHARE "/reports");
+  r.Conexion(&Cn());
+  long n = 0;
+  for (auto _ : state) {
+    const std::string base = Carpeta() + "/pdf" + std::to_string(++n);
+    Renderizar(r, base + ".html");
+    reporte::EscribirPdf("Orden de compra " + kNumero, r.UltimoHtml(), base + ".pdf");
+  }
+}
+
 void BM_RenderOrden50(benchmark::State& state) {
   Reporte r;
   r.CarpetaSistema(OCMAIL_SHARE "/reports");
@@ -100,10 +131,14 @@ void BM_RenderOrden50(benchmark::State& state) {
 
 BENCHMARK(BM_LecturaCruda)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderOrden50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PdfOrden50)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QGuiApplication app(argc, argv);  // Qt printing needs it
+  reporte::InstalarEscritorPdfQt();
   CrearBase();
   benchmark::Initialize(&argc, argv);
   Informe informe;
@@ -113,6 +148,8 @@ int main(int argc, char** argv) {
     std::printf("orden de 50 renglones a HTML: %.3f ms (goal < 5 ms)\n", render);
     std::printf("render / lectura cruda de las mismas filas = %.2f\n", render / base);
   }
+  if (const double pdf = informe.tiempos["BM_PdfOrden50"]; pdf > 0 && render > 0)
+    std::printf("orden de 50 renglones a PDF: %.3f ms; PDF / HTML = %.2f (goal <= 10)\n", pdf, pdf / render);
   Cn().Close();
   fs::remove_all(Carpeta());
   return 0;

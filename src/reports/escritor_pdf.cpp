@@ -28,8 +28,8 @@ bool HayEscritorPdf() { return static_cast<bool>(Escritor()); }
 
 void EscribirPdf(const std::string& titulo, const std::string& html, const std::string& archivo) {
   if (!Escritor())
-    throw ErrorEjecucion(Reporte::errSalida, "Este programa no puede generar documentos PDF (" + archivo + ")",
-                         "Reporte");
+    throw ErrorEjecucion(Reporte::errSalida,
+                         "Este programa no puede generar documentos PDF (" + archivo + ")", "Reporte");
   static std::atomic<unsigned> serie{0};
   const fs::path destino(archivo);
   const std::string temporal =

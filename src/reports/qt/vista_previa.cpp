@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPrintDialog>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -24,7 +25,7 @@
 namespace reporte {
 namespace {
 
-void Preparar(QPrinter& impresora) {
+void Preparar(QPagedPaintDevice& impresora) {
   impresora.setPageSize(QPageSize(QPageSize::A4));
   impresora.setPageMargins(QMarginsF(12, 12, 12, 12), QPageLayout::Millimeter);
 }
@@ -50,7 +51,7 @@ void SoloEntrePalabras(QTextDocument& documento) {
 // Prints the HTML laid out on the printer's page: the page's printable area measured at the
 // screen's resolution, so that a 10pt text prints at 10pt and a 100% table spans the page.
 // A table wider than that (too many columns for the page) is scaled down to fit the width.
-void ImprimirEnPagina(const QString& html, QPrinter& impresora) {
+void ImprimirEnPagina(const QString& html, QPagedPaintDevice& impresora) {
   QTextDocument documento;
   SoloEntrePalabras(documento);
   documento.setHtml(ConCeldasSinCorte(html));
@@ -71,12 +72,15 @@ bool VentanaVistaPrevia::GuardarPdf(const std::string& archivo) const {
   // The printer says nothing when it cannot write: an older file of that name goes first,
   // so that only the file written now can pass the check below.
   if (QFileInfo(ruta).isDir() || (QFileInfo::exists(ruta) && !QFile::remove(ruta))) return false;
-  QPrinter impresora(QPrinter::HighResolution);
-  Preparar(impresora);
-  impresora.setOutputFormat(QPrinter::PdfFormat);
-  impresora.setOutputFileName(ruta);
-  impresora.setDocName(QString::fromStdString(Titulo()));
-  ImprimirEnPagina(QString::fromStdString(Html()), impresora);
+  {
+    // QPdfWriter rather than a PDF QPrinter: no printing system is asked for anything.
+    QPdfWriter impresora(ruta);
+    impresora.setResolution(600);
+    Preparar(impresora);
+    impresora.setTitle(QString::fromStdString(Titulo()));
+    impresora.setCreator("ocmail");
+    ImprimirEnPagina(QString::fromStdString(Html()), impresora);
+  }
   QFileInfo info(ruta);
   return info.isFile() && info.size() > 0;
 }
