@@ -6,11 +6,15 @@
 //                                           end of the start-up routine and exits
 //   ocmail --captura FILE.png <launch line> opens the main window, saves a picture of it
 //                                           and exits (run with QT_QPA_PLATFORM=offscreen)
+//   ocmail --enviar <launch line> [options]  mails the pending orders without a window
+//                                           (docs/mailing.md)
 #include <QApplication>
+#include <QGuiApplication>
 #include <QPixmap>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <ctime>
 #include <fstream>
 #include <string>
@@ -24,6 +28,7 @@
 #include "startup/cargar_parametros.h"
 #include "mailing/acciones_ventana.h"
 #include "mailing/despacho.h"
+#include "mailing/envio_desatendido.h"
 #include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
 #include "platform/os/argumentos.h"
@@ -35,6 +40,7 @@ namespace {
 
 constexpr const char* kMedirArranque = "--medir-arranque";
 constexpr const char* kCaptura = "--captura";
+constexpr const char* kEnviar = "--enviar";
 
 // Seconds since this process started (field 22 of /proc/self/stat, in clock ticks since
 // boot, against CLOCK_BOOTTIME).
@@ -74,6 +80,22 @@ int main(int argc, char** argv) {
       if (p == a) return s;
     return std::string(a);
   };
+
+  // Without a window, for scheduled sending: no display is needed or looked for.
+  if (argc > 1 && original(argv[1]) == kEnviar) {
+    std::vector<std::string> args;
+    for (int i = 2; i < argc; ++i) args.push_back(original(argv[i]));
+    OpcionesEnvioDesatendido opciones;
+    std::string error;
+    if (!LeerArgumentosEnvio(args, opciones, error)) {
+      std::fprintf(stderr, "ocmail: %s\n%s", error.c_str(), kUsoEnviar);
+      return kEnvioFallido;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);  // Qt printing, for PDF attachments
+    reporte::InstalarEscritorPdfQt();
+    return EnviarDesatendido(opciones, std::cout, std::cerr);
+  }
 
   QApplication app(argc, argv);
   ui::InstalarOperadorQt();
