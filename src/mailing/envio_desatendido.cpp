@@ -96,12 +96,15 @@ std::string SaltosDeLinea(const std::string& s) { return basic::Replace(s, "\\n"
 
 }  // namespace
 
-bool LeerArgumentosEnvio(const std::vector<std::string>& args, OpcionesEnvioDesatendido& o, std::string& error) {
-  const std::map<std::string, std::string*> conValor = {
-      {"--proveedor-desde", &o.filtros.provDesde}, {"--proveedor-hasta", &o.filtros.provHasta},
-      {"--usuario", &o.filtros.usuario},          {"--fecha-desde", &o.filtros.fechaDesde},
-      {"--fecha-hasta", &o.filtros.fechaHasta},   {"--asunto", &o.asunto},
-      {"--mensaje", &o.mensaje}};
+bool LeerArgumentosEnvio(const std::vector<std::string>& args, OpcionesEnvioDesatendido& o,
+                         std::string& error) {
+  const std::map<std::string, std::string*> conValor = {{"--proveedor-desde", &o.filtros.provDesde},
+                                                        {"--proveedor-hasta", &o.filtros.provHasta},
+                                                        {"--usuario", &o.filtros.usuario},
+                                                        {"--fecha-desde", &o.filtros.fechaDesde},
+                                                        {"--fecha-hasta", &o.filtros.fechaHasta},
+                                                        {"--asunto", &o.asunto},
+                                                        {"--mensaje", &o.mensaje}};
   bool hayLinea = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -176,10 +179,12 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
     if (!SinDireccionValida(f)) continue;
     f.marcada = false;  // never handed over: listed here instead of the window's question
     ++omitidas;
-    const std::string motivo = basic::Trim(f.mail).empty()
-                                   ? "el proveedor no tiene dirección de e-mail."
-                                   : "la dirección de e-mail del proveedor no es válida: " + DireccionNoValida(f.mail);
-    salida << (o.simular ? "Se omitiría " : "Omitida     ") << Orden(f, f.idComprobante) << ": " << motivo << "\n";
+    const std::string motivo =
+        basic::Trim(f.mail).empty()
+            ? "el proveedor no tiene dirección de e-mail."
+            : "la dirección de e-mail del proveedor no es válida: " + DireccionNoValida(f.mail);
+    salida << (o.simular ? "Se omitiría " : "Omitida     ") << Orden(f, f.idComprobante) << ": " << motivo
+           << "\n";
   }
   const int aEnviar = static_cast<int>(filas.size()) - omitidas;
 

@@ -26,7 +26,8 @@ enum CodigoEnvioDesatendido : int {
 
 // The arguments after "--enviar". False with the reason on unknown options or a missing
 // value.
-bool LeerArgumentosEnvio(const std::vector<std::string>& args, OpcionesEnvioDesatendido& o, std::string& error);
+bool LeerArgumentosEnvio(const std::vector<std::string>& args, OpcionesEnvioDesatendido& o,
+                         std::string& error);
 
 // Runs it: one line per order and a summary on `salida`, questions and errors on `errores`.
 int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, std::ostream& errores);

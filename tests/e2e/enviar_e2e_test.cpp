@@ -62,7 +62,8 @@ class EnvioSinVentana : public ::testing::Test {
   // Runs the program with no display and no input; its exit code, its outputs kept.
   int Enviar(const std::string& opciones) {
     const std::string out = raiz / "salida.txt", err = raiz / "errores.txt";
-    const std::string orden = "cd " + Comillas(app) + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ./ocmail --enviar " +
+    const std::string orden = "cd " + Comillas(app) +
+                              " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ./ocmail --enviar " +
                               Comillas(kLinea) + " " + opciones + " </dev/null >" + Comillas(out) + " 2>" +
                               Comillas(err);
     const int r = std::system(orden.c_str());
@@ -125,14 +126,15 @@ TEST_F(EnvioSinVentana, SinLaTablaDePendientesTerminaConCodigoDos) {
   const std::string sql = raiz / "sql.txt";
   WriteBytes(sql, "DROP VIEW V_OC_pendientes\n");
   fs::copy_file(OCMAIL_SQL_PROGRAMA, app + "/ocmail-sql");
-  const std::string orden =
-      "cd " + Comillas(app) + " && ./ocmail-sql " + Comillas(kLinea) + " <" + Comillas(sql) + " >/dev/null 2>&1";
+  const std::string orden = "cd " + Comillas(app) + " && ./ocmail-sql " + Comillas(kLinea) + " <" +
+                            Comillas(sql) + " >/dev/null 2>&1";
   ASSERT_EQ(std::system(orden.c_str()), 0);
 
   EXPECT_EQ(Enviar(""), 2) << SinDisplay();
   EXPECT_NE(errores.find("no such table: V_Oc_pendientes"), std::string::npos) << SinDisplay();
   EXPECT_NE(errores.find("(respuesta sin operador: Anular)"), std::string::npos) << SinDisplay();
-  EXPECT_NE(salida.find("Envío detenido: no se pudo leer la lista de órdenes pendientes."), std::string::npos);
+  EXPECT_NE(salida.find("Envío detenido: no se pudo leer la lista de órdenes pendientes."),
+            std::string::npos);
   EXPECT_NE(ReadBytes(app + "/QZERR.LOG").find("no such table"), std::string::npos);
   EXPECT_FALSE(fs::exists(app + "/E-MAILS"));
   EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
