@@ -115,16 +115,7 @@ void BM_RenderOrden50(benchmark::State& state) {
   long n = 0;
   for (auto _ : state) {
     // A new file per order, as in a dispatch run.
-    r.Propiedad("PrintFileName", basic::Variant(Carpeta() + "/orden" + std::to_string(++n) + ".html"));
-    r.Propiedad("PrintFileType", basic::Variant(int16_t{22}));
-    r.Destino(r.DestinoArchivo());
-    r.Imprimir("OC-X", {""},
-               " {c_mv_cpte.cuenta}= '" + kCuenta + "' AND {c_mv_cpte.idcomprobante}= '" + kNumero +
-                   "' AND {c_mv_cpte.tc}= 'OC'",
-               "DSN=bench; UID=; PWD=", "NombreEmpresa = 'Ferretería Industrial del Plata S.A.'",
-               "Direccion = 'Av. Belgrano 1450  3 B'", "Localidad= 'Buenos Aires'",
-               "CodigoPostal= 'C1092AAO'", "Telefono= 'Telefono:4555-1234'", "RP_CPTESER", "", "RP_CpteObs");
-    r.Ejecutar(20);
+    Renderizar(r, Carpeta() + "/orden" + std::to_string(++n) + ".html");
   }
   state.counters["bytes"] = static_cast<double>(r.UltimoHtml().size());
 }

@@ -14,8 +14,8 @@ using EscritorPdf =
 void InstalarEscritorPdf(EscritorPdf e);
 bool HayEscritorPdf();
 
-// Writes the PDF under a temporary name in the same folder, then renames it: the file is
-// complete or absent. Raises ErrorEjecucion(Reporte::errSalida) naming the file.
+// Writes the PDF complete or not at all (EscribirComoCompleto). Raises
+// ErrorEjecucion(Reporte::errSalida) naming the file.
 void EscribirPdf(const std::string& titulo, const std::string& html, const std::string& archivo);
 
 }  // namespace reporte

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <kainjow/mustache.hpp>
 
@@ -255,22 +256,38 @@ std::string GenerarHtml(const Trabajo& t, ado::Connection& cn) {
   return html;
 }
 
-void EscribirArchivoCompleto(const std::string& archivo, const std::string& contenido) {
+void EscribirComoCompleto(const std::string& archivo,
+                          const std::function<void(const std::string&)>& escribir) {
   static std::atomic<unsigned> serie{0};
+  const std::string destino = os::ResolverSinCaso(archivo);
+  const std::string temporal =
+      destino + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(serie.fetch_add(1));
+  std::error_code ec;
+  try {
+    escribir(temporal);
+  } catch (...) {
+    fs::remove(temporal, ec);
+    throw;
+  }
+  fs::rename(temporal, destino, ec);
+  if (ec) {
+    const std::string motivo = ec.message();
+    fs::remove(temporal, ec);
+    throw ErrorEjecucion(Reporte::errSalida, "No se puede escribir el archivo " + archivo + ": " + motivo,
+                         "Reporte");
+  }
+}
+
+void EscribirArchivoCompleto(const std::string& archivo, const std::string& contenido) {
   if (basic::Trim(archivo).empty()) {
     throw ErrorEjecucion(Reporte::errSalida, "Falta el nombre del archivo de salida (PrintFileName)",
                          "Reporte");
   }
-  const std::string destino = os::ResolverSinCaso(archivo);
-  const std::string temporal =
-      destino + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(serie.fetch_add(1));
-  auto falla = [&](const std::string& motivo) {
-    std::error_code ec;
-    fs::remove(temporal, ec);
-    throw ErrorEjecucion(Reporte::errSalida, "No se puede escribir el archivo " + archivo + ": " + motivo,
-                         "Reporte");
-  };
-  {
+  EscribirComoCompleto(archivo, [&](const std::string& temporal) {
+    auto falla = [&](const std::string& motivo) {
+      throw ErrorEjecucion(Reporte::errSalida, "No se puede escribir el archivo " + archivo + ": " + motivo,
+                           "Reporte");
+    };
     std::ofstream out(temporal, std::ios::binary | std::ios::trunc);
     if (!out) falla(std::strerror(errno));
     out.write(contenido.data(), static_cast<std::streamsize>(contenido.size()));
@@ -278,10 +295,7 @@ void EscribirArchivoCompleto(const std::string& archivo, const std::string& cont
     if (!out) falla("error de escritura");
     out.close();
     if (out.fail()) falla("error al cerrar");
-  }
-  std::error_code ec;
-  fs::rename(temporal, destino, ec);
-  if (ec) falla(ec.message());
+  });
 }
 
 }  // namespace reporte

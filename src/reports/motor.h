@@ -10,6 +10,7 @@
 //   (RP_CPTESER_Totales.Importe);
 //   Totales: the totals of the main rows' Totales columns.
 // {{x}} writes the value HTML-escaped.
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -45,8 +46,13 @@ std::string SentenciaPrincipal(const Trabajo& t);
 // ErrorEjecucion(Reporte::errDatos) naming the report and the database's message.
 std::string GenerarHtml(const Trabajo& t, ado::Connection& cn);
 
-// Writes `contenido` to `archivo` under a temporary name in the same folder, then renames
-// it: the file appears complete or not at all. Raises ErrorEjecucion(Reporte::errSalida).
+// Has `escribir` write the file under a temporary name in the same folder, then renames it
+// to `archivo`: the file appears complete or not at all. What `escribir` raises goes on, the
+// temporary file removed; a failed rename raises ErrorEjecucion(Reporte::errSalida).
+void EscribirComoCompleto(const std::string& archivo,
+                          const std::function<void(const std::string&)>& escribir);
+
+// Writes `contenido` to `archivo` that way. Raises ErrorEjecucion(Reporte::errSalida).
 void EscribirArchivoCompleto(const std::string& archivo, const std::string& contenido);
 
 }  // namespace reporte

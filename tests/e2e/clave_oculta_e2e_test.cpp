@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "ocmail-sql/base_datos.h"
+#include "carpeta_demo.h"
 #include "support/lanzar.h"
 #include "support/temp_dir.h"
 
@@ -49,11 +49,7 @@ class ClaveOcultaEnProceso : public ::testing::Test {
 
   void SetUp() override {
     app = raiz / "Compras OC";
-    fs::create_directories(app);
-    ocmailsql::CrearBaseDatos(app + "/demo.db", ocmailsql::demo::kPedidosPorDefecto);
-    for (const auto& e : fs::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
-      fs::copy_file(e.path(), app + "/" + e.path().filename().string());
-    fs::copy_file(std::string(OCMAIL_SHARE) + "/demo/TM440kv.INI", app + "/TM440kv.INI");
+    CrearCarpetaDemo(app);
   }
   void TearDown() override {
     if (pid > 0) {

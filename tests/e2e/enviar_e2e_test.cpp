@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
-#include "ocmail-sql/base_datos.h"
+#include "carpeta_demo.h"
 #include "support/lanzar.h"
 #include "support/puertos.h"
 #include "support/servidor_smtp.h"
@@ -42,14 +40,11 @@ class EnvioSinVentana : public ::testing::Test {
 
   void SetUp() override {
     app = raiz / "Compras OC";
-    fs::create_directories(app);
-    ocmailsql::CrearBaseDatos(app + "/demo.db", ocmailsql::demo::kPedidosPorDefecto);
-    for (const auto& e : fs::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
-      fs::copy_file(e.path(), app + "/" + e.path().filename().string());
+    CrearCarpetaDemo(app);
     fs::copy_file(OCMAIL_PROGRAMA, app + "/ocmail");
     fs::copy_file(TSPOST_PROGRAMA, app + "/tspost");
     puerto = PuertoLibre();
-    std::string ini = ReadBytes(std::string(OCMAIL_SHARE) + "/demo/TM440kv.INI");
+    std::string ini = ReadBytes(app + "/TM440kv.INI");
     // Subject and message from the INI (Windows-1252, as the suite writes it).
     ini.replace(ini.find("Servidor="), 9,
                 "Asunto=Orden de compra de Ferreter\xed"
@@ -90,9 +85,7 @@ TEST_F(EnvioSinVentana, SimulaEnviaYMarca) {
   EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P002"), 0) << SinDisplay();
   EXPECT_EQ(Veces(salida, "Entregada   P00"), 6u) << SinDisplay();
   EXPECT_NE(salida.find("Resumen: 6 entregada(s) al programa de correo"), std::string::npos) << SinDisplay();
-  for (int i = 0; i < 400 && smtp.Mensajes().size() < 6; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  const auto mensajes = smtp.Mensajes();
+  const auto mensajes = smtp.EsperarMensajes(6);
   ASSERT_EQ(mensajes.size(), 6u) << ReadBytes(app + "/TSPOST.LOG");
   for (const auto& m : mensajes) {
     EXPECT_EQ(m.value("subject").toString().toStdString(), "Orden de compra de Ferretería del Plata");
@@ -114,10 +107,9 @@ TEST_F(EnvioSinVentana, LasOrdenesSinDireccionSeOmitenConCodigoUno) {
   EXPECT_EQ(Veces(salida, "Omitida     P011"), 3u) << SinDisplay();
   EXPECT_NE(salida.find("el proveedor no tiene dirección de e-mail."), std::string::npos);
   EXPECT_EQ(Veces(salida, "Entregada   P010"), 2u) << SinDisplay();
-  for (int i = 0; i < 400 && smtp.Mensajes().size() < 2; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  ASSERT_EQ(smtp.Mensajes().size(), 2u);
-  EXPECT_EQ(smtp.Mensajes()[0].value("subject").toString().toStdString(), "OC urgente");
+  const auto mensajes = smtp.EsperarMensajes(2);
+  ASSERT_EQ(mensajes.size(), 2u);
+  EXPECT_EQ(mensajes[0].value("subject").toString().toStdString(), "OC urgente");
 }
 
 // A database without the pending-order view: the question gets the safe answer, the error

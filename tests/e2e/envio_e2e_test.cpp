@@ -39,6 +39,7 @@
 #include "reports/escritor_pdf.h"
 #include "reports/qt/vista_previa.h"
 #include "support/estado_global.h"
+#include "carpeta_demo.h"
 #include "support/lanzar.h"
 #include "support/puertos.h"
 #include "support/servidor_smtp.h"
@@ -95,11 +96,7 @@ class EnvioDesdeVentana : public ::testing::Test {
 
   void SetUp() override {
     app = raiz / "Compras OC";
-    fs::create_directories(app);
-    ocmailsql::CrearBaseDatos(app + "/demo.db", demo::kPedidosPorDefecto);
-    for (const auto& e : fs::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
-      fs::copy_file(e.path(), app + "/" + e.path().filename().string());
-    fs::copy_file(std::string(OCMAIL_SHARE) + "/demo/TM440kv.INI", app + "/TM440kv.INI");
+    CrearCarpetaDemo(app);
     os::FijarCarpetaAplicacion(app);
     os::InstalarSistema(&reloj);
   }

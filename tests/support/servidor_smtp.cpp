@@ -61,6 +61,15 @@ ServidorSmtp::~ServidorSmtp() {
   }
 }
 
+std::vector<QJsonObject> ServidorSmtp::EsperarMensajes(size_t n) const {
+  std::vector<QJsonObject> m = Mensajes();
+  for (int i = 0; i < 400 && m.size() < n; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    m = Mensajes();
+  }
+  return m;
+}
+
 std::vector<QJsonObject> ServidorSmtp::Mensajes() const {
   std::vector<std::string> nombres;
   std::error_code ec;

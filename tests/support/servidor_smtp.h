@@ -30,6 +30,9 @@ class ServidorSmtp {
   bool Listo() const { return listo_; }
   // Decoded messages received so far, in order of arrival.
   std::vector<QJsonObject> Mensajes() const;
+  // The messages once `n` have arrived, or what came within 20 seconds (mail programs
+  // started by the code under test deliver on their own).
+  std::vector<QJsonObject> EsperarMensajes(size_t n) const;
 
  private:
   std::string carpeta_;
