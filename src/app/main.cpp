@@ -32,6 +32,7 @@
 #include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
 #include "platform/os/argumentos.h"
+#include "platform/os/sistema.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/qt/operador_qt.h"
 #include "reports/qt/vista_previa.h"
@@ -69,6 +70,7 @@ double SegundosDesdeInicioProceso() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  os::DesactivarVolcados();
   // The password leaves the process list before Qt starts (a display may be slow to
   // answer). The arguments are read from copies kept by address: QApplication takes its
   // own options out of argv but leaves the others' pointers as they were.

@@ -13,6 +13,7 @@
 #include "ocmail-sql/base_datos.h"
 #include "ocmail-sql/consola.h"
 #include "platform/os/argumentos.h"
+#include "platform/os/sistema.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ int Crear(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  os::DesactivarVolcados();
   std::vector<std::string> args(argv + 1, argv + argc);
   // Only the first argument is the launch line; the statements after it are not touched.
   os::OcultarClaveEnArgumentos(argc < 2 ? argc : 2, argv);

@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/os/sistema.h"
 #include "tspost.h"
 
 int main(int argc, char** argv) {
+  os::DesactivarVolcados();
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);

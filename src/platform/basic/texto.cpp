@@ -1,6 +1,7 @@
 #include "platform/basic/texto.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/basic/error.h"
 #include "platform/basic/windows1252.h"
@@ -338,5 +339,61 @@ std::string Chr(int codigo) {
 }
 
 std::string DoblarComillas(const std::string& s) { return Replace(s, "'", "''"); }
+
+namespace {
+// Length of the control character starting at s[i] (0 when there is none): a C0 byte or DEL,
+// or the UTF-8 of a C1 control (U+0080-U+009F) or of U+2028/U+2029.
+size_t LargoControl(const std::string& s, size_t i) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  if (b < 32 || b == 127) return 1;
+  if (b == 0xC2 && i + 1 < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i + 1]);
+    if (c >= 0x80 && c <= 0x9F) return 2;
+  }
+  if (b == 0xE2 && i + 2 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x80) {
+    const auto c = static_cast<unsigned char>(s[i + 2]);
+    if (c == 0xA8 || c == 0xA9) return 3;
+  }
+  return 0;
+}
+}  // namespace
+
+bool TieneControl(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i)
+    if (LargoControl(s, i) > 0) return true;
+  return false;
+}
+
+std::string TextoVisible(const std::string& s) {
+  std::string r;
+  r.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    const size_t n = LargoControl(s, i);
+    if (n == 0) {
+      r += s[i];
+      continue;
+    }
+    char buf[8];
+    const auto b = static_cast<unsigned char>(s[i]);
+    switch (n == 1 ? b : 0) {
+      case '\r': r += "\\r"; break;
+      case '\n': r += "\\n"; break;
+      case '\t': r += "\\t"; break;
+      case 0:
+        if (n == 1) {
+          r += "\\0";
+        } else {
+          const unsigned cp = n == 2 ? static_cast<unsigned char>(s[i + 1])
+                                     : 0x2000u + static_cast<unsigned char>(s[i + 2]) - 0x80u;
+          std::snprintf(buf, sizeof buf, "\\u%04X", cp);
+          r += buf;
+        }
+        break;
+      default: std::snprintf(buf, sizeof buf, "\\x%02X", b); r += buf;
+    }
+    i += n - 1;
+  }
+  return r;
+}
 
 }  // namespace basic

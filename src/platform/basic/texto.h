@@ -87,4 +87,11 @@ std::string Join(const std::vector<std::string>& partes, const std::string& deli
 int Asc(const std::string& s);
 std::string Chr(int codigo);
 
+// Text from outside (an address, a server reply, a file name) fit for one line of a log or
+// a message: control characters are shown as \r, \n, \t, \0 or \xNN (C1 controls and the
+// Unicode line separators as \uNNNN), so a value never breaks a line.
+std::string TextoVisible(const std::string& s);
+// Whether the text holds a control character that TextoVisible would show escaped.
+bool TieneControl(const std::string& s);
+
 }  // namespace basic

@@ -2,6 +2,8 @@
 #include "platform/os/sistema.h"
 
 #include <pwd.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -72,5 +74,11 @@ std::optional<std::string> Sistema::Entorno(const std::string& nombre) const {
 Sistema& sistema() { return *gActual; }
 
 void InstalarSistema(Sistema* s) { gActual = s ? s : &gReal; }
+
+void DesactivarVolcados() {
+  const rlimit cero{0, 0};
+  ::setrlimit(RLIMIT_CORE, &cero);
+  ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
 
 }  // namespace os

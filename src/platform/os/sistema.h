@@ -19,6 +19,9 @@ class Sistema {
 };
 
 Sistema& sistema();
+// No core file and no ptrace by other processes of the same user: a crash must not write
+// the passwords and tokens the process holds. Called before any secret is read.
+void DesactivarVolcados();
 void InstalarSistema(Sistema* s);  // not owned; nullptr restores the real one
 
 }  // namespace os

@@ -141,3 +141,22 @@ TEST(Texto, InvalidArgumentsRaiseError5) {
   }
   EXPECT_THROW(Left("abc", -1), ErrorEjecucion);
 }
+
+TEST(Texto, TextoVisibleKeepsEveryValueOnOneLine) {
+  const struct {
+    std::string entrada, visible;
+  } casos[] = {
+      {"ventas@acme.com", "ventas@acme.com"},
+      {"a@b.com,\r\nARCHIVO=/etc/hostname", "a@b.com,\\r\\nARCHIVO=/etc/hostname"},
+      {std::string("a\0b", 3), "a\\0b"},
+      {"a\tb\vc\x7F", "a\\tb\\x0Bc\\x7F"},
+      {"Łódź ✓ €", "Łódź ✓ €"},
+      {"x\xC2\x85y\xE2\x80\xA8z", "x\\u0085y\\u2028z"},
+      {"\xC2", "\xC2"},  // a lone lead byte is not a control
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.visible);
+    EXPECT_EQ(TextoVisible(c.entrada), c.visible);
+    EXPECT_EQ(TieneControl(c.entrada), c.entrada != c.visible);
+  }
+}
