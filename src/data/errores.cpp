@@ -54,8 +54,10 @@ int16_t DB_Dll::TratamientoErrores(const ErrorEjecucion& CodErr, std::optional<i
 
   const int respuesta = ui::operador().MsgBox(mensaje, estilo, titulo);
 
-  const std::string linea = MarcaDeTiempo() + " Rutina: " + basic::Trim(rutina) + " Mensaje " +
-                            basic::Trim(mensaje) + " Respondió : " + TextoRespuesta(respuesta);
+  // One line per event: a driver's or a value's line end must not start a line of its own.
+  const std::string linea = MarcaDeTiempo() + " Rutina: " + basic::TextoVisible(basic::Trim(rutina)) +
+                            " Mensaje " + basic::TextoVisible(basic::Trim(mensaje)) +
+                            " Respondió : " + TextoRespuesta(respuesta);
   try {
     basic::AgregarLinea(ruta, linea);  // Windows-1252, CR LF; a log that cannot be written is skipped
   } catch (...) {

@@ -54,8 +54,10 @@ std::string LineaQzErr(basic::Fecha ahora, const std::string& rutina, long numer
   char fecha[32];
   std::snprintf(fecha, sizeof fecha, "%02d-%02d-%04d %02d:%02d:%02d", basic::Month(ahora), basic::Day(ahora),
                 basic::Year(ahora), basic::Hour(ahora), basic::Minute(ahora), basic::Second(ahora));
-  return OcultarClaves(std::string(fecha) + " Rutina: " + basic::Trim(ParteRutina(rutina)) + " Mensaje " +
-                       MensajeError(numero, descripcion) + " Respondió : " + PalabraRespuesta(respuesta));
+  // One line per event: a line end inside a description is shown, not written.
+  return OcultarClaves(
+      std::string(fecha) + " Rutina: " + basic::TextoVisible(basic::Trim(ParteRutina(rutina))) + " Mensaje " +
+      basic::TextoVisible(MensajeError(numero, descripcion)) + " Respondió : " + PalabraRespuesta(respuesta));
 }
 
 int AvisoError(const ErrorEjecucion& error, std::optional<int> botones, const std::string& rutina) {

@@ -1,5 +1,6 @@
 #include "mailing/despacho.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -39,7 +40,8 @@ constexpr const char* kCancelado = "el operador canceló el envío";
 std::string Q(const std::string& s) { return basic::DoblarComillas(s); }
 
 std::string NombrarOrden(const ResultadoOrden& o) {
-  return "la orden de compra " + o.idComprobante + " del proveedor " + o.cuenta;
+  return "la orden de compra " + basic::TextoVisible(o.idComprobante) + " del proveedor " +
+         basic::TextoVisible(o.cuenta);
 }
 
 std::string Descripcion(const ErrorEjecucion& e) {
@@ -174,7 +176,7 @@ class Corrida {
       return false;
     }
     if (auto error = Intentar([&] {
-          puesto_.Publicar(basic::AWindows1252(TextoTrabajoCorreo(mail, asunto, mensaje, o.archivo)));
+          puesto_.Publicar(BytesTrabajoCorreo(TextoTrabajoCorreo(mail, asunto, mensaje, o.archivo)));
         })) {
       puesto_.Liberar();
       return Fallo(idx, EstadoOrden::FalloTrabajo, *error,
@@ -548,6 +550,9 @@ std::vector<std::string> FormulasEmpresa() {
 }
 
 std::string DireccionNoValida(const std::string& mail) {
+  // A control character anywhere (even at an edge, where splitting would trim it) could
+  // start a line of its own in the job: the whole field is named, made visible.
+  if (basic::TieneControl(mail)) return basic::TextoVisible(mail);
   const std::vector<std::string> direcciones = basic::DividirDirecciones(mail);
   if (direcciones.empty()) return basic::Trim(mail);
   for (const auto& d : direcciones)
@@ -577,8 +582,9 @@ std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool queda
   const size_t mostradas = n <= kLineas ? n : kLineas - 1;
   for (size_t i = 0; i < mostradas; ++i) {
     const FilaDespacho& f = filas[i];
-    t +=
-        "\n" + f.idComprobante + " (" + (basic::Trim(f.razonSocial).empty() ? f.cuenta : f.razonSocial) + ")";
+    t += "\n" + basic::TextoVisible(f.idComprobante) + " (" +
+         basic::TextoVisible(basic::Trim(f.razonSocial).empty() ? f.cuenta : f.razonSocial) + ")";
+    if (!basic::Trim(f.mail).empty()) t += ": " + DireccionNoValida(f.mail);
   }
   if (mostradas < n) t += "\ny " + std::to_string(n - mostradas) + " más";
   if (!quedanOtras) t += "\n\nNo queda ninguna orden para enviar.";
@@ -636,7 +642,23 @@ std::string NombreArchivoOrden(const std::string& cuenta, const std::string& idC
       const auto u = static_cast<unsigned char>(c);
       if (u < 32 || u == 127 || c == '/' || c == '\\' || (soloPuntos && c == '.')) c = '_';
     }
-    return parte;
+    // A character that Windows-1252 cannot write goes as its UTF-8 bytes in %XX form: the
+    // name fits the job, the journal and any share, and is the same every time.
+    if (basic::CabeEnWindows1252(parte)) return parte;
+    std::string r;
+    for (const char32_t c : basic::ACodigos(parte)) {
+      const std::string u = basic::DeCodigos(std::u32string(1, c));
+      if (basic::CabeEnWindows1252(u)) {
+        r += u;
+        continue;
+      }
+      for (const unsigned char b : u) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", b);
+        r += hex;
+      }
+    }
+    return r;
   };
   return seguro(cuenta) + "-" + seguro(idComprobante) + ".html";
 }
@@ -644,17 +666,25 @@ std::string NombreArchivoOrden(const std::string& cuenta, const std::string& idC
 std::string TextoTrabajoCorreo(const std::string& destinatario, const std::string& asunto,
                                const std::string& mensaje, const std::string& archivo) {
   // Pasted text must not start a line of its own: it could name another key.
-  const std::string unaLinea =
-      basic::Replace(basic::Replace(basic::Replace(asunto, "\r\n", " "), "\r", " "), "\n", " ");
-  // A lone LF becomes CR LF, so that its line gets a prefix too.
+  std::string unaLinea = basic::Replace(asunto, "\r\n", " ");
+  for (char& c : unaLinea)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+  // A lone LF becomes CR LF, so that its line gets a prefix too; any other control
+  // character (a TAB, a form feed) becomes a blank, so no value carries one.
   std::string lineas;
   for (char c : mensaje) {
     if (c == '\n' && (lineas.empty() || lineas.back() != '\r')) lineas += '\r';
-    lineas += c;
+    const auto u = static_cast<unsigned char>(c);
+    lineas += (u < 32 || u == 127) && c != '\r' && c != '\n' ? ' ' : c;
   }
   return "DESTINATARIO=" + destinatario + "\r\n" + "ASUNTO=" + basic::Trim(unaLinea) + "\r\n" +
          "MENSAJE=" + basic::Replace(basic::Trim(lineas), "\r", "\r\nMENSAJE=") + "\r\n" +
          "ARCHIVO=" + archivo + "\r\n";
+}
+
+std::string BytesTrabajoCorreo(const std::string& texto) {
+  if (basic::CabeEnWindows1252(texto)) return basic::AWindows1252(texto);
+  return "\xEF\xBB\xBF" + texto;
 }
 
 std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion) {

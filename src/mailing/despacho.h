@@ -163,13 +163,19 @@ std::string TextoResumen(const ResultadoDespacho& r, int enEspera);
 // address is good; the field itself when it names none).
 std::string DireccionNoValida(const std::string& mail);
 // "<supplier>-<order>.html", with "/", "\\" and control characters as "_" and a part of only
-// dots made of "_", so that the file stays in the run folder.
+// dots made of "_", so that the file stays in the run folder; a character that
+// Windows-1252 cannot write is spelt as its UTF-8 bytes in %XX form ("PŁ01" gives
+// "P%C5%8101"), so the job, the journal and the list name the file alike.
 std::string NombreArchivoOrden(const std::string& cuenta, const std::string& idComprobante);
 
-// The job file's text (UTF-8, CR LF line ends; written in Windows-1252). Line breaks in the
-// subject become one blank, and every message line gets its own "MENSAJE=".
+// The job file's text (UTF-8, CR LF line ends). Line breaks and other control characters
+// in the subject become blanks, every message line gets its own "MENSAJE=" and other
+// control characters of the message become blanks.
 std::string TextoTrabajoCorreo(const std::string& destinatario, const std::string& asunto,
                                const std::string& mensaje, const std::string& archivo);
+// The job's bytes: Windows-1252 as the suite writes it; UTF-8 after a byte-order mark when
+// the text holds a character that Windows-1252 cannot write (the mail program reads both).
+std::string BytesTrabajoCorreo(const std::string& texto);
 // Full path of the job file and the mail program's command line.
 std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion);
 std::string LineaComandoCorreo(const std::string& carpetaAplicacion);

@@ -3,6 +3,7 @@
 #include <map>
 #include <utility>
 
+#include "companion/companion.h"
 #include "companion/rutas_correo.h"
 #include "data/db_dll.h"
 #include "mailing/despacho.h"
@@ -10,6 +11,8 @@
 #include "mailing/lista_pendientes.h"
 #include "platform/ado/ado.h"
 #include "platform/basic/error.h"
+#include "platform/basic/fecha.h"
+#include "platform/basic/regional.h"
 #include "platform/basic/texto.h"
 #include "platform/os/rutas.h"
 #include "platform/os/sistema.h"
@@ -85,10 +88,11 @@ class OperadorInstalado {
   ui::Operador* previo_;
 };
 
+// Texts from the database go to the cron log one line per order: control characters shown.
 std::string Orden(const FilaDespacho& f, const std::string& idComprobante) {
   std::string t = f.cuenta + " " + f.tc + " " + idComprobante;
   if (!f.razonSocial.empty()) t += "  " + f.razonSocial;
-  return t;
+  return basic::TextoVisible(t);
 }
 
 // "\n" written in the INI's Mensaje stands for a line break.
@@ -134,7 +138,49 @@ bool LeerArgumentosEnvio(const std::vector<std::string>& args, OpcionesEnvioDesa
   return true;
 }
 
+bool ValidarArgumentosEnvio(const OpcionesEnvioDesatendido& o, std::string& error) {
+  auto valor = [](const std::string& opcion, const std::string& v) {
+    return "el valor de " + opcion + " \"" + basic::TextoVisible(v) + "\"";
+  };
+  const std::pair<const char*, const std::string*> fechas[] = {{"--fecha-desde", &o.filtros.fechaDesde},
+                                                               {"--fecha-hasta", &o.filtros.fechaHasta}};
+  for (const auto& [opcion, v] : fechas) {
+    if (v->empty() || basic::IsDate(*v)) continue;
+    std::string patron = basic::LCase(basic::regional().fechaCorta);
+    for (char& c : patron)
+      if (c == 'y') c = 'a';
+    error = valor(opcion, *v) + " no es una fecha válida (escriba la fecha como " + patron + ")";
+    return false;
+  }
+  const std::pair<const char*, const std::string*> textos[] = {{"--proveedor-desde", &o.filtros.provDesde},
+                                                               {"--proveedor-hasta", &o.filtros.provHasta},
+                                                               {"--usuario", &o.filtros.usuario},
+                                                               {"--asunto", &o.asunto},
+                                                               {"--mensaje", &o.mensaje}};
+  for (const auto& [opcion, v] : textos) {
+    // The message may hold line breaks; nothing else may hold a control character.
+    const bool mensaje = v == &o.mensaje;
+    if (basic::TieneControl(mensaje ? basic::Replace(basic::Replace(*v, "\r", ""), "\n", "") : *v)) {
+      error = valor(opcion, *v) + " tiene caracteres de control";
+      return false;
+    }
+    if ((v == &o.asunto || mensaje) && basic::Len(*v) > kLargoTextoCorreo) {
+      error = "el valor de " + std::string(opcion) + " tiene " + std::to_string(basic::Len(*v)) +
+              " caracteres; el máximo es " + std::to_string(kLargoTextoCorreo);
+      return false;
+    }
+  }
+  return true;
+}
+
 int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, std::ostream& errores) {
+  // Values that are not valid stop the run before anything is opened or written: a cron
+  // line with a mistyped date must not widen the run to every pending order.
+  CargarRegional(gArchivoIni());
+  if (std::string error; !ValidarArgumentosEnvio(o, error)) {
+    errores << "ocmail: " << error << ". No se envió ninguna orden.\n";
+    return kEnvioFallido;
+  }
   OperadorDesatendido operador(errores);
   OperadorInstalado instalado(&operador);
   auto fallo = [&](const std::string& texto) {
@@ -190,7 +236,9 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
 
   if (o.simular) {
     for (const FilaDespacho& f : filas)
-      if (f.marcada) salida << "Se enviaría " << Orden(f, f.idComprobante) << "  <" << f.mail << ">\n";
+      if (f.marcada)
+        salida << "Se enviaría " << Orden(f, f.idComprobante) << "  <" << basic::TextoVisible(f.mail)
+               << ">\n";
     salida << "Simulación: " << aEnviar << " orden(es) se enviarían, " << omitidas
            << " se omitirían. No se envió ni se marcó ninguna.\n";
     CerrarSistemaSinSalir();
@@ -229,23 +277,26 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
     switch (res.estado) {
       case EstadoOrden::Enviada:
         ++entregadas;
-        salida << "Entregada   " << orden << "  <" << fila.mail << ">\n";
+        salida << "Entregada   " << orden << "  <" << basic::TextoVisible(fila.mail) << ">\n";
         break;
       case EstadoOrden::NoPendiente:
       case EstadoOrden::SinMail:
       case EstadoOrden::MailNoValido:
         ++omitidas;
         salida << "Omitida     " << orden << ": "
-               << (res.detalle.empty() ? "ya no está pendiente de envío." : res.detalle) << "\n";
+               << (res.detalle.empty() ? "ya no está pendiente de envío." : basic::TextoVisible(res.detalle))
+               << "\n";
         break;
       case EstadoOrden::NoIntentada:
         ++fallidas;
         salida << "No enviada  " << orden << ": "
-               << (res.detalle.empty() ? "el envío se detuvo antes de esta orden" : res.detalle) << "\n";
+               << (res.detalle.empty() ? "el envío se detuvo antes de esta orden"
+                                       : basic::TextoVisible(res.detalle))
+               << "\n";
         break;
       default:
         ++fallidas;
-        salida << "Fallida     " << orden << ": " << res.detalle << "\n";
+        salida << "Fallida     " << orden << ": " << basic::TextoVisible(res.detalle) << "\n";
         break;
     }
   }

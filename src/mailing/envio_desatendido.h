@@ -29,7 +29,16 @@ enum CodigoEnvioDesatendido : int {
 bool LeerArgumentosEnvio(const std::vector<std::string>& args, OpcionesEnvioDesatendido& o,
                          std::string& error);
 
-// Runs it: one line per order and a summary on `salida`, questions and errors on `errores`.
+// The longest subject or message the window takes; the command line takes no more.
+constexpr int kLargoTextoCorreo = 254;
+
+// The option values as this run reads them (the regional date format must be loaded): false
+// with the reason naming the option and the value when a date is not a date, a text holds
+// a control character (the message may hold line breaks) or a subject or message is too long.
+bool ValidarArgumentosEnvio(const OpcionesEnvioDesatendido& o, std::string& error);
+
+// Runs it: the values are checked first (exit 2, nothing written, when one is not valid);
+// one line per order and a summary on `salida`, questions and errors on `errores`.
 int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, std::ostream& errores);
 
 // The usage text.

@@ -33,6 +33,16 @@ TEST_F(TratamientoErroresTest, ShowsLogsAndReturnsTheAnswer) {
             "Sintaxis Respondi\xF3 : S\xED\r\n");
 }
 
+// A driver's message with line ends stays on one log line, its breaks shown.
+TEST_F(TratamientoErroresTest, OneLogLinePerEvent) {
+  env.op.respuestas = {ui::vbIgnore};
+  db.TratamientoErrores(ErrorEjecucion(3709, "fila\r\n03-07-2024 falsa\tx", "S"), std::nullopt,
+                        std::string("Rutina\n2"));
+  EXPECT_EQ(Log(),
+            "03-07-2024 09:05:30 Rutina: - Rutina\\n2 Mensaje Ha ocurrido el Siguiente Error (3709) "
+            "fila\\r\\n03-07-2024 falsa\\tx Respondi\xF3 : Ignorar\r\n");
+}
+
 TEST_F(TratamientoErroresTest, ErrorZeroIsNotShownNorLogged) {
   EXPECT_EQ(db.TratamientoErrores(ErrorEjecucion(0, "nada")), 0);
   EXPECT_TRUE(env.op.pedidos.empty());

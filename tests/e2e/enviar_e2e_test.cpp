@@ -5,9 +5,15 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
+#include <QJsonArray>
+#include <sqlite3.h>
+
 #include "carpeta_demo.h"
+#include "mailing/estado_entregas.h"
+#include "platform/basic/texto.h"
 #include "support/lanzar.h"
 #include "support/puertos.h"
 #include "support/servidor_smtp.h"
@@ -67,6 +73,27 @@ class EnvioSinVentana : public ::testing::Test {
     return WIFEXITED(r) ? WEXITSTATUS(r) : -1;
   }
   std::string SinDisplay() const { return salida + "\n--- stderr ---\n" + errores; }
+
+  // Runs statements on the demo database through ocmail-sql (one per line).
+  void Sql(const std::string& sentencias) {
+    const std::string sql = raiz / "sql.txt";
+    WriteBytes(sql, sentencias);
+    if (!fs::exists(app + "/ocmail-sql")) fs::copy_file(OCMAIL_SQL_PROGRAMA, app + "/ocmail-sql");
+    const std::string orden = "cd " + Comillas(app) + " && ./ocmail-sql " + Comillas(kLinea) + " <" +
+                              Comillas(sql) + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(orden.c_str()), 0) << sentencias;
+  }
+
+  // The document numbers of the lines "<etiqueta> <cuenta> OC <número>" of the output.
+  std::vector<std::string> Numeros(const std::string& etiqueta, const std::string& cuenta) const {
+    std::vector<std::string> r;
+    const std::string buscado = etiqueta + cuenta + " OC ";
+    for (size_t p = salida.find(buscado); p != std::string::npos; p = salida.find(buscado, p + 1)) {
+      const size_t inicio = p + buscado.size();
+      r.push_back(salida.substr(inicio, salida.find(' ', inicio) - inicio));
+    }
+    return r;
+  }
 };
 
 // --simular lists and writes nothing; the run hands every order over, the server receives
@@ -115,12 +142,7 @@ TEST_F(EnvioSinVentana, LasOrdenesSinDireccionSeOmitenConCodigoUno) {
 // A database without the pending-order view: the question gets the safe answer, the error
 // goes to standard error and QZERR.LOG, nothing is written or stamped, exit 2.
 TEST_F(EnvioSinVentana, SinLaTablaDePendientesTerminaConCodigoDos) {
-  const std::string sql = raiz / "sql.txt";
-  WriteBytes(sql, "DROP VIEW V_OC_pendientes\n");
-  fs::copy_file(OCMAIL_SQL_PROGRAMA, app + "/ocmail-sql");
-  const std::string orden = "cd " + Comillas(app) + " && ./ocmail-sql " + Comillas(kLinea) + " <" +
-                            Comillas(sql) + " >/dev/null 2>&1";
-  ASSERT_EQ(std::system(orden.c_str()), 0);
+  Sql("DROP VIEW V_OC_pendientes\n");
 
   EXPECT_EQ(Enviar(""), 2) << SinDisplay();
   EXPECT_NE(errores.find("no such table: V_Oc_pendientes"), std::string::npos) << SinDisplay();
@@ -133,6 +155,109 @@ TEST_F(EnvioSinVentana, SinLaTablaDePendientesTerminaConCodigoDos) {
 
   EXPECT_EQ(Enviar("--opcion-rara"), 2);
   EXPECT_NE(errores.find("opcion desconocida --opcion-rara"), std::string::npos) << SinDisplay();
+}
+
+// A supplier address that smuggles a job line: that supplier's orders are held and named
+// with the line end shown, the others go, and no mail carries a second attachment.
+TEST_F(EnvioSinVentana, DireccionConSaltoDeLineaRetieneSoloEsasOrdenes) {
+  ServidorSmtp smtp(puerto, raiz / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  Sql("UPDATE vt_proveedores SET Mail = 'ventas@acme.com,' || char(13) || char(10) || "
+      "'ARCHIVO=/usr/share/locale/en@quot/../../../../etc/hostname' WHERE Codigo = 'P001'\n");
+
+  EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P002"), 1) << SinDisplay();
+  EXPECT_EQ(salida.find('\r'), std::string::npos);
+  const size_t retenidas = Veces(salida, "Omitida     P001");
+  EXPECT_GT(retenidas, 0u) << SinDisplay();
+  EXPECT_EQ(Veces(salida, "no es válida: ventas@acme.com,\\r\\nARCHIVO=/usr/share/locale/en@quot/"),
+            retenidas)
+      << SinDisplay();
+  EXPECT_EQ(Veces(salida, "Entregada   P001"), 0u);
+  const size_t entregadas = Veces(salida, "Entregada   P002");
+  ASSERT_GT(entregadas, 0u) << SinDisplay();
+  const auto mensajes = smtp.EsperarMensajes(entregadas + 1);
+  ASSERT_EQ(mensajes.size(), entregadas) << ReadBytes(app + "/TSPOST.LOG");
+  for (const auto& m : mensajes) {
+    const QJsonArray adjuntos = m.value("attachments").toArray();
+    ASSERT_EQ(adjuntos.size(), 1) << m.value("to").toString().toStdString();
+    EXPECT_EQ(adjuntos[0].toObject().value("filename").toString().toStdString().rfind("P002-", 0), 0u);
+    EXPECT_EQ(m.value("to").toString().toStdString().find("acme"), std::string::npos);
+  }
+}
+
+// A supplier code, subject and message that Windows-1252 cannot write: with the server
+// down the list finds each order waiting; sent later, the mail carries the exact texts and
+// that order's attachment.
+TEST_F(EnvioSinVentana, TextosFueraDeWindows1252LleganExactos) {
+  // P001's orders move to a new supplier PŁ01 (straight on the file: the documents'
+  // references are turned off for the move).
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((app + "/demo.db").c_str(), &db), SQLITE_OK);
+  const int r = sqlite3_exec(db,
+                             "PRAGMA foreign_keys = OFF;"
+                             "INSERT INTO vt_proveedores (Codigo, Razon_Social, Mail) "
+                             "VALUES ('PŁ01', 'Łódź Sp.', 'biuro@example.com');"
+                             "UPDATE c_mv_cpte SET Cuenta = 'PŁ01' WHERE Cuenta = 'P001';"
+                             "UPDATE c_mv_cpteser SET Cuenta = 'PŁ01' WHERE Cuenta = 'P001';"
+                             "UPDATE c_mv_cpteobs SET Cuenta = 'PŁ01' WHERE Cuenta = 'P001';",
+                             nullptr, nullptr, nullptr);
+  EXPECT_EQ(r, SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+  const std::string opciones =
+      "--proveedor-desde PŁ01 --proveedor-hasta PŁ01 --asunto 'Pedido ✓ Łódź' --mensaje 'Línea € ✓\\nAdiós "
+      "✓'";
+  // No server on the port: every mail waits in the spool.
+  EXPECT_EQ(Enviar(opciones), 0) << SinDisplay();
+  const std::vector<std::string> numeros = Numeros("Entregada   ", "PŁ01");
+  ASSERT_FALSE(numeros.empty()) << SinDisplay();
+  const EntregasOrdenes entregas = EntregasOrdenes::Leer(app + "/CORREO/ENTREGAS.TXT");
+  for (const auto& n : numeros) EXPECT_EQ(entregas.Estado("PŁ01", n), EstadoEntrega::Pendiente) << n;
+  EXPECT_EQ(ReadBytes(app + "/CORREO/ENTREGAS.TXT").find("P?01"), std::string::npos);
+
+  ServidorSmtp smtp(puerto, raiz / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  const std::string orden = "cd " + Comillas(app) + " && ./tspost --reintentar --ahora >/dev/null 2>&1";
+  std::system(orden.c_str());
+  const auto mensajes = smtp.EsperarMensajes(numeros.size());
+  ASSERT_EQ(mensajes.size(), numeros.size()) << ReadBytes(app + "/TSPOST.LOG");
+  std::set<std::string> adjuntos;
+  for (const auto& m : mensajes) {
+    EXPECT_EQ(m.value("subject").toString().toStdString(), "Pedido ✓ Łódź");
+    const std::string cuerpo = basic::Replace(m.value("body").toString().toStdString(), "\r\n", "\n");
+    EXPECT_EQ(cuerpo.rfind("Línea € ✓\nAdiós ✓", 0), 0u) << basic::TextoVisible(cuerpo);
+    const QJsonArray a = m.value("attachments").toArray();
+    ASSERT_EQ(a.size(), 1);
+    adjuntos.insert(a[0].toObject().value("filename").toString().toStdString());
+  }
+  for (const auto& n : numeros) EXPECT_EQ(adjuntos.count("P%C5%8101-" + n + ".html"), 1u) << n;
+  const EntregasOrdenes despues = EntregasOrdenes::Leer(app + "/CORREO/ENTREGAS.TXT");
+  for (const auto& n : numeros) EXPECT_EQ(despues.Estado("PŁ01", n), EstadoEntrega::Enviado) << n;
+}
+
+// A value that is not valid stops the run before it connects: exit 2, the option and the
+// value named, nothing written (not even the usage log in the database).
+TEST_F(EnvioSinVentana, ValorNoValidoTerminaConCodigoDosSinEscribirNada) {
+  const std::string base = ReadBytes(app + "/demo.db");
+  const struct {
+    const char* opciones;
+    const char* mensaje;
+  } casos[] = {
+      {"--fecha-desde 31/02/2024 --fecha-hasta 31/02/2024 --simular",
+       "el valor de --fecha-desde \"31/02/2024\" no es una fecha válida (escriba la fecha como dd/mm/aaaa)"},
+      {"--fecha-hasta abc", "el valor de --fecha-hasta \"abc\" no es una fecha válida"},
+      {"--usuario \"$(printf 'ANA\\r')\"", "el valor de --usuario \"ANA\\r\" tiene caracteres de control"},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.opciones);
+    EXPECT_EQ(Enviar(c.opciones), 2) << SinDisplay();
+    EXPECT_NE(errores.find(c.mensaje), std::string::npos) << SinDisplay();
+    EXPECT_EQ(salida, "");
+    EXPECT_FALSE(fs::exists(app + "/E-MAILS"));
+    EXPECT_FALSE(fs::exists(app + "/CORREO"));
+    EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
+    EXPECT_FALSE(fs::exists(app + "/QZERR.LOG"));
+    EXPECT_TRUE(ReadBytes(app + "/demo.db") == base);
+  }
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 // report engine, a stand-in mail program and the scripted operator.
 #include <gtest/gtest.h>
 
+#include "reports/escritor_pdf.h"
 #include "reports/formula.h"
 #include "mailing/despacho.h"
 #include "mailing/vista_previa.h"
 #include "mailing/despacho_soporte.h"
 #include "mailing/puesto_trabajo.h"
+#include "platform/basic/archivos.h"
 #include "platform/basic/texto.h"
 
 #include <sys/wait.h>
@@ -124,6 +126,146 @@ TEST_F(Despachos, ArchivoDeTrabajoByteAByte) {
   }
   EXPECT_EQ(correo.lineas.back(), app + "/TSPOST.EXE " + app + "/cfgMail.txt ;vxqr@");
   EXPECT_EQ(Avisos(), 0);
+}
+
+// Every address field from the supplier table gives either its job, with the field as it
+// stands and one line per key, or the order held and named with its control characters
+// shown: never a second DESTINATARIO= or ARCHIVO=.
+TEST_F(Despachos, CampoDeDireccionDaSuTrabajoOLaOrdenRetenida) {
+  const std::string mala = "la dirección de e-mail del proveedor no es válida: ";
+  const struct Caso {
+    std::string campo;
+    std::string retenida;  // "" when the job goes; else what the operator is shown
+  } casos[] = {
+      {"a@b.com; c@d.com", ""},
+      {"a@b.com,c@d.com", ""},
+      {" a@b.com ", ""},
+      {"ventas@łódź.pl", ""},
+      {"a@b.com\r\n", "a@b.com\\r\\n"},
+      {"\ta@b.com", "\\ta@b.com"},
+      {"a@b.com\v", "a@b.com\\x0B"},
+      {std::string("a@b.com\0", 8), "a@b.com\\0"},
+      {std::string("a@b\0.com", 8), "a@b\\0.com"},
+      {"a@b.com;\nc@d.com", "a@b.com;\\nc@d.com"},
+      {"a\r@b.com", "a\\r@b.com"},
+      {"ventas@acme.com,\r\nARCHIVO=/usr/share/locale/en@quot/../../../../etc/hostname",
+       "ventas@acme.com,\\r\\nARCHIVO=/usr/share/locale/en@quot/../../../../etc/hostname"},
+      {"ventas@acme.com,ARCHIVO=/usr/share/locale/en@quot/../../etc/hostname",
+       "ARCHIVO=/usr/share/locale/en@quot/../../etc/hostname"},
+      {"Ana <a@b.com>", "Ana <a@b.com>"},
+      {std::string(320, 'x') + "@b.com", std::string(320, 'x') + "@b.com"},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(basic::TextoVisible(c.campo));
+    correo.trabajos.clear();
+    op->pedidos.clear();
+    op->respuestas = {ui::vbYes};  // go on with the others
+    auto fila = Fila(0);
+    fila.mail = c.campo;
+    const std::string antes = FechaEnvio(0);
+    const auto r = Despacho().Ejecutar({fila, Fila(1)}, "OC", "Adjunto", {});
+    ASSERT_EQ(r.ordenes.size(), 2u);
+    for (const auto& t : correo.trabajos) {
+      EXPECT_EQ(basic::Split(t, "DESTINATARIO=").size(), 2u) << t;
+      EXPECT_EQ(basic::Split(t, "ARCHIVO=").size(), 2u) << t;
+    }
+    if (c.retenida.empty()) {
+      EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::Enviada);
+      ASSERT_EQ(correo.trabajos.size(), 2u);
+      const std::string texto =
+          "DESTINATARIO=" + c.campo + "\r\nASUNTO=OC\r\nMENSAJE=Adjunto\r\nARCHIVO=" + Html(0) + "\r\n";
+      EXPECT_EQ(correo.trabajos[0], BytesTrabajoCorreo(texto));
+      continue;
+    }
+    EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::MailNoValido);
+    EXPECT_EQ(r.ordenes[0].detalle, mala + c.retenida);
+    EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::Enviada);
+    ASSERT_EQ(correo.trabajos.size(), 1u);
+    EXPECT_EQ(correo.trabajos[0].rfind("DESTINATARIO=" + Mail(1) + "\r\n", 0), 0u);
+    ASSERT_FALSE(op->pedidos.empty());
+    EXPECT_NE(op->pedidos[0].texto.find(demo::NumeroPedido(0) + " (" + demo::ProveedorPedido(0) +
+                                        "): " + c.retenida),
+              std::string::npos)
+        << op->pedidos[0].texto;
+    EXPECT_EQ(FechaEnvio(0), antes);
+  }
+}
+
+// Text that Windows-1252 cannot write never becomes "?": the job goes as UTF-8 after a
+// byte-order mark, and only then; file names spell such characters as %XX.
+TEST(PiezasDespacho, TextoFueraDeWindows1252) {
+  const std::string texto =
+      TextoTrabajoCorreo("a@b.com", "Pedido ✓ Łódź", "Línea € ✓\r\nSaludos", "/app/P%C5%8101-A.html");
+  EXPECT_EQ(texto,
+            "DESTINATARIO=a@b.com\r\nASUNTO=Pedido ✓ Łódź\r\nMENSAJE=Línea € ✓\r\nMENSAJE=\nSaludos\r\n"
+            "ARCHIVO=/app/P%C5%8101-A.html\r\n");
+  EXPECT_EQ(BytesTrabajoCorreo(texto), "\xEF\xBB\xBF" + texto);
+  const std::string ansi = TextoTrabajoCorreo("a@b.com", "Atención €", "Nº 5", "/app/P001-A.html");
+  EXPECT_EQ(BytesTrabajoCorreo(ansi), basic::AWindows1252(ansi));
+  EXPECT_EQ(BytesTrabajoCorreo(ansi).find('?'), std::string::npos);
+  // Control characters other than the message's line breaks become blanks.
+  EXPECT_EQ(TextoTrabajoCorreo("a@b.com", "OC\t5\x0C", "a\tb\x01", "/x"),
+            "DESTINATARIO=a@b.com\r\nASUNTO=OC 5\r\nMENSAJE=a b\r\nARCHIVO=/x\r\n");
+
+  EXPECT_EQ(NombreArchivoOrden("PŁ01", "0001✓"), "P%C5%8101-0001%E2%9C%93.html");
+  EXPECT_EQ(NombreArchivoOrden("PŁ01", "A"), NombreArchivoOrden("PŁ01", "A"));
+  EXPECT_EQ(NombreArchivoOrden("Ñandú €", "1"), "Ñandú €-1.html");
+  EXPECT_NE(NombreArchivoOrden("PŁ01", "A"), NombreArchivoOrden("PŃ01", "A"));
+}
+
+// With Adjunto=PDF the job names the PDF made beside the HTML. A PDF writer that fails
+// (even after writing part of the file) leaves no PDF, no job and no stamp; with no writer
+// the run stops before any order.
+TEST_F(Despachos, AdjuntoPdf) {
+  WriteBytes(app + "/TM440kv.INI", "[CORREO]\r\nAdjunto=PDF\r\n");
+  struct Restaurar {
+    ~Restaurar() { reporte::InstalarEscritorPdf(nullptr); }
+  } restaurar;
+  int fallar = 0;  // writes that fail from now on
+  reporte::InstalarEscritorPdf([&](const std::string&, const std::string& html, const std::string& archivo) {
+    WriteBytes(archivo, "%PDF-1.4\n" + html.substr(0, 10));
+    return fallar-- <= 0;
+  });
+  op->respuestas = {ui::vbYes};
+  const auto r = Despacho().Ejecutar({Fila(0), Fila(1)}, "OC", "");
+  ASSERT_EQ(r.ordenes.size(), 2u);
+  EXPECT_EQ(r.ordenes[0].estado, EstadoOrden::Enviada);
+  EXPECT_EQ(r.ordenes[1].estado, EstadoOrden::Enviada);
+  ASSERT_EQ(correo.trabajos.size(), 2u);
+  const std::string pdf0 = fs::path(Html(0)).replace_extension(".pdf").string();
+  EXPECT_NE(correo.trabajos[0].find("\r\nARCHIVO=" + pdf0 + "\r\n"), std::string::npos) << correo.trabajos[0];
+  EXPECT_EQ(ReadBytes(pdf0).rfind("%PDF-1.4\n", 0), 0u);
+  EXPECT_TRUE(fs::exists(Html(0)));
+
+  correo.trabajos.clear();
+  op->pedidos.clear();
+  op->respuestas = {ui::vbYes};
+  fallar = 1;
+  const auto f = Despacho().Ejecutar({Fila(2), Fila(3)}, "OC", "");
+  ASSERT_EQ(f.ordenes.size(), 2u);
+  EXPECT_EQ(f.ordenes[0].estado, EstadoOrden::FalloExportacion);
+  EXPECT_NE(f.ordenes[0].detalle.find("No se pudo generar el documento PDF"), std::string::npos);
+  EXPECT_EQ(f.ordenes[1].estado, EstadoOrden::Enviada);
+  EXPECT_FALSE(Marcada(2));
+  ASSERT_EQ(correo.trabajos.size(), 1u);
+  EXPECT_EQ(correo.trabajos[0].find(demo::NumeroPedido(2)), std::string::npos);
+  for (const auto& e : fs::directory_iterator(CarpetaEnvio())) {
+    const std::string nombre = e.path().filename().string();
+    if (nombre.find(demo::NumeroPedido(2)) != std::string::npos) {
+      EXPECT_EQ(e.path().extension(), ".html") << nombre;  // no PDF, whole or in part
+    }
+  }
+
+  correo.trabajos.clear();
+  op->pedidos.clear();
+  reporte::InstalarEscritorPdf(nullptr);
+  const auto sin = Despacho().Ejecutar({Fila(4)}, "OC", "");
+  EXPECT_TRUE(sin.detenido);
+  EXPECT_TRUE(sin.ordenes.empty());
+  EXPECT_TRUE(correo.trabajos.empty());
+  ASSERT_EQ(op->Cuantos("MsgBox"), 1);
+  EXPECT_EQ(op->pedidos[0].texto.rfind("Este programa no puede generar documentos PDF", 0), 0u);
+  EXPECT_FALSE(Marcada(4));
 }
 
 // What reaches the report engine and the database, exactly, with the demo company.
@@ -346,9 +488,9 @@ TEST_F(Despachos, DireccionesNoValidasEnUnaSolaPregunta) {
   EXPECT_EQ(op->pedidos[0].texto,
             "3 órdenes no se enviarán porque el proveedor no tiene una dirección de e-mail válida. "
             "¿Continúa con las demás?\n\n" +
-                demo::NumeroPedido(0) + " (Ferretería Sur)\n" + demo::NumeroPedido(2) + " (" +
-                demo::ProveedorPedido(2) + ")\n" + demo::NumeroPedido(3) + " (" + demo::ProveedorPedido(3) +
-                ")");
+                demo::NumeroPedido(0) + " (Ferretería Sur): ventas proveedor\n" + demo::NumeroPedido(2) +
+                " (" + demo::ProveedorPedido(2) + "): ventas\n" + demo::NumeroPedido(3) + " (" +
+                demo::ProveedorPedido(3) + "): ;");
   EXPECT_EQ(op->pedidos[0].estilo, 52);
   for (long i : {0L, 2L, 3L}) EXPECT_EQ(FechaEnvio(i), antes[i]);
   EXPECT_TRUE(Marcada(1));
@@ -367,7 +509,7 @@ TEST_F(Despachos, DireccionesNoValidasEnUnaSolaPregunta) {
   ASSERT_EQ(op->Cuantos("MsgBox"), 1);  // no summary either
   EXPECT_EQ(op->pedidos[0].texto.rfind("1 orden no se enviará porque el proveedor no tiene una dirección de "
                                        "e-mail válida. ¿Continúa con las demás?\n\n" +
-                                           demo::NumeroPedido(0) + " (Ferretería Sur)",
+                                           demo::NumeroPedido(0) + " (Ferretería Sur): ventas proveedor",
                                        0),
             0u)
       << op->pedidos[0].texto;
@@ -391,7 +533,7 @@ TEST_F(Despachos, NingunaDireccionValidaSoloSeAvisa) {
             "2 órdenes no se enviarán porque el proveedor no tiene una dirección de e-mail "
             "válida.\n\n" +
                 demo::NumeroPedido(0) + " (" + demo::ProveedorPedido(0) + ")\n" + demo::NumeroPedido(2) +
-                " (" + demo::ProveedorPedido(2) + ")\n\nNo queda ninguna orden para enviar.");
+                " (" + demo::ProveedorPedido(2) + "): ventas\n\nNo queda ninguna orden para enviar.");
 }
 
 TEST(PiezasDespacho, LaPreguntaListaVeinteLineasALoSumo) {
@@ -494,7 +636,7 @@ TEST(PiezasDespacho, DireccionesYNombresDeArchivo) {
       {" compras@a.com ; ventas@b.com,, ", ""},
       {"ventas proveedor", "ventas proveedor"},
       {"compras@a.com;ventas", "ventas"},
-      {"compras@a.com\r\nARCHIVO=/etc/passwd", "compras@a.com\r\nARCHIVO=/etc/passwd"},
+      {"compras@a.com\r\nARCHIVO=/etc/passwd", "compras@a.com\\r\\nARCHIVO=/etc/passwd"},
       {";", ";"},
   };
   for (const auto& [mail, mala] : direcciones) EXPECT_EQ(DireccionNoValida(mail), mala) << mail;

@@ -152,6 +152,12 @@ std::string DeWindows1252(const std::string& bytes) {
   return DeCodigos(c);
 }
 
+bool CabeEnWindows1252(const std::string& utf8) {
+  for (char32_t c : ACodigos(utf8))
+    if (Byte1252DeCodigo(c) < 0) return false;
+  return true;
+}
+
 std::string ResolverRuta(const std::string& ruta) {
   std::error_code ec;
   if (ruta.empty() || fs::exists(fs::path(ruta), ec)) return ruta;

@@ -24,6 +24,8 @@ namespace basic {
 // Characters outside Windows-1252 (and invalid UTF-8 bytes) become "?".
 std::string AWindows1252(const std::string& utf8);
 std::string DeWindows1252(const std::string& bytes);
+// Whether Windows-1252 can write the text exactly (no character would become "?").
+bool CabeEnWindows1252(const std::string& utf8);
 
 // The path as it exists on disk when some case variant of it does; else the path as given.
 std::string ResolverRuta(const std::string& ruta);

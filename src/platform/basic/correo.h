@@ -9,8 +9,9 @@ namespace basic {
 
 // The addresses of a recipient field: split at ";" and ",", blanks trimmed, empty parts dropped.
 std::vector<std::string> DividirDirecciones(const std::string& lista);
-// One address: "@" with text before and after it, and no blank, control character or any of
-// < > " , ; ( ) \ anywhere.
+// One address: a local part of at most 64 bytes with no blank, control character or any of
+// < > " , ; ( ) \ [ ] : @, then "@" and a domain of dot-separated labels of letters (also
+// an international domain's), digits and hyphens; at most 254 bytes in all.
 bool DireccionCorreoValida(const std::string& direccion);
 
 }  // namespace basic

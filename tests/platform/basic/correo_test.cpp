@@ -47,3 +47,35 @@ TEST(Correo, AddressWithLineEndsOrSeparatorsIsNotValid) {
                                           "a@b.com,c@d.com", "a@b.com;c@d.com"};
   for (const auto& d : malas) EXPECT_FALSE(DireccionCorreoValida(d)) << d;
 }
+
+// The domain is dot-separated labels of letters, digits and hyphens: a path or a key
+// glued after an "@" is not an address.
+TEST(Correo, DomainIsLabelsOfLettersDigitsAndHyphens) {
+  const std::string local64(64, 'a'), local65(65, 'a');
+  const std::pair<std::string, bool> casos[] = {
+      {"ventas@acme.com", true},
+      {"ventas@mail-1.acme.com.ar", true},
+      {"ventas@localhost", true},
+      {"ventas@łódź.pl", true},  // an international domain
+      {"pedidos@例え.jp", true},
+      {local64 + "@acme.com", true},
+      {local65 + "@acme.com", false},
+      {std::string(320, 'a') + "@acme.com", false},
+      {"x@quot/../../../../home/x/.netrc", false},
+      {"ARCHIVO=/usr/share/locale/en@quot/../../etc", false},
+      {"a@b=c.com", false},
+      {"a@b..com", false},
+      {"a@.b.com", false},
+      {"a@b.com.", false},
+      {"a@-b.com", false},
+      {"a@b-.com", false},
+      {"a@b_c.com", false},
+      {"a@b@c.com", false},
+      {"a@[127.0.0.1]", false},
+      {"a@b\xC2\xA0.com", false},      // no-break space
+      {"a@b\xE2\x80\xA8.com", false},  // line separator
+      {"a@b\xFF.com", false},          // not UTF-8
+      {"a@" + std::string(64, 'b') + ".com", false},
+  };
+  for (const auto& [d, valida] : casos) EXPECT_EQ(DireccionCorreoValida(d), valida) << d;
+}
