@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+#include "support/lanzar.h"
+
 namespace {
 
 class RecursoCompartidoTest : public ::testing::Test {
@@ -36,6 +38,10 @@ TEST_F(RecursoCompartidoTest, WhatOnePcWritesTheOtherAndTheServerRead) {
 
   WriteBytes(banco_->Servidor() + "/del_servidor.txt", "x");
   EXPECT_EQ(ReadBytes(banco_->A() + "/del_servidor.txt"), "x");
+
+  // Another Unix user on PC B: the share checks no Unix permissions.
+  EXPECT_EQ(Esperar(Lanzar({"/bin/sh", "-c", "echo nadie > \"$0/de_nadie.txt\"", banco_->B()}, {}, true)), 0);
+  EXPECT_EQ(ReadBytes(banco_->A() + "/de_nadie.txt"), "nadie\n");
 }
 
 TEST_F(RecursoCompartidoTest, FileOperationsBehaveAsThroughAnOfficeClient) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,8 @@ std::string Final(const std::string& registro) {
 }  // namespace
 
 RecursoCompartido::RecursoCompartido() {
+  // Other Unix users (tests that run a program as another user) reach the mounts through it.
+  chmod(carpeta_.str().c_str(), 0711);
   const std::string listo = carpeta_ / "listo";
   const std::string registro = carpeta_ / "recurso-compartido.log";
   const std::string puerto = std::to_string(PuertoLibre());
