@@ -1,8 +1,18 @@
 #include "companion/rutas_correo.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 
 #include "companion/companion.h"
+#include "platform/basic/error.h"
+#include "platform/os/rutas.h"
+#include "platform/os/sistema.h"
 
 namespace fs = std::filesystem;
 
@@ -42,4 +52,61 @@ RutasCorreo LeerRutasCorreo(const std::string& carpetaAplicacion, const std::str
   r.asunto = leer("Asunto");
   r.mensaje = leer("Mensaje");
   return r;
+}
+
+namespace {
+
+// Makes `ruta` and its missing parents (mode 0700) and checks that it belongs to this user
+// and no one else may write it.
+void CarpetaPropia(const std::string& ruta) {
+  std::error_code ec;
+  fs::create_directories(ruta, ec);
+  ::chmod(ruta.c_str(), 0700);
+  struct stat st {};
+  if (::lstat(ruta.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    throw ErrorEjecucion(75, "Error de acceso a la ruta o el archivo: " + ruta + " (" +
+                                 std::strerror(ec ? ec.value() : errno) + ")");
+  if (st.st_uid != ::geteuid() || (st.st_mode & 022) != 0)
+    throw ErrorEjecucion(75, "La carpeta " + ruta +
+                                 " no es del usuario o otros pueden escribir en ella; el correo no la usa.");
+}
+
+}  // namespace
+
+std::string CarpetaLocal(const std::string& carpetaAplicacion, std::string* aviso) {
+  std::error_code ec;
+  fs::path app = fs::weakly_canonical(fs::absolute(carpetaAplicacion, ec), ec);
+  if (app.empty()) app = fs::path(carpetaAplicacion).lexically_normal();
+  if (app.has_filename() == false) app = app.parent_path();
+  // The folder's name, for a person looking, and a hash of its full path, so that two
+  // application folders of one user never share their jobs.
+  std::string nombre;
+  for (char c : app.filename().string())
+    nombre += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
+  if (nombre.empty() || nombre[0] == '.') nombre = "_" + nombre;
+  unsigned long long h = 1469598103934665603ULL;
+  for (unsigned char c : app.string()) h = (h ^ c) * 1099511628211ULL;
+  char hash[20];
+  std::snprintf(hash, sizeof hash, "%016llx", h);
+  const std::string hoja = "ocmail/" + nombre + "-" + hash;
+
+  const os::Sistema& s = os::sistema();
+  std::string base = s.Entorno("XDG_STATE_HOME").value_or("");
+  if (base.empty() || base[0] != '/') {
+    std::string home = s.Entorno("HOME").value_or("");
+    if (home.empty()) home = "/tmp";
+    base = home + "/.local/state";
+  }
+  if (const std::string red = os::SistemaDeArchivosDeRed(base); !red.empty()) {
+    std::string runtime = s.Entorno("XDG_RUNTIME_DIR").value_or("");
+    if (runtime.empty() || runtime[0] != '/') runtime = "/tmp/ocmail-" + std::to_string(::geteuid());
+    CarpetaPropia(runtime);  // in /tmp nobody else may own or swap it
+    if (aviso)
+      *aviso = "La carpeta " + base + " está en un sistema de archivos de red (" + red +
+               "); el trabajo de correo se guarda en " + runtime + ".";
+    base = runtime;
+  }
+  const std::string ruta = base + "/" + hoja;
+  CarpetaPropia(ruta);
+  return ruta;
 }

@@ -19,3 +19,12 @@ struct RutasCorreo {
 // unless `archivoIni` names the file itself; then that file's folder stands for the
 // application folder. "\" in a value is taken as "/".
 RutasCorreo LeerRutasCorreo(const std::string& carpetaAplicacion, const std::string& archivoIni = "");
+
+// The folder of this PC and user for one application folder, where what must be exclusive
+// lives (the job file and its lock, the record of orders claimed in flight): locks, links
+// and renames there work, which they do not on a shared folder. $XDG_STATE_HOME (else
+// ~/.local/state) + "/ocmail/<folder name>-<hash of its full path>", made with mode 0700
+// when missing. When that lies on a network file system, the runtime folder
+// ($XDG_RUNTIME_DIR, else /tmp/ocmail-<uid>) takes its place and `aviso` (when given) says
+// so. Raises ErrorEjecucion 75 naming the folder that cannot be made or is not the user's.
+std::string CarpetaLocal(const std::string& carpetaAplicacion, std::string* aviso = nullptr);

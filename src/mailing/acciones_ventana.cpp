@@ -18,7 +18,7 @@ std::vector<FilaDespacho> FilasDeVentana(const frmOCMailing& frm) {
   for (int i = 0; i < n; ++i) {
     const FilaPendiente& f = frm.Fila(i);
     filas.push_back({f.Texto(), f.SubItem(colTC), f.SubItem(colIdComprobante), f.SubItem(colMail),
-                     frm.FilaMarcada(i), f.SubItem(colRazonSocial)});
+                     frm.FilaMarcada(i), f.SubItem(colRazonSocial), f.SubItem(colEnviado)});
   }
   return filas;
 }

@@ -1,7 +1,11 @@
 #include "mailing/despacho.h"
 
 #include <cstdio>
+#include <unistd.h>
+#include <cassert>
+#include <ctime>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -15,6 +19,8 @@
 #include "platform/ado/ado.h"
 #include "mailing/estado_entregas.h"
 #include "mailing/puesto_trabajo.h"
+#include "mailing/reclamos.h"
+#include "platform/basic/diario_entregas.h"
 #include "platform/basic/archivos.h"
 #include "platform/basic/correo.h"
 #include "platform/basic/error.h"
@@ -36,6 +42,7 @@ constexpr const char* kTitulo = "Aviso al Usuario";
 constexpr const char* kSinSeleccion = "No Hay Proveedores Seleccionados!!!";
 constexpr const char* kSeguir = "\n\n¿Continúa con las órdenes siguientes?";
 constexpr const char* kCancelado = "el operador canceló el envío";
+constexpr const char* kYaEnviada = "ya enviada por otro puesto";
 
 std::string Q(const std::string& s) { return basic::DoblarComillas(s); }
 
@@ -63,6 +70,14 @@ std::optional<std::string> Intentar(F&& paso) {
   }
 }
 
+std::string TextoFalloMarca(const ResultadoOrden& o, const std::string& error) {
+  return "No se pudo marcar " + NombrarOrden(o) + " como enviada:\n" + error +
+         "\n\nLa orden no se envió ni se marcó como enviada.";
+}
+
+// The database of the records of claims: server and name.
+std::string BaseActual() { return gDB().gServidor + "|" + gDB().gDBName; }
+
 bool Existe(const std::string& ruta) {
   std::error_code ec;
   return fs::symlink_status(ruta, ec).type() != fs::file_type::not_found && !ec;
@@ -74,18 +89,28 @@ struct Entrega {
   long pid;      // the mail program
 };
 
+// The steps of one order, in order (each asserted at its transition):
+//   exported -> claimed (record written, then the stamp's conditional write won) ->
+//   published (job at the path) -> started (its mail program) -> taken (the job left the
+//   path) -> settled (record removed; the order stays stamped).
+// A claim lost to another run skips the order. A hand-over that fails after the claim
+// undoes it (the stamp read is put back) and removes the record; an undo that fails keeps
+// the record, so that the next run or start-up on this PC settles it.
 class Corrida {
  public:
-  Corrida(const OpcionesDespacho& opciones, ResultadoDespacho& r, const std::string& app, bool pdf)
+  Corrida(const OpcionesDespacho& opciones, ResultadoDespacho& r, const std::string& app,
+          const std::string& local, bool pdf)
       : opciones_(opciones),
         r_(r),
-        puesto_(RutaTrabajoCorreo(app)),
+        puesto_(local + "/cfgMail.txt"),
         linea_(LineaComandoCorreo(app)),
+        reclamos_(local),
+        base_(BaseActual()),
         pdf_(pdf) {}
 
   // false when the run must stop.
   bool Orden(size_t idx, const std::string& mail, const std::string& asunto, const std::string& mensaje,
-             bool quedanMas) {
+             const std::string& leida, bool quedanMas) {
     ResultadoOrden& o = r_.ordenes[idx];
     o.archivo = gFunciones().AgregarBarra(r_.carpeta) + NombreArchivoOrden(o.cuenta, o.idComprobante);
     if (auto error = Intentar([&] { Exportar(o); })) {
@@ -103,18 +128,23 @@ class Corrida {
       o.detalle = "el envío se detuvo antes de esta orden";
       return false;
     }
+    if (tomada) Saldar(*tomada);
     if (Cancelado()) {
       // Not handed over: only the previous order is finished.
       o.estado = EstadoOrden::NoIntentada;
       o.detalle = kCancelado;
-      if (tomada) Marcar(*tomada, false);
       return false;
     }
-    const bool seguir = Entregar(idx, mail, asunto, mensaje, quedanMas);
-    // The previous order is stamped now that its job is taken; its database write
-    // overlaps the start of this order's mail program.
-    if (tomada && !Marcar(*tomada, true)) return false;
-    return seguir;
+    switch (Reclamar(idx, leida)) {
+      case Reclamo::kGanado: break;
+      case Reclamo::kPerdido:
+        o.estado = EstadoOrden::YaEnviada;
+        o.detalle = kYaEnviada;
+        return true;
+      case Reclamo::kError:
+        return Fallo(idx, EstadoOrden::FalloMarca, error_, TextoFalloMarca(o, error_), quedanMas);
+    }
+    return Entregar(idx, mail, asunto, mensaje, quedanMas);
   }
 
   // The operator's cancel, polled between orders.
@@ -127,7 +157,7 @@ class Corrida {
   void Terminar() {
     std::optional<size_t> tomada;
     Esperar(tomada, false);
-    if (tomada) Marcar(*tomada, false);
+    if (tomada) Saldar(*tomada);
     puesto_.Liberar();
     EsperarProgramas();
   }
@@ -159,6 +189,7 @@ class Corrida {
     bool libre = false;
     if (auto error =
             Intentar([&] { libre = puesto_.Ocupar(opciones_.esperaEntrega, opciones_.alEsperar); })) {
+      Deshacer(idx);
       return Fallo(idx, EstadoOrden::FalloTrabajo, *error,
                    "No se pudo escribir el trabajo de correo de " + NombrarOrden(o) + ":\n" + *error +
                        "\n\nLa orden no se envió ni se marcó como enviada.",
@@ -166,6 +197,7 @@ class Corrida {
     }
     if (!libre) {
       // Another run's job stays unread: the mail program is not working, stop here.
+      Deshacer(idx);
       o.estado = EstadoOrden::SinEntrega;
       o.detalle = "el trabajo de correo de otro envío no fue tomado a tiempo";
       ui::operador().MsgBox("No se pudo entregar " + NombrarOrden(o) +
@@ -179,6 +211,7 @@ class Corrida {
           puesto_.Publicar(BytesTrabajoCorreo(TextoTrabajoCorreo(mail, asunto, mensaje, o.archivo)));
         })) {
       puesto_.Liberar();
+      Deshacer(idx);
       return Fallo(idx, EstadoOrden::FalloTrabajo, *error,
                    "No se pudo escribir el trabajo de correo de " + NombrarOrden(o) + ":\n" + *error +
                        "\n\nLa orden no se envió ni se marcó como enviada.",
@@ -187,8 +220,12 @@ class Corrida {
     Paso(PasoEntrega::Publicada, idx);
     long pid = 0;
     if (auto error = Intentar([&] { pid = os::procesos().Iniciar(linea_, os::vbNormalFocus); })) {
-      // A mail program that took the job anyway has it: the order is stamped.
-      if (!puesto_.Retirar()) return Marcar(idx, quedanMas);
+      // A mail program that took the job anyway has it: the order stays stamped.
+      if (!puesto_.Retirar()) {
+        Saldar(idx);
+        return true;
+      }
+      Deshacer(idx);
       return Fallo(idx, EstadoOrden::FalloInicio, *error,
                    "No se pudo iniciar el programa de correo para " + NombrarOrden(o) + ":\n" + *error +
                        "\n\nLa orden no se envió ni se marcó como enviada.",
@@ -220,6 +257,7 @@ class Corrida {
       if (!os::procesos().Vive(e.pid)) {
         // Whoever renames first owns the job: withdrawn, or taken at the last moment.
         if (!puesto_.Retirar()) break;
+        Deshacer(e.orden);
         return Fallo(e.orden, EstadoOrden::NoTomada, "el programa de correo terminó sin tomar el trabajo",
                      "El programa de correo terminó sin tomar el trabajo de " + NombrarOrden(o) +
                          ".\n\nLa orden no se envió ni se marcó como enviada.",
@@ -231,11 +269,12 @@ class Corrida {
         // Not taken in time: withdrawn, so that a late reader cannot mail an order that
         // stays unstamped, and the run stops. Taken meanwhile: it is stamped as usual.
         if (!puesto_.Retirar()) break;
+        Deshacer(e.orden);
         o.estado = EstadoOrden::SinEntrega;
         o.detalle = "el programa de correo no tomó el trabajo a tiempo";
         ui::operador().MsgBox("El programa de correo no tomó el trabajo de " + NombrarOrden(o) + " en " +
                                   Segundos() + " segundos.\n\n" +
-                                  "La orden no se marcó como enviada y el envío se detuvo.",
+                                  "La orden no se envió ni se marcó como enviada y el envío se detuvo.",
                               int{ui::vbOKOnly} + int{ui::vbCritical}, kTitulo);
         return false;
       }
@@ -270,23 +309,82 @@ class Corrida {
     }
   }
 
-  bool Marcar(size_t idx, bool quedanMas) {
+  enum class Reclamo { kGanado, kPerdido, kError };
+
+  // The claim: the record first, then the stamp's conditional write that one run wins.
+  Reclamo Reclamar(size_t idx, const std::string& leida) {
     ResultadoOrden& o = r_.ordenes[idx];
-    const std::string fecha =
-        basic::FormatFecha(basic::DateValue(os::sistema().Ahora()), basic::regional().fechaCorta);
+    ::Reclamo rec{base_,
+                  o.cuenta,
+                  o.idComprobante,
+                  leida,
+                  basic::FormatFecha(basic::DateValue(os::sistema().Ahora()), basic::regional().fechaCorta),
+                  o.archivo,
+                  basic::FechaDiario(std::time(nullptr))};
+    std::string archivo;
+    long afectados = 0;
+    if (auto error = Intentar([&] {
+          archivo = reclamos_.Registrar(rec);
+          canalADO().Execute(*gDB().gCnn, SentenciaReclamo(rec), &afectados, -1);
+          if (afectados < 0) afectados = LeerMarca(rec) == rec.escrita ? 1 : 0;
+        })) {
+      // The write may have been made before the failure: the undo is conditional.
+      if (!archivo.empty()) {
+        reclamado_[idx] = {rec, archivo};
+        Deshacer(idx);
+      }
+      error_ = *error;
+      return Reclamo::kError;
+    }
+    if (afectados == 0) {
+      reclamos_.Quitar(archivo);
+      return Reclamo::kPerdido;
+    }
+    reclamado_[idx] = {rec, archivo};
+    Paso(PasoEntrega::Marcada, idx);
+    return Reclamo::kGanado;
+  }
+
+  std::string LeerMarca(const ::Reclamo& rec) {
+    std::string marca;
+    ado::Recordset rs;
+    gDB().AbrirRecordset(SentenciaLeerMarca(rec), rs, nullptr, ado::adOpenForwardOnly, ado::adLockReadOnly,
+                         -1, true);
+    if (rs.State() == ado::adStateOpen && !rs.Eof()) {
+      const basic::Variant v = rs.Fields(0L).Value();
+      marca = v.EsNull() ? "" : basic::FormatFecha(basic::CDate(v), basic::regional().fechaCorta);
+    }
+    if (rs.State() == ado::adStateOpen) gDB().CierraRecordset(rs);
+    return marca;
+  }
+
+  // The hand-over failed after the claim: the stamp read is put back. When that fails the
+  // record stays for the next run on this PC.
+  void Deshacer(size_t idx) {
+    auto it = reclamado_.find(idx);
+    assert(it != reclamado_.end());
+    if (it == reclamado_.end()) return;
     if (auto error = Intentar([&] {
           long afectados = 0;
-          canalADO().Execute(*gDB().gCnn, SentenciaMarcaEnvio(fecha, o.cuenta, o.idComprobante), &afectados,
-                             -1);
+          canalADO().Execute(*gDB().gCnn, SentenciaDeshacerReclamo(it->second.reclamo), &afectados, -1);
         })) {
-      return Fallo(idx, EstadoOrden::FalloMarca, *error,
-                   "Se entregó al programa de correo " + NombrarOrden(o) +
-                       ", pero no se pudo marcar como enviada:\n" + *error,
-                   quedanMas);
+      r_.ordenes[idx].detalle +=
+          "; quedó marcada como enviada y se corregirá en el próximo envío (" + *error + ")";
+    } else {
+      reclamos_.Quitar(it->second.archivo);
     }
-    o.estado = EstadoOrden::Enviada;
-    Paso(PasoEntrega::Marcada, idx);
-    return true;
+    reclamado_.erase(it);
+  }
+
+  // The job was taken: the order stays stamped and its record goes.
+  void Saldar(size_t idx) {
+    auto it = reclamado_.find(idx);
+    assert(it != reclamado_.end());
+    if (it != reclamado_.end()) {
+      reclamos_.Quitar(it->second.archivo);
+      reclamado_.erase(it);
+    }
+    r_.ordenes[idx].estado = EstadoOrden::Enviada;
   }
 
  public:
@@ -313,10 +411,41 @@ class Corrida {
   std::string linea_;
   std::optional<Entrega> pendiente_;
   std::vector<long> programas_;  // the mail programs started
-  bool pdf_;                     // the order goes as PDF ([CORREO] Adjunto=PDF)
+  ReclamosEnCurso reclamos_;
+  std::string base_;  // the database, for the records
+  struct EnCurso {
+    ::Reclamo reclamo;
+    std::string archivo;  // its record
+  };
+  std::map<size_t, EnCurso> reclamado_;  // orders claimed and not settled
+  std::string error_;                    // the last claim's failure
+  bool pdf_;                             // the order goes as PDF ([CORREO] Adjunto=PDF)
 };
 
 }  // namespace
+
+int SaldarReclamosDe(const std::string& carpetaAplicacion) {
+  int devueltas = 0;
+  Intentar([&] {
+    if (!gDB().gOpenFlag) return;
+    const std::string local = CarpetaLocal(carpetaAplicacion);
+    // With the job slot held no run of this PC has a job out: a job left at the path by a
+    // run that died is withdrawn first, so no late mail program takes it after its order
+    // got its stamp back. A slot held by a live run: settled another time.
+    PuestoTrabajo puesto(local + "/cfgMail.txt");
+    if (!puesto.Ocupar(std::chrono::milliseconds(0))) return;
+    const RutasCorreo rutas =
+        LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or(""));
+    devueltas = SaldarReclamos(local, BaseActual(), {rutas.carpetaPendientes, {rutas.archivoEntregas}},
+                               [](const std::string& sql) {
+                                 long afectados = 0;
+                                 canalADO().Execute(*gDB().gCnn, sql, &afectados, -1);
+                                 return afectados;
+                               });
+    puesto.Liberar();
+  });
+  return devueltas;
+}
 
 int ResultadoDespacho::Cuantas(EstadoOrden estado) const {
   int n = 0;
@@ -390,7 +519,20 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
   for (size_t i = 0; i < n; ++i)
     if (filas[i].marcada && !sinDireccion[i]) ultimaAEntregar = i;
 
-  Corrida corrida(opciones_, r, app, pdf);
+  // The PC's own folder for the job and the records of claims; what it lacks stops the run
+  // before any order.
+  std::string local;
+  std::optional<Corrida> corrida;
+  if (auto error = Intentar([&] {
+        local = CarpetaLocal(app);
+        PuestoTrabajo(local + "/cfgMail.txt").Comprobar();
+        corrida.emplace(opciones_, r, app, local, pdf);
+      })) {
+    r.detenido = true;
+    ui::operador().MsgBox(*error + "\n\nNo se envió ninguna orden.", int{ui::vbOKOnly} + int{ui::vbCritical},
+                          kTitulo);
+    return r;
+  }
   int numero = 0;
   for (size_t i = 0; i < n; ++i) {
     const FilaDespacho& fila = filas[i];
@@ -412,7 +554,7 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
       continue;
     }
     if (r.detenido) continue;
-    if (corrida.Cancelado()) {
+    if (corrida->Cancelado()) {
       r.detenido = true;
       r.ordenes[primera].detalle = kCancelado;
       continue;
@@ -437,11 +579,11 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
     });
     if (error) {
       // A query failure was already handled by AbrirRecordset; anything else is told.
-      const bool seguir = corrida.Fallo(primera, EstadoOrden::NoPendiente, *error,
-                                        "No se pudo comprobar si " + NombrarOrden(r.ordenes[primera]) +
-                                            " sigue pendiente:\n" + *error +
-                                            "\n\nLa orden no se envió ni se marcó como enviada.",
-                                        i < ultimaAEntregar);
+      const bool seguir = corrida->Fallo(primera, EstadoOrden::NoPendiente, *error,
+                                         "No se pudo comprobar si " + NombrarOrden(r.ordenes[primera]) +
+                                             " sigue pendiente:\n" + *error +
+                                             "\n\nLa orden no se envió ni se marcó como enviada.",
+                                         i < ultimaAEntregar);
       if (!seguir) r.detenido = true;
       continue;
     }
@@ -457,10 +599,10 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
       }
       r.ordenes[idx].idComprobante = ids[k];
       const bool quedanMas = k + 1 < ids.size() || i < ultimaAEntregar;
-      if (!corrida.Orden(idx, fila.mail, asunto, mensaje, quedanMas)) r.detenido = true;
+      if (!corrida->Orden(idx, fila.mail, asunto, mensaje, fila.fechaEnvio, quedanMas)) r.detenido = true;
     }
   }
-  corrida.Terminar();
+  corrida->Terminar();
   if (opciones_.alTerminar) opciones_.alTerminar();
 
   if (r.filaAtendida) {
@@ -601,7 +743,7 @@ int CorreosEnEspera(const ResultadoDespacho& r) {
 }
 
 std::string TextoResumen(const ResultadoDespacho& r, int enEspera) {
-  size_t enviadas = 0, sinDireccion = 0, noPendientes = 0, fallidas = 0, noIntentadas = 0;
+  size_t enviadas = 0, sinDireccion = 0, noPendientes = 0, yaEnviadas = 0, fallidas = 0, noIntentadas = 0;
   for (const auto& o : r.ordenes) {
     switch (o.estado) {
       case EstadoOrden::Enviada: ++enviadas; break;
@@ -610,6 +752,7 @@ std::string TextoResumen(const ResultadoDespacho& r, int enEspera) {
       // A pending check that failed is a failure, not an order mailed meanwhile.
       case EstadoOrden::NoPendiente: ++(o.detalle.empty() ? noPendientes : fallidas); break;
       case EstadoOrden::NoIntentada: ++noIntentadas; break;
+      case EstadoOrden::YaEnviada: ++yaEnviadas; break;
       default: ++fallidas; break;
     }
   }
@@ -626,6 +769,9 @@ std::string TextoResumen(const ResultadoDespacho& r, int enEspera) {
   if (noPendientes > 0)
     t += "\n" + Cantidad(noPendientes, "no enviada: ya no estaba pendiente.",
                          "no enviadas: ya no estaban pendientes.");
+  if (yaEnviadas > 0)
+    t += "\n" + Cantidad(yaEnviadas, "no enviada: ya enviada por otro puesto.",
+                         "no enviadas: ya enviadas por otro puesto.");
   if (fallidas > 0)
     t += "\n" + Cantidad(fallidas, "con error", "con error") + ": no se envió o no se marcó como enviada.";
   if (noIntentadas > 0)
@@ -688,10 +834,10 @@ std::string BytesTrabajoCorreo(const std::string& texto) {
 }
 
 std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion) {
-  return gFunciones().AgregarBarra(carpetaAplicacion) + "cfgMail.txt";
+  return gFunciones().AgregarBarra(CarpetaLocal(carpetaAplicacion)) + "cfgMail.txt";
 }
 
 std::string LineaComandoCorreo(const std::string& carpetaAplicacion) {
   const std::string app = gFunciones().AgregarBarra(carpetaAplicacion);
-  return app + "TSPOST.EXE " + app + "cfgMail.txt ;vxqr@";
+  return app + "TSPOST.EXE " + RutaTrabajoCorreo(carpetaAplicacion) + " ;vxqr@";
 }

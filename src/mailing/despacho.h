@@ -4,18 +4,24 @@
 // order as mailed. Plain C++: the caller gives the rows and the texts and gets per order
 // what happened; the operator is told through ui::operador().
 //
-// Job hand-over. The job file "cfgMail.txt" has one fixed name in the application folder
-// and the mail program takes its job by removing the file. So the file is written for an
-// order only after the mail program of the previous order has taken its job (the file is
-// gone) or has ended; the wait sits right before the write, after the next order has been
-// rendered, so rendering overlaps the previous mail program's start. At the end of the run
-// the last job is waited for the same way. The bound is OpcionesDespacho::esperaEntrega.
+// Job hand-over. The job file "cfgMail.txt" has one fixed name in the PC's local folder
+// (CarpetaLocal: locks, links and renames are sound there, unlike on a shared application
+// folder) and the mail program takes its job by removing the file. So the file is written
+// for an order only after the mail program of the previous order has taken its job (the
+// file is gone) or has ended; the wait sits right before the write, after the next order
+// has been rendered, so rendering overlaps the previous mail program's start. At the end of
+// the run the last job is waited for the same way. The bound is
+// OpcionesDespacho::esperaEntrega.
 //
-// Stamping rule. An order is stamped (fechaenviomail) once its job has been taken (the
-// write comes right after the next mail program has started, so the two overlap). An
-// order whose mail program ended without taking the job, or did not take it in time, is
-// not stamped; on a time-out the job file is withdrawn (so no late reader mails an order
-// that stays unstamped) and the run stops.
+// Stamping rule. Before its job is written an order is claimed: its stamp (fechaenviomail)
+// is written on the condition that it still holds what the list read, so that of two runs
+// (two PCs, or a scheduled run beside the window) one wins and the other skips the order
+// ("ya enviada por otro puesto"). A hand-over that then fails (mail program that ended
+// without taking the job, or did not take it in time, job not written, program not
+// started) undoes the claim: the stamp read is put back where the stamp still holds the
+// claim's. On a time-out the job file is withdrawn (so no late reader mails an order that
+// is not stamped) and the run stops. Claims are recorded on the PC first (reclamos.h), so
+// that one left by a run that died is settled by the next run.
 //
 // Orders whose supplier has no address, or one the mail program would hold, are listed to
 // the operator in one question before the first order (go on with the others, or stop
@@ -42,11 +48,13 @@ struct FilaDespacho {
   std::string mail;              // e-mail address (sub-item 7)
   bool marcada = false;          // check box
   std::string razonSocial = {};  // supplier name (sub-item 3), for the operator's texts
+  std::string fechaEnvio = {};   // the stamp the list read (sub-item 8): "" when never mailed
 };
 
 enum class EstadoOrden {
   Enviada,           // job taken by the mail program and the order stamped
   NoPendiente,       // the pending check found nothing: skipped silently
+  YaEnviada,         // another run claimed it first: skipped
   SinMail,           // no e-mail address: not handed over
   MailNoValido,      // an address the mail program would hold: not handed over
   FalloExportacion,  // report resolution or export failed
@@ -54,7 +62,7 @@ enum class EstadoOrden {
   FalloInicio,       // the mail program could not be started
   NoTomada,          // the mail program ended without taking the job
   SinEntrega,        // the job (or another run's) was not taken in time: run stopped
-  FalloMarca,        // job taken, but the stamp failed
+  FalloMarca,        // the claim (the stamp's write) failed: not handed over
   NoIntentada,       // the run stopped before this order
 };
 
@@ -80,10 +88,10 @@ struct ResultadoDespacho {
 // The steps of one order's hand-over, in order.
 enum class PasoEntrega {
   Exportada,  // its HTML file is written
+  Marcada,    // the order is claimed: stamped as mailed by this run
   Publicada,  // its job file is at the job path
   Iniciada,   // its mail program has been started
   Tomada,     // the mail program has taken the job
-  Marcada,    // the order is stamped as mailed
 };
 
 struct OpcionesDespacho {
@@ -176,6 +184,12 @@ std::string TextoTrabajoCorreo(const std::string& destinatario, const std::strin
 // The job's bytes: Windows-1252 as the suite writes it; UTF-8 after a byte-order mark when
 // the text holds a character that Windows-1252 cannot write (the mail program reads both).
 std::string BytesTrabajoCorreo(const std::string& texto);
-// Full path of the job file and the mail program's command line.
+// Settles the claims left on this PC by runs that died (see reclamos.h) against the mail
+// program's spool and journal, on the open connection; before the pending list is read,
+// so that the list shows what the settling gave back. Never raises: what cannot be
+// settled now is settled another time. The orders given back.
+int SaldarReclamosDe(const std::string& carpetaAplicacion);
+// Full path of the job file (in the PC's local folder, CarpetaLocal) and the mail program's
+// command line.
 std::string RutaTrabajoCorreo(const std::string& carpetaAplicacion);
 std::string LineaComandoCorreo(const std::string& carpetaAplicacion);

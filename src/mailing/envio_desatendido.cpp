@@ -195,6 +195,7 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
     CargarParametros(false, o.linea, connString, 3);
     DB_Dll& db = gDB();
     if (!db.gOpenFlag) return fallo("no hay conexión con la base de datos.");
+    SaldarReclamosDe(os::CarpetaAplicacion());
     ado::Recordset rs;
     db.AbrirRecordset(ConsultaPendientes(o.filtros, true), rs, nullptr, ado::adOpenForwardOnly,
                       ado::adLockReadOnly, -1, true);
@@ -217,7 +218,7 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
   std::vector<FilaDespacho> filas;
   for (const FilaPendiente& p : pendientes)
     filas.push_back({p.Texto(), p.SubItem(colTC), p.SubItem(colIdComprobante), p.SubItem(colMail), true,
-                     p.SubItem(colRazonSocial)});
+                     p.SubItem(colRazonSocial), p.SubItem(colEnviado)});
   int omitidas = 0;
   std::map<std::pair<std::string, std::string>, const FilaDespacho*> porOrden;
   for (FilaDespacho& f : filas) {
@@ -280,6 +281,7 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
         salida << "Entregada   " << orden << "  <" << basic::TextoVisible(fila.mail) << ">\n";
         break;
       case EstadoOrden::NoPendiente:
+      case EstadoOrden::YaEnviada:
       case EstadoOrden::SinMail:
       case EstadoOrden::MailNoValido:
         ++omitidas;

@@ -43,6 +43,7 @@
 #include "platform/ado/ado.h"
 #include "platform/basic/pasos.h"
 #include "platform/basic/texto.h"
+#include "mailing/despacho.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/operador.h"
 #include "platform/ui/qt/operador_qt.h"
@@ -575,6 +576,8 @@ void frmOCMailing::CargarProveedores() {
   filtros.fechaDesde = Trim(TextoCampo("FechaD"));
   filtros.fechaHasta = Trim(TextoCampo("FechaH"));
   std::string sentencia = ConsultaPendientes(filtros, chkConEnvioPendiente->isChecked());
+  // Orders claimed by a run of this PC that died are pending again before the list is read.
+  SaldarReclamosDe(os::CarpetaAplicacion());
 
   ListProveedoresModelo->Limpiar();
   ItemActual = -1;

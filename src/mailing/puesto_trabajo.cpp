@@ -44,11 +44,35 @@ PuestoTrabajo::~PuestoTrabajo() {
   if (fdBloqueo_ >= 0) ::close(fdBloqueo_);
 }
 
+void PuestoTrabajo::Comprobar() {
+  const std::string carpeta = fs::path(ruta_).parent_path().string();
+  auto falta = [&](const std::string& que, int error) {
+    throw ErrorEjecucion(75, "La carpeta " + carpeta + " no permite " + que + " (" + std::strerror(error) +
+                                 "): el programa de correo no puede recibir trabajos en ella.");
+  };
+  const int fd = ::open(rutaBloqueo_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) Falla(rutaBloqueo_, errno);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != EWOULDBLOCK && errno != EINTR) {
+    const int e = errno;
+    ::close(fd);
+    falta("bloquear archivos", e);
+  }
+  ::close(fd);  // closing lets the probe's lock go
+  const std::string a = Privado(ruta_, "prueba"), b = Privado(ruta_, "prueba2");
+  const int f = ::open(a.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (f < 0) Falla(a, errno);
+  ::close(f);
+  const int enlace = ::link(a.c_str(), b.c_str()) == 0 ? 0 : errno;
+  ::unlink(b.c_str());
+  ::unlink(a.c_str());
+  if (enlace != 0) falta("enlaces de archivos", enlace);
+}
+
 bool PuestoTrabajo::Ocupar(std::chrono::milliseconds espera, const std::function<void()>& alEsperar) {
   if (ocupado_) return true;
   if (fdBloqueo_ < 0) {
-    // Read-only is enough for flock, so a lock file made by another user still serves.
-    fdBloqueo_ = ::open(rutaBloqueo_.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    // Open for writing: NFS refuses an exclusive lock on a read-only descriptor.
+    fdBloqueo_ = ::open(rutaBloqueo_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fdBloqueo_ < 0) Falla(rutaBloqueo_, errno);
   }
   auto limite = std::chrono::steady_clock::now() + espera;
@@ -95,7 +119,8 @@ void PuestoTrabajo::LimpiarRestos() {
     const std::string nombre = it->path().filename().string();
     if (nombre.size() <= prefijo.size() || nombre.compare(0, prefijo.size(), prefijo) != 0) continue;
     const std::string ext = fs::path(nombre).extension().string();
-    if (ext == ".tmp" || ext == ".retirado" || ext == ".huerfano") fs::remove(it->path(), ec);
+    if (ext == ".tmp" || ext == ".retirado" || ext == ".huerfano" || ext == ".prueba" || ext == ".prueba2")
+      fs::remove(it->path(), ec);
   }
 }
 

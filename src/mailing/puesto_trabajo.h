@@ -23,6 +23,11 @@ class PuestoTrabajo {
   PuestoTrabajo& operator=(const PuestoTrabajo&) = delete;
 
   const std::string& Ruta() const { return ruta_; }
+
+  // Checks that the job's folder can do what the hand-over needs (an exclusive lock on its
+  // lock file, a hard link): raises ErrorEjecucion 75 with a message naming the folder and
+  // what it lacks. Contention for the lock is not a failure.
+  void Comprobar();
   bool Ocupado() const { return ocupado_; }
 
   // Waits until no other run has a job out, then holds the slot. The wait ends with false

@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include "carpeta_demo.h"
+#include "mailing/despacho.h"
 #include "mailing/estado_entregas.h"
 #include "platform/basic/texto.h"
 #include "support/lanzar.h"
@@ -107,7 +108,7 @@ TEST_F(EnvioSinVentana, SimulaEnviaYMarca) {
   EXPECT_NE(salida.find("Simulación: 6 orden(es) se enviarían, 0 se omitirían."), std::string::npos);
   EXPECT_FALSE(fs::exists(app + "/E-MAILS"));
   EXPECT_FALSE(fs::exists(app + "/CORREO"));
-  EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
+  EXPECT_FALSE(fs::exists(RutaTrabajoCorreo(app)));
 
   EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P002"), 0) << SinDisplay();
   EXPECT_EQ(Veces(salida, "Entregada   P00"), 6u) << SinDisplay();
@@ -151,7 +152,7 @@ TEST_F(EnvioSinVentana, SinLaTablaDePendientesTerminaConCodigoDos) {
             std::string::npos);
   EXPECT_NE(ReadBytes(app + "/QZERR.LOG").find("no such table"), std::string::npos);
   EXPECT_FALSE(fs::exists(app + "/E-MAILS"));
-  EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
+  EXPECT_FALSE(fs::exists(RutaTrabajoCorreo(app)));
 
   EXPECT_EQ(Enviar("--opcion-rara"), 2);
   EXPECT_NE(errores.find("opcion desconocida --opcion-rara"), std::string::npos) << SinDisplay();
@@ -254,7 +255,7 @@ TEST_F(EnvioSinVentana, ValorNoValidoTerminaConCodigoDosSinEscribirNada) {
     EXPECT_EQ(salida, "");
     EXPECT_FALSE(fs::exists(app + "/E-MAILS"));
     EXPECT_FALSE(fs::exists(app + "/CORREO"));
-    EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
+    EXPECT_FALSE(fs::exists(RutaTrabajoCorreo(app)));
     EXPECT_FALSE(fs::exists(app + "/QZERR.LOG"));
     EXPECT_TRUE(ReadBytes(app + "/demo.db") == base);
   }

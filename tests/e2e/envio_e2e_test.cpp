@@ -184,7 +184,7 @@ TEST_F(EnvioDesdeVentana, MientrasEsperaAlCorreoLaVentanaAtiendeEventosSinOtraCo
   Abrir();
   v->show();
   CorreoPorEventos correo;
-  correo.trabajo = app + "/cfgMail.txt";
+  correo.trabajo = RutaTrabajoCorreo(app);
   os::InstalarProcesos(&correo);
   int vistas = 0, recargas = 0;
   v->FijarAccionVer([&](frmOCMailing&) { ++vistas; });
@@ -231,7 +231,7 @@ TEST_F(EnvioDesdeVentana, UnaCorridaQueFallaDejaLaVentanaComoEstaba) {
   Abrir();
   v->show();
   CorreoFalso correo;
-  correo.trabajo = app + "/cfgMail.txt";
+  correo.trabajo = RutaTrabajoCorreo(app);
   os::InstalarProcesos(&correo);
   MarcarPrimeras(1);
   v->txtFields_GotFocus(v->Campo("ENCABEZADO")->Index);

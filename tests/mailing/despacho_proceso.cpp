@@ -11,7 +11,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "companion/companion.h"
+#include "data/db_dll.h"
 #include "global/contexto.h"
+#include "platform/ado/ado.h"
 #include "mailing/despacho.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/os/rutas.h"
@@ -41,11 +44,27 @@ int main(int argc, char** argv) {
       false, "@Server=sqlite;@DbName=" + app + "/demo.db;@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;",
       cs, 3);
 
+  SaldarReclamosDe(app);  // as the window's list load does
   namespace demo = ocmailsql::demo;
   std::vector<FilaDespacho> filas;
-  for (long i = primera; i < primera + cuantas; ++i)
+  for (long i = primera; i < primera + cuantas; ++i) {
+    // The stamp as the list shows it: a blue row is sent again on purpose.
+    ado::Recordset rs;
+    gDB().AbrirRecordset("SELECT FechaEnvioMail FROM c_mv_cpte WHERE TC='OC' AND IdComprobante='" +
+                             demo::NumeroPedido(i) + "'",
+                         rs, nullptr, ado::adOpenForwardOnly, ado::adLockReadOnly, -1, true);
+    const std::string leida = rs.Eof() ? "" : gFunciones().SinNulo(rs.Fields(0L).Value());
+    gDB().CierraRecordset(rs);
     filas.push_back({demo::ProveedorPedido(i), "OC", demo::NumeroPedido(i),
-                     "compras." + demo::ProveedorPedido(i) + "@example.com", true});
+                     "compras." + demo::ProveedorPedido(i) + "@example.com", true, "", leida});
+  }
+  // With a barrier, the list is read and the run waits until the test lets every run go.
+  if (const char* barrera = std::getenv("OCMAIL_PRUEBA_BARRERA")) {
+    std::FILE* listo =
+        std::fopen((std::string(barrera) + "." + std::to_string(::getpid()) + ".listo").c_str(), "w");
+    if (listo) std::fclose(listo);
+    while (::access(barrera, F_OK) != 0) ::usleep(1000);
+  }
   const ResultadoDespacho r = Despacho(opciones).Ejecutar(filas, "Orden de compra", "Adjunto OC");
   for (const auto& p : op->pedidos) std::fprintf(stderr, "%s: %s\n", p.tipo.c_str(), p.texto.c_str());
   for (const auto& o : r.ordenes) std::printf("%s %d\n", o.idComprobante.c_str(), static_cast<int>(o.estado));

@@ -173,7 +173,7 @@ class Aplicacion : public ::testing::Test {
   std::string Html(long i) const {
     return CarpetaEnvio() + "/" + demo::ProveedorPedido(i) + "-" + demo::NumeroPedido(i) + ".html";
   }
-  std::string Trabajo() const { return app + "/cfgMail.txt"; }
+  std::string Trabajo() const { return RutaTrabajoCorreo(app); }
 
   // The stamp of demo order i straight from the database file ("NULL" when none).
   std::string FechaEnvio(long i) const {
@@ -192,6 +192,17 @@ class Aplicacion : public ::testing::Test {
     return r;
   }
   bool Marcada(long i) const { return FechaEnvio(i).rfind("2026-05-21", 0) == 0; }
+  // The stamp of demo order i as the list shows it ("" when never mailed).
+  std::string Leida(long i) const {
+    const std::string f = FechaEnvio(i);
+    return f == "NULL" || f == "<sin fila>" ? "" : basic::Variant::DeFecha(basic::CDate(f)).Texto();
+  }
+  // Demo order i as the list shows it now (with the stamp it read).
+  FilaDespacho Fila(long i, bool marcada = true) const {
+    FilaDespacho f = despacho_prueba::Fila(i, marcada);
+    f.fechaEnvio = Leida(i);
+    return f;
+  }
 };
 
 // A stand-in mail program: a shell script named tspost in `carpeta` that waits, then copies

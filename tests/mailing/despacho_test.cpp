@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <thread>
 
 namespace {
 
@@ -124,7 +125,7 @@ TEST_F(Despachos, ArchivoDeTrabajoByteAByte) {
               "DESTINATARIO=" + Mail(0) + "\r\n" + c.lineas + "ARCHIVO=" + Html(0) + "\r\n")
         << "asunto «" << c.asunto << "» mensaje «" << c.mensaje << "»";
   }
-  EXPECT_EQ(correo.lineas.back(), app + "/TSPOST.EXE " + app + "/cfgMail.txt ;vxqr@");
+  EXPECT_EQ(correo.lineas.back(), app + "/TSPOST.EXE " + Trabajo() + " ;vxqr@");
   EXPECT_EQ(Avisos(), 0);
 }
 
@@ -303,7 +304,8 @@ TEST_F(Despachos, LlamadasAlReporteYSentenciasExactas) {
       "idcomprobante='" +
       id + "'";
   EXPECT_NE(std::find(canal.sentencias.begin(), canal.sentencias.end(), pendiente), canal.sentencias.end());
-  EXPECT_EQ(canal.sentencias.back(), marca);
+  // The claim: the stamp's text, on the condition that the stamp is still the one read.
+  EXPECT_EQ(canal.sentencias.back(), marca + " and fechaenviomail IS NULL");
   EXPECT_TRUE(Marcada(0));
 }
 
@@ -323,7 +325,12 @@ TEST(PiezasDespacho, ComillasDobladasYNombreDeReporte) {
 
   EXPECT_EQ(NombreReporteOrden("000100001000X"), "OC-X");
   EXPECT_EQ(NombreReporteOrden("A1"), "OC-");
-  EXPECT_EQ(LineaComandoCorreo("/opt/Mi App"), "/opt/Mi App/TSPOST.EXE /opt/Mi App/cfgMail.txt ;vxqr@");
+  // The job lives in the PC's own folder for that application folder.
+  const std::string trabajo = RutaTrabajoCorreo("/opt/Mi App");
+  EXPECT_EQ(trabajo.rfind(std::string(getenv("XDG_STATE_HOME")) + "/ocmail/Mi_App-", 0), 0u) << trabajo;
+  EXPECT_EQ(fs::path(trabajo).filename(), "cfgMail.txt");
+  EXPECT_NE(trabajo, RutaTrabajoCorreo("/opt/Mi_App"));
+  EXPECT_EQ(LineaComandoCorreo("/opt/Mi App"), "/opt/Mi App/TSPOST.EXE " + trabajo + " ;vxqr@");
 }
 
 // ---------------------------------------------------------------- bad input
@@ -421,7 +428,9 @@ TEST_F(Despachos, FalloDeLaMarca) {
   const auto r = Despacho().Ejecutar({Fila(2)}, "", "");
   EXPECT_EQ(r.ordenes.at(0).estado, EstadoOrden::FalloMarca);
   ASSERT_EQ(Avisos(), 1);
-  EXPECT_NE(op->pedidos[1].texto.find("no se pudo marcar"), std::string::npos);
+  EXPECT_NE(op->pedidos[1].texto.find("No se pudo marcar"), std::string::npos) << op->pedidos[1].texto;
+  EXPECT_NE(op->pedidos[1].texto.find("La orden no se envió"), std::string::npos);
+  EXPECT_EQ(correo.trabajos.size(), 1u);  // the claim comes first: no job without it
   EXPECT_TRUE(Marcada(0));
   EXPECT_EQ(FechaEnvio(2), "NULL");
 }
@@ -788,19 +797,58 @@ TEST_F(Procesos, DosOperadoresEnLaMismaCarpeta) {
     for (size_t p = 0; (p = t.find(" 0\n", p)) != std::string::npos; ++p) ++enviadas;
     EXPECT_EQ(enviadas, 50u) << t;
   }
-  EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
+  EXPECT_FALSE(fs::exists(Trabajo()));
 }
 
-// A run killed after each step of an order's hand-over leaves no half job, and never an
-// order stamped whose mail was not taken. The next run is not held back by what was left,
-// and afterwards every order is mailed and stamped (at least once: an order mailed but not
-// stamped is mailed again).
+// Two runs on the same orders at once (a scheduled run beside a window, two PCs on one
+// database): each order is claimed by one of them and mailed once; the other skips it. A
+// blue row (mailed before) is sent again by its winner and stamped with the new date.
+TEST_F(Procesos, DosCorridasSobreLasMismasOrdenes) {
+  // Both lists are read before either run claims anything.
+  const std::string barrera = raiz / "barrera";
+  setenv("OCMAIL_PRUEBA_BARRERA", barrera.c_str(), 1);
+  const long a = LanzarDespacho(app, 0, 60, raiz / "a.txt");
+  const long b = LanzarDespacho(app, 0, 60, raiz / "b.txt");
+  unsetenv("OCMAIL_PRUEBA_BARRERA");
+  for (int listos = 0; listos < 2;) {
+    listos = 0;
+    for (const auto& e : fs::directory_iterator(raiz.str())) listos += e.path().extension() == ".listo";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  WriteBytes(barrera, "");
+  Esperar(a);
+  Esperar(b);
+  const auto tomadas = Tomados(tomados);
+  std::map<std::string, std::string> estados;  // order -> "<state in a> <state in b>"
+  for (const char* salida : {"a.txt", "b.txt"})
+    for (const std::string& l : basic::Split(ReadBytes(raiz / salida), "\n")) {
+      const auto partes = basic::Split(l, " ");
+      if (partes.size() == 2 && partes[0].size() == 13) estados[partes[0]] += partes[1] + " ";
+    }
+  const std::string enviada = std::to_string(static_cast<int>(EstadoOrden::Enviada));
+  const std::string yaEnviada = std::to_string(static_cast<int>(EstadoOrden::YaEnviada));
+  for (long i = 0; i < 60; ++i) {
+    const std::string n = demo::NumeroPedido(i);
+    const auto t = tomadas.find(n);
+    EXPECT_TRUE(t != tomadas.end() && t->second == 1) << "orden " << i;
+    EXPECT_TRUE(Estampada(i)) << "orden " << i;
+    EXPECT_TRUE(estados[n] == enviada + " " + yaEnviada + " " ||
+                estados[n] == yaEnviada + " " + enviada + " ")
+        << "orden " << i << ": " << estados[n];
+  }
+}
+
+// A run killed after each step of an order's hand-over leaves no half job, and after the
+// next start-up (which settles the claims it left) never an order stamped whose mail was not
+// taken. The next run is not held back by what was left, and afterwards every order is
+// mailed and stamped (at least once: an order mailed but not stamped is mailed again).
 TEST_F(Procesos, RunMuertoEnCadaPaso) {
   for (int paso = 0; paso <= 4; ++paso) {
     SCOPED_TRACE("paso " + std::to_string(paso));
     const long base = paso * 5;
     Esperar(LanzarDespacho(app, base, 5, raiz / "muerto.txt", std::to_string(paso) + " 3"));
-    for (const auto& e : fs::directory_iterator(app)) {
+    Esperar(LanzarDespacho(app, base, 0, raiz / "inicio.txt"));  // a start-up: settles, sends nothing
+    for (const auto& e : fs::directory_iterator(fs::path(Trabajo()).parent_path())) {
       const std::string nombre = e.path().filename().string();
       if (nombre.rfind("cfgMail.txt", 0) != 0) continue;
       EXPECT_EQ(nombre, "cfgMail.txt");
@@ -823,7 +871,7 @@ TEST_F(Procesos, RunMuertoEnCadaPaso) {
       EXPECT_LE(tomadas[demo::NumeroPedido(i)], 2) << "orden " << i;
     }
   }
-  EXPECT_FALSE(fs::exists(app + "/cfgMail.txt"));
+  EXPECT_FALSE(fs::exists(Trabajo()));
 }
 
 // ---------------------------------------------------------------- preview

@@ -576,7 +576,7 @@ class VentanaEnvio : public Ventana {
     os::FijarCarpetaAplicacion(dir.str());
     for (const auto& e : std::filesystem::directory_iterator(std::string(OCMAIL_SHARE) + "/reports"))
       std::filesystem::copy_file(e.path(), dir / e.path().filename().string());
-    correo.trabajo = dir / "cfgMail.txt";
+    correo.trabajo = RutaTrabajoCorreo(dir.str());
     os::InstalarProcesos(&correo);
   }
   void TearDown() override {

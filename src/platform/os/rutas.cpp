@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <mutex>
@@ -77,6 +78,30 @@ std::string NombreEjecutable() {
   if (auto p = nombre.find_last_of('/'); p != std::string::npos) nombre.erase(0, p + 1);
   if (auto p = nombre.find_last_of('.'); p != std::string::npos && p > 0) nombre.resize(p);
   return nombre;
+}
+
+std::string SistemaDeArchivosDeRed(const std::string& ruta) {
+  std::string r = ruta.empty() ? "." : ruta;
+  struct statfs st {};
+  while (::statfs(r.c_str(), &st) != 0) {
+    const size_t barra = r.find_last_of('/');
+    if (barra == std::string::npos || r == "/") return "";
+    r = barra == 0 ? "/" : r.substr(0, barra);
+  }
+  switch (static_cast<unsigned long>(st.f_type)) {
+    case 0x6969: return "NFS";
+    case 0x517B:
+    case 0xFF534D42:
+    case 0xFE534D42: return "SMB";
+    case 0x65735546: return "FUSE";
+    case 0x01021997: return "9P";
+    case 0x5346414F: return "AFS";
+    case 0x00C36400: return "Ceph";
+    case 0x73757245: return "Coda";
+    case 0x47504653: return "GPFS";
+    case 0x0BD00BD0: return "Lustre";
+    default: return "";
+  }
 }
 
 std::string CarpetaTemporal() {

@@ -16,6 +16,11 @@ std::string NombreEjecutable();
 // else "/tmp". Without a trailing "/".
 std::string CarpetaTemporal();
 
+// The kind of network or user-space file system that holds `ruta` (or its nearest existing
+// folder): "NFS", "SMB", "FUSE", "9P", "AFS", "Ceph"...; "" for a local disk. On such a file
+// system locks, links and renames may not work across machines.
+std::string SistemaDeArchivosDeRed(const std::string& ruta);
+
 // The existing path whose components equal those of `ruta` without regard to case
 // (an exact match is preferred at each step); "" when there is none or `ruta` is blank.
 // Relative paths are resolved from the current folder and come back relative.
