@@ -538,6 +538,19 @@ TEST_F(TspostEnvio, SinAdjuntoRetieneElTrabajoHastaQueAparece) {
   EXPECT_TRUE(Archivos(Spool()).empty());
 }
 
+// A FIFO in the attachment's place is held like a missing file, never waited on.
+TEST_F(TspostEnvio, UnaFifoEnLugarDelAdjuntoRetieneElTrabajo) {
+  EscribirIni("");
+  EscribirTrabajo();
+  fs::remove(adjunto_);
+  ASSERT_EQ(mkfifo(adjunto_.c_str(), 0644), 0);
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  EXPECT_EQ(Archivos(Spool(), ".trabajo").size(), 1u);
+  EXPECT_THAT(Log(), HasSubstr(" | RETENIDO | prov@example.com | "));
+  EXPECT_THAT(Log(), HasSubstr("el adjunto " + adjunto_ + " no es un archivo comun"));
+  EXPECT_TRUE(Archivos(Salida()).empty());
+}
+
 TEST_F(TspostEnvio, SinTrabajoOSinDondeGuardarloNoTomaNada) {
   EscribirIni("");
   EXPECT_EQ(CorrerTrabajo(), 2);  // no job file
