@@ -292,7 +292,6 @@ void Anotar(const Configuracion& c, const std::vector<std::string>& adjuntos, co
 struct Entrega {
   bool ok = false;
   bool permanente = false;
-  bool ajustes = false;  // not tried: a setting is not valid (no attempt is counted)
   std::string detalle, respuesta;
 };
 
@@ -329,11 +328,6 @@ std::string LoginRechazado(const Credenciales& login, const ResultadoEnvio& r) {
 // Delivers a built message: over SMTP, or to the outbox when no server is set.
 Entrega Entregar(const Mensaje& m, const Configuracion& c, const std::string& id) {
   Entrega e;
-  if (std::string error = ErrorDeAjustes(c); !error.empty()) {
-    e.ajustes = true;
-    e.detalle = e.respuesta = error;
-    return e;
-  }
   if (c.servidor.empty()) {
     std::string destino = (fs::path(c.carpetaSalida) / (id + ".eml")).string();
     e.ok = EscribirAtomico(destino, m.eml);
@@ -408,13 +402,6 @@ int Concluir(const Configuracion& c, const std::string& id, Sobre& s, const Entr
     return kEntregado;
   }
   const std::time_t ahora = std::time(nullptr);
-  if (e.ajustes) {
-    // Not an attempt: nothing counts towards giving the mail up until the settings are right.
-    Anotar(c, s.adjuntos, Destinatarios(s.t), basic::kEntregaPendiente, e.respuesta, s.m.messageId, id);
-    Registrar(c, "PENDIENTE", Destinatarios(s.t), s.t.asunto,
-              e.detalle + (enCola ? "; en " + base + ".eml" : "; trabajo en " + base + ".trabajo"));
-    return kPendiente;
-  }
   if (!s.primerFallo) s.primerFallo = ahora;
   ++s.intentos;
   const std::vector<std::string> archivos =
@@ -455,6 +442,13 @@ int Retener(const Configuracion& c, const Trabajo& t, const std::string& id, con
 int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string& id, bool reintento,
                     std::time_t desde) {
   const std::string base = Base(c, id);
+  if (const std::string error = ErrorDeAjustes(c); !error.empty()) {
+    // The job stays as it came: its message (sender, name) is built once the settings are
+    // right. No attempt is made, so nothing counts towards giving it up.
+    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto, error + "; trabajo en " + base + ".trabajo");
+    if (!reintento) Anotar(c, NombresAdjuntos(t), Destinatarios(t), basic::kEntregaPendiente, error, "", id);
+    return kPendiente;
+  }
   std::string invalido;
   for (const auto& d : t.destinatarios)
     if (!basic::DireccionCorreoValida(d)) invalido = d;
