@@ -790,6 +790,11 @@ TEST_F(TspostEnvio, UnTrabajoConAdjuntoFueraDeLasCarpetasPermitidasSeRechaza) {
     EXPECT_THAT(log.substr(i, 22), ::testing::MatchesRegex("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9:]{8} \\| "))
         << log;
   EXPECT_EQ(lineas, std::size(casos));
+  // The journal too: one line per attachment named (two in the job with a second ARCHIVO=),
+  // the recipient with its LF shown.
+  const auto diario = Diario();
+  EXPECT_EQ(diario.size(), std::size(casos) + 1);
+  EXPECT_EQ(diario.back().destinatario, "prov@example.com\\nARCHIVO=" + ini);
   EXPECT_TRUE(smtp.Mensajes().empty());
 
   // Other folders of the suite's programs, by CarpetasAdjuntos (relative: from the
