@@ -104,6 +104,117 @@ TEST(TspostTrabajo, LeeCadaFormaDelArchivoDeTrabajo) {
   }
 }
 
+// Control characters: in a recipient or a path they refuse the job (no recipient is kept,
+// the value is kept shown visibly); in the subject or the message they become blanks.
+TEST(TspostTrabajo, LosCaracteresDeControlRechazanElTrabajoOSeVuelvenBlancos) {
+  const struct {
+    const char* nombre;
+    std::string bytes;
+    std::string rechazo;  // "" : not refused
+    std::string destinatario, asunto;
+    std::vector<std::string> lineas, archivos;
+  } casos[] = {
+      {"el ataque: un DESTINATARIO que trae otra linea ARCHIVO=",
+       "DESTINATARIO=ventas@acme.com,\r\nARCHIVO=/usr/share/locale/en@quot/../../../../root/.netrc\r\n"
+       "ASUNTO=x\r\nARCHIVO=/app/P.html\r\n",
+       "",
+       "ventas@acme.com,",
+       "x",
+       {},
+       {"/usr/share/locale/en@quot/../../../../root/.netrc", "/app/P.html"}},
+      {"LF suelto dentro de DESTINATARIO",
+       "DESTINATARIO=a@b.com\nARCHIVO=/etc/passwd\r\nARCHIVO=/app/P.html\r\n",
+       "el destinatario tiene caracteres de control: a@b.com\\nARCHIVO=/etc/passwd",
+       "a@b.com\\nARCHIVO=/etc/passwd",
+       "",
+       {},
+       {"/app/P.html"}},
+      {"TAB al final del destinatario",
+       "DESTINATARIO=a@b.com\t\r\nARCHIVO=/app/P.html\r\n",
+       "el destinatario tiene caracteres de control: a@b.com\\t",
+       "a@b.com\\t",
+       "",
+       {},
+       {"/app/P.html"}},
+      {"NUL y VT en la ruta",
+       std::string("DESTINATARIO=a@b.com\r\nARCHIVO=/app/P\0\v.html\r\n", 45),
+       "el archivo a adjuntar tiene caracteres de control: /app/P\\0\\x0B.html",
+       "a@b.com",
+       "",
+       {},
+       {"/app/P\\0\\x0B.html"}},
+      {"control C1 de Windows-1252 (0x81) en la ruta",
+       "DESTINATARIO=a@b.com\r\nARCHIVO=/app/P\x81.html\r\n",
+       "el archivo a adjuntar tiene caracteres de control: /app/P\\u0081.html",
+       "a@b.com",
+       "",
+       {},
+       {"/app/P\\u0081.html"}},
+      {"asunto y mensaje: TAB, CR y VT se vuelven blancos",
+       "DESTINATARIO=a@b.com\r\nASUNTO=Orden\t1\rde\vjunio\r\nMENSAJE=a\tb\r\nMENSAJE=\n12345678\tc\x85\r\n"
+       "ARCHIVO=/app/P.html\r\n",
+       "",
+       "a@b.com",
+       "Orden 1 de junio",
+       {"a       b", "12345678        c\u2026"},
+       {"/app/P.html"}},
+      {"UTF-8 con marca: separador de linea U+2028 en el asunto",
+       "\xef\xbb\xbf"
+       "DESTINATARIO=a@b.com\r\nASUNTO=a\xe2\x80\xa8"
+       "b\r\nARCHIVO=/app/P.html\r\n",
+       "",
+       "a@b.com",
+       "a b",
+       {},
+       {"/app/P.html"}},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    const tspost::Trabajo t = tspost::ParsearTrabajo(c.bytes);
+    EXPECT_EQ(t.rechazo, c.rechazo);
+    EXPECT_EQ(t.destinatarioTexto, c.destinatario);
+    EXPECT_EQ(t.asunto, c.asunto);
+    if (!c.lineas.empty()) EXPECT_EQ(t.lineasMensaje, c.lineas);
+    EXPECT_EQ(t.archivos, c.archivos);
+    EXPECT_EQ(t.destinatarios.empty(), !c.rechazo.empty());
+  }
+}
+
+// Paths compared once ".." and links are resolved; a sibling folder that merely starts with
+// the same name is outside.
+TEST(TspostTrabajo, ElAdjuntoDebeEstarEnUnaCarpetaPermitida) {
+  TempDir dir;
+  const std::string permitida = dir / "app/E-MAILS/ENVIOS";
+  fs::create_directories(permitida + "/09-12-2026");
+  fs::create_directories(dir / "app/E-MAILS/ENVIOS2");
+  fs::create_directories(dir / "otra");
+  WriteBytes(permitida + "/09-12-2026/P.html", "x");
+  WriteBytes(dir / "app/TM440kv.INI", "x");
+  fs::create_symlink(dir / "app/TM440kv.INI", permitida + "/ini.html");
+  fs::create_directory_symlink(dir / "otra", permitida + "/enlace");
+  fs::create_directory_symlink(permitida, dir / "otra/vuelta");
+  const struct {
+    std::string ruta;
+    bool dentro;
+  } casos[] = {
+      {permitida + "/09-12-2026/P.html", true},
+      {permitida + "/09-12-2026/falta.html", true},  // missing: held, not refused
+      {permitida + "/09-12-2026/../09-12-2026/P.html", true},
+      {dir / "otra/vuelta/09-12-2026/P.html", true},  // a link into the folder
+      {permitida, false},
+      {permitida + "/../../TM440kv.INI", false},
+      {permitida + "/no/existe/../../../../TM440kv.INI", false},
+      {permitida + "/ini.html", false},  // a link out of it
+      {permitida + "/enlace/x.html", false},
+      {dir / "app/E-MAILS/ENVIOS2/P.html", false},
+      {"/etc/hostname", false},
+      {"E-MAILS/ENVIOS/09-12-2026/P.html", false},
+      {"", false},
+  };
+  for (const auto& c : casos) EXPECT_EQ(tspost::DentroDeCarpetas(c.ruta, {permitida}), c.dentro) << c.ruta;
+  EXPECT_TRUE(tspost::DentroDeCarpetas(dir / "otra/x.html", {permitida, dir / "otra/"}));
+}
+
 TEST(TspostArgumentos, RecomponeLaRutaDelTrabajo) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> casos = {
       {{"/app/cfgMail.txt", ";vxqr@"}, "/app/cfgMail.txt"},
@@ -139,6 +250,17 @@ void CederANadie(const fs::path& raiz) {
   for (const auto& e : fs::recursive_directory_iterator(raiz)) lchown(e.path().c_str(), kNadie, kNadie);
 }
 
+// Whether "nobody" can reach a folder of the test once it is handed over: every folder above
+// it must let others through (the test's folder holds the program, so where the build sits
+// does not matter).
+bool NadieLlegaA(const fs::path& carpeta) {
+  for (fs::path p = carpeta.parent_path();; p = p.parent_path()) {
+    struct stat st {};
+    if (stat(p.c_str(), &st) != 0 || !(st.st_mode & S_IXOTH)) return false;
+    if (p == p.root_path() || p.empty()) return true;
+  }
+}
+
 // A read-only folder for the life of the object.
 class SoloLectura {
  public:
@@ -164,14 +286,20 @@ std::vector<std::string> Archivos(const std::string& carpeta, const std::string&
 
 // ---------------------------------------------------------------- delivery
 
-// An application folder with a blank in its name, the order's HTML file, the job file
-// written as the mailing tool writes it (Windows-1252, CR LF) and TM440kv.INI.
+// An application folder with a blank in its name laid out as installed: the program itself
+// (a copy: the run folders it may attach from hang from its own folder, and a user without
+// privileges must be able to run it wherever the build sits), the order's HTML file in a run
+// folder, the job file written as the mailing tool writes it (Windows-1252, CR LF) and
+// TM440kv.INI.
 class TspostEnvio : public ::testing::Test {
  protected:
   void SetUp() override {
     app_ = dir_.path() / "Mi App";
-    fs::create_directories(app_ / "E-MAILS");
-    adjunto_ = (app_ / "E-MAILS" / "P001-A1.html").string();
+    envios_ = app_ / "E-MAILS" / "ENVIOS";
+    fs::create_directories(envios_ / "09-12-2026" / "14.05.33");
+    programa_ = (app_ / "tspost").string();
+    fs::copy_file(TSPOST_EXE, programa_);
+    adjunto_ = (envios_ / "09-12-2026" / "14.05.33" / "P001-A1.html").string();
     html_ =
         "<html><head><meta charset=\"utf-8\"></head>\r\n<body>\r\n.\r\n"
         "<p>Orden de compra \xc3\xb1"
@@ -213,7 +341,7 @@ class TspostEnvio : public ::testing::Test {
 
   // Started as the mailing tool starts it: the command line split at blanks.
   pid_t LanzarTrabajo(const std::string& ruta, bool sinPrivilegios = false) {
-    std::vector<std::string> args = {TSPOST_EXE};
+    std::vector<std::string> args = {programa_};
     std::string linea = ruta + " ;vxqr@";
     for (size_t i = 0, j; i <= linea.size(); i = j + 1) {
       j = linea.find(' ', i);
@@ -229,7 +357,7 @@ class TspostEnvio : public ::testing::Test {
   int CorrerTrabajo() { return Esperar(LanzarTrabajo(trabajo_)); }
   // `ahora`: every spooled message at once, whatever its turn.
   int Reintentar(bool ahora = false) {
-    std::vector<std::string> args = {TSPOST_EXE, "--reintentar", "--ini=" + (app_ / "TM440kv.INI").string()};
+    std::vector<std::string> args = {programa_, "--reintentar", "--ini=" + (app_ / "TM440kv.INI").string()};
     if (ahora) args.push_back("--ahora");
     return Esperar(Lanzar(args, Entorno()));
   }
@@ -275,9 +403,9 @@ class TspostEnvio : public ::testing::Test {
   std::string Salida() { return (app_ / "CORREO" / "SALIDA").string(); }
 
   TempDir dir_;
-  fs::path app_;
+  fs::path app_, envios_;
   const fs::path casa_ = dir_.path() / "casa";
-  std::string adjunto_, html_, trabajo_;
+  std::string programa_, adjunto_, html_, trabajo_;
 };
 
 TEST_F(TspostEnvio, EnviaAsuntoCuerpoYAdjuntoIntactosYTomaElTrabajo) {
@@ -375,10 +503,10 @@ TEST_F(TspostEnvio, AdjuntosConNombresAcentuados) {
   const std::string largo =
       "Orden de compra de la Compa\u00f1\u00eda \u00d1and\u00fa "
       "para el se\u00f1or Mu\u00f1oz n\u00famero 0001-00000123.html";
-  WriteBytes((app_ / "E-MAILS" / largo).string(), "<p>b</p>");
+  WriteBytes((envios_ / largo).string(), "<p>b</p>");
   tspost::Trabajo t;
   t.destinatarios = {"prov@example.com"};
-  t.archivos = {adjunto_, (app_ / "E-MAILS" / largo).string()};
+  t.archivos = {adjunto_, (envios_ / largo).string()};
   std::string eml = dir_ / "m.eml", json = dir_ / "m.json";
   WriteBytes(eml, tspost::ArmarMensaje(t, tspost::Configuracion{}).eml);
   ASSERT_EQ(Esperar(Lanzar({Python(), kSink, "parse", eml, json})), 0);
@@ -410,11 +538,24 @@ TEST_F(TspostEnvio, SinAdjuntoRetieneElTrabajoHastaQueAparece) {
   EXPECT_TRUE(Archivos(Spool()).empty());
 }
 
+// A FIFO in the attachment's place is held like a missing file, never waited on.
+TEST_F(TspostEnvio, UnaFifoEnLugarDelAdjuntoRetieneElTrabajo) {
+  EscribirIni("");
+  EscribirTrabajo();
+  fs::remove(adjunto_);
+  ASSERT_EQ(mkfifo(adjunto_.c_str(), 0644), 0);
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  EXPECT_EQ(Archivos(Spool(), ".trabajo").size(), 1u);
+  EXPECT_THAT(Log(), HasSubstr(" | RETENIDO | prov@example.com | "));
+  EXPECT_THAT(Log(), HasSubstr("el adjunto " + adjunto_ + " no es un archivo comun"));
+  EXPECT_TRUE(Archivos(Salida()).empty());
+}
+
 TEST_F(TspostEnvio, SinTrabajoOSinDondeGuardarloNoTomaNada) {
   EscribirIni("");
   EXPECT_EQ(CorrerTrabajo(), 2);  // no job file
   EXPECT_THAT(Log(), HasSubstr(" | ERROR | "));
-  EXPECT_EQ(Esperar(Lanzar({TSPOST_EXE, "--ini=" + (app_ / "TM440kv.INI").string()})), 2);
+  EXPECT_EQ(Esperar(Lanzar({programa_, "--ini=" + (app_ / "TM440kv.INI").string()})), 2);
 
   // A spool folder that cannot be made: the job stays where it is, untouched.
   WriteBytes((app_ / "bloqueo").string(), "");
@@ -520,6 +661,8 @@ TEST_F(TspostEnvio, ElTrabajoBloqueadoPorOtroProcesoLoEnviaSoloQuienTieneElBloqu
 // it is and nothing is sent: ocmail sees the mail program end without taking it and does not
 // stamp the order, so it must not be mailed either.
 TEST_F(TspostEnvio, TrabajoQueNoSePuedeTomarQuedaEnSuLugarSinEnviar) {
+  if (geteuid() == 0 && !NadieLlegaA(dir_.path()))
+    GTEST_SKIP() << "el usuario nobody no puede entrar en " << dir_.path().parent_path() << " (TMPDIR)";
   EscribirIni("");
   fs::create_directories(app_ / "trabajos");
   fs::create_directories(Spool());
@@ -552,6 +695,8 @@ TEST_F(TspostEnvio, PendientesEnOtroSistemaDeArchivos) {
   }, b{};
   if (stat(app_.c_str(), &a) != 0 || stat(otro.c_str(), &b) != 0 || a.st_dev == b.st_dev)
     GTEST_SKIP() << otro << " esta en el mismo sistema de archivos que " << app_;
+  if (geteuid() == 0 && (!NadieLlegaA(dir_.path()) || !NadieLlegaA(otro)))
+    GTEST_SKIP() << "el usuario nobody no puede entrar en " << dir_.path().parent_path() << " o en /dev/shm";
   const std::string spool = otro + "/PENDIENTES";
   EscribirIni("CarpetaPendientes=" + spool + "\r\n");
 
@@ -591,6 +736,196 @@ TEST_F(TspostEnvio, UnArchivoSinTrabajoQuedaApartadoEnPendientes) {
   EXPECT_EQ(Reintentar(), 0);
   EXPECT_EQ(Archivos(Spool()), apartados);
   EXPECT_TRUE(Archivos(Salida()).empty());
+}
+
+// A job that names a file outside the run folders, or smuggles a line in through a
+// control character, is refused: nothing sent, kept as .rechazado, FALLIDO in the journal,
+// an ERROR line that names the file, exit code 4.
+TEST_F(TspostEnvio, UnTrabajoConAdjuntoFueraDeLasCarpetasPermitidasSeRechaza) {
+  const int puerto = PuertoLibre();
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  EscribirIniServidor(puerto);
+  const std::string ini = (app_ / "TM440kv.INI").string();
+  fs::create_directories(app_ / "E-MAILS" / "ENVIOS2");
+  WriteBytes((app_ / "E-MAILS" / "ENVIOS2" / "P.html").string(), "x");
+  fs::create_symlink(ini, envios_ / "ini.html");
+  const struct {
+    const char* nombre;
+    std::string destinatario, archivo;
+    std::string enLog;
+  } casos[] = {
+      {"un archivo del sistema", "prov@example.com", "/etc/hostname",
+       "el archivo a adjuntar /etc/hostname esta fuera de las carpetas permitidas"},
+      {"el INI por ..", "prov@example.com", envios_.string() + "/../../TM440kv.INI",
+       "el archivo a adjuntar " + envios_.string() + "/../../TM440kv.INI esta fuera"},
+      {"un enlace dentro de la carpeta", "prov@example.com", (envios_ / "ini.html").string(), "esta fuera"},
+      {"una carpeta hermana", "prov@example.com", (app_ / "E-MAILS" / "ENVIOS2" / "P.html").string(),
+       "esta fuera"},
+      {"un destinatario que trae otra linea", "prov@example.com,\r\nARCHIVO=" + ini, adjunto_,
+       "el archivo a adjuntar " + ini + " esta fuera"},
+      {"un destinatario con LF suelto", "prov@example.com\nARCHIVO=" + ini, adjunto_,
+       "el destinatario tiene caracteres de control: prov@example.com\\nARCHIVO="},
+  };
+  size_t rechazados = 0;
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.nombre);
+    std::string texto = TextoTrabajo(c.destinatario);
+    texto.replace(texto.find("ARCHIVO=" + adjunto_), 8 + adjunto_.size(), "ARCHIVO=" + c.archivo);
+    WriteBytes(trabajo_, texto);
+    EXPECT_EQ(CorrerTrabajo(), 4);
+    EXPECT_FALSE(fs::exists(trabajo_));
+    const auto apartados = Archivos(Spool(), ".rechazado");
+    ASSERT_EQ(apartados.size(), ++rechazados);
+    EXPECT_EQ(Archivos(Spool()).size(), rechazados);  // nothing else waits
+    EXPECT_EQ(Diario().back().resultado, basic::kEntregaFallido);
+    EXPECT_THAT(Diario().back().detalle, HasSubstr("trabajo rechazado: "));
+    EXPECT_THAT(Log(), HasSubstr(" | ERROR | "));
+    EXPECT_THAT(Log(), HasSubstr(c.enLog));
+  }
+  // The log stays one line per event: every line starts with its date.
+  const std::string log = Log();
+  size_t lineas = 0;
+  for (size_t i = 0; i < log.size(); i = log.find("\r\n", i) + 2, ++lineas)
+    EXPECT_THAT(log.substr(i, 22), ::testing::MatchesRegex("[0-9]{2}/[0-9]{2}/[0-9]{4} [0-9:]{8} \\| "))
+        << log;
+  EXPECT_EQ(lineas, std::size(casos));
+  // The journal too: one line per attachment named (two in the job with a second ARCHIVO=),
+  // the recipient with its LF shown.
+  const auto diario = Diario();
+  EXPECT_EQ(diario.size(), std::size(casos) + 1);
+  EXPECT_EQ(diario.back().destinatario, "prov@example.com\\nARCHIVO=" + ini);
+  EXPECT_TRUE(smtp.Mensajes().empty());
+
+  // Other folders of the suite's programs, by CarpetasAdjuntos (relative: from the
+  // application folder).
+  EscribirIni("CarpetasAdjuntos=/no/existe; E-MAILS/ENVIOS2\r\n");
+  WriteBytes(trabajo_, TextoTrabajo());
+  std::string texto = TextoTrabajo();
+  texto.replace(texto.find(adjunto_), adjunto_.size(), (app_ / "E-MAILS" / "ENVIOS2" / "P.html").string());
+  WriteBytes(trabajo_, texto);
+  EXPECT_EQ(CorrerTrabajo(), 0) << Log();
+  EXPECT_EQ(Archivos(Salida(), ".eml").size(), 1u);
+}
+
+// A job spooled before the check existed is refused by --reintentar the same way.
+TEST_F(TspostEnvio, ReintentarRechazaUnTrabajoGuardadoConAdjuntoFuera) {
+  EscribirIni("");
+  fs::create_directories(Spool());
+  const std::string id = "20260912-140533-4242-a1b2c3";
+  std::string texto = TextoTrabajo();
+  texto.replace(texto.find(adjunto_), adjunto_.size(), "/etc/hostname");
+  WriteBytes(Spool() + "/" + id + ".trabajo", texto);
+  EXPECT_EQ(Reintentar(), 0);
+  EXPECT_EQ(Archivos(Spool()), std::vector<std::string>{Spool() + "/" + id + ".rechazado"});
+  EXPECT_EQ(ReadBytes(Spool() + "/" + id + ".rechazado"), texto);
+  EXPECT_TRUE(Archivos(Salida()).empty());
+  EXPECT_EQ(Diario().back().resultado, basic::kEntregaFallido);
+  EXPECT_EQ(Diario().back().idCola, id);
+  EXPECT_THAT(Log(), HasSubstr(" | ERROR | prov@example.com | "));
+  EXPECT_THAT(Log(), HasSubstr("/etc/hostname esta fuera de las carpetas permitidas"));
+}
+
+// ---------------------------------------------------------------- settings
+
+// Every key tspost reads: empty keeps the default, a valid value is taken, anything else is
+// an error that names the key, the value and what is accepted.
+TEST(TspostAjustes, UnValorNoValidoEsUnErrorQueNombraClaveValorYAceptados) {
+  TempDir dir;
+  const std::string ini = dir / "TM440kv.INI";
+  auto leer = [&](const std::string& correo) {
+    WriteBytes(ini, "[CORREO]\r\n" + correo);
+    return tspost::LeerConfiguracion(dir.str(), "");
+  };
+  const tspost::Configuracion vacia = leer(
+      "Servidor=\r\nPuerto=\r\nSeguridad=\r\nTiempoEspera=\r\nDiasReintento=\r\nTiempoToken=\r\n"
+      "VerificarCertificado=\r\nAutenticacion=\r\nRemitente=\r\n");
+  EXPECT_TRUE(vacia.errores.empty());
+  EXPECT_EQ(vacia.PuertoEfectivo(), 25);
+  EXPECT_EQ(vacia.tiempoEspera, 60);
+  EXPECT_EQ(vacia.diasReintento, 3);
+  EXPECT_EQ(vacia.tiempoToken, 30);
+  EXPECT_TRUE(vacia.verificarCertificado);
+
+  const tspost::Configuracion buena = leer(
+      "Servidor=smtp.empresa.com.ar\r\nPuerto=2525\r\nSeguridad=starttls\r\nTiempoEspera=5\r\n"
+      "DiasReintento=10\r\nTiempoToken=7\r\nVerificarCertificado=No\r\nAutenticacion=xoauth2\r\n"
+      "Remitente=compras@empresa.com.ar\r\n");
+  EXPECT_TRUE(buena.errores.empty());
+  EXPECT_EQ(buena.puerto, 2525);
+  EXPECT_EQ(buena.seguridad, tspost::Seguridad::StartTls);
+  EXPECT_EQ(buena.tiempoEspera, 5);
+  EXPECT_EQ(buena.diasReintento, 10);
+  EXPECT_EQ(buena.tiempoToken, 7);
+  EXPECT_FALSE(buena.verificarCertificado);
+  EXPECT_EQ(buena.autenticacion, tspost::Autenticacion::Xoauth2);
+
+  const struct {
+    std::string linea, aceptados;
+  } malos[] = {
+      {"Seguridad=STARTLS", "NINGUNA, STARTTLS o TLS"},
+      {"Puerto=25x", "un numero entero de 1 a 65535"},
+      {"Puerto=abc", "un numero entero de 1 a 65535"},
+      {"Puerto=-25", "un numero entero de 1 a 65535"},
+      {"Puerto=70000", "un numero entero de 1 a 65535"},
+      {"TiempoEspera=0", "un numero entero de 1 a 3600"},
+      {"TiempoEspera=1.5", "un numero entero de 1 a 3600"},
+      {"DiasReintento=tres", "un numero entero de 1 a 365"},
+      {"TiempoToken=99999999999999999999", "un numero entero de 1 a 3600"},
+      {"VerificarCertificado=SII", "SI o NO"},
+      {"Autenticacion=KERBEROS", "CLAVE o XOAUTH2"},
+      {"Remitente=compras", "una direccion de correo"},
+      {"Servidor=smtp.empresa.com/x", "un nombre de equipo o una direccion IP"},
+  };
+  for (const auto& m : malos) {
+    SCOPED_TRACE(m.linea);
+    const tspost::Configuracion c = leer(m.linea + "\r\n");
+    ASSERT_EQ(c.errores.size(), 1u);
+    EXPECT_EQ(c.errores[0], m.linea + " no es un valor valido de [CORREO] (" + m.aceptados + ")");
+  }
+}
+
+// The default run folder is the program's own, found whatever its case, never the folder of
+// an INI named apart.
+TEST(TspostAjustes, LasCarpetasDeAdjuntosSonLasDelPrograma) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "prog" / "e-mails" / "Envios");
+  fs::create_directories(dir.path() / "otra");
+  WriteBytes(dir / "otra/TM440kv.INI", "[CORREO]\r\nCarpetasAdjuntos= ;/srv/pedidos ; PDF\\OC ;\r\n");
+  const tspost::Configuracion c = tspost::LeerConfiguracion(dir / "prog", dir / "otra/TM440kv.INI");
+  EXPECT_THAT(c.carpetasAdjuntos,
+              ElementsAre(dir / "prog/e-mails/Envios", "/srv/pedidos", dir / "otra/PDF/OC"));
+}
+
+// A mistyped Seguridad must not mean a login in clear: nothing reaches the server, the mail
+// waits in the spool with one ERROR line per run, and goes once the INI is put right.
+TEST_F(TspostEnvio, UnAjusteNoValidoDetieneElCorreoHastaCorregirlo) {
+  const int puerto = PuertoLibre();
+  ServidorSmtp smtp(puerto, dir_ / "recibidos", {"auth", "compras", "secreto-claro"});
+  ASSERT_TRUE(smtp.Listo());
+  const std::string base = "Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) +
+                           "\r\nUsuario=compras\r\nClave=secreto-claro\r\nRemitente=compras@empresa.com\r\n";
+  EscribirIni(base + "Seguridad=STARTLS\r\n");
+  chmod((app_ / "TM440kv.INI").c_str(), 0600);
+  for (int i = 0; i < 2; ++i) {
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 1);
+  }
+  EXPECT_EQ(Reintentar(true), 1);
+  EXPECT_TRUE(smtp.Mensajes().empty());
+  EXPECT_EQ(Archivos(Spool(), ".trabajo").size(), 2u);  // built once the settings are right
+  EXPECT_EQ(VecesEnLog(" | ERROR |  |  | Seguridad=STARTLS no es un valor valido de [CORREO] (NINGUNA, "
+                       "STARTTLS o TLS) en " +
+                       (app_ / "TM440kv.INI").string() + "; no se envia ningun correo hasta corregirlo"),
+            3u);  // once per run
+  EXPECT_EQ(VecesEnLog(" | PENDIENTE | prov@example.com | "), 2u);
+  EXPECT_EQ(Diario().size(), 2u);  // no attempt while the settings are wrong
+
+  EscribirIni(base + "Seguridad=NINGUNA\r\n");
+  chmod((app_ / "TM440kv.INI").c_str(), 0600);
+  EXPECT_EQ(Reintentar(true), 0) << Log();
+  EXPECT_EQ(smtp.Mensajes().size(), 2u);
+  EXPECT_TRUE(Archivos(Spool()).empty());
 }
 
 // ---------------------------------------------------------------- journal and retries
@@ -801,26 +1136,40 @@ TEST_F(TspostEnvio, UnSegundoReintentarNoHaceNadaMientrasOtroTieneElCerrojo) {
 
 // ---------------------------------------------------------------- SMTP login
 
+// Only "machine <server>" entries with a password count, never "default"; with a Usuario
+// the login must match, without one the entry names the user.
 TEST(TspostNetrc, HallaLaEntradaDelServidor) {
   const struct {
     const char* texto;
     const char* usuario;
-    bool hay;
+    const char* login;  // nullptr: no entry
   } casos[] = {
-      {"machine 127.0.0.1 login compras password x\n", "", true},
-      {"machine 127.0.0.1 login compras password x\n", "compras", true},
-      {"machine 127.0.0.1 login otro password x\n", "compras", false},
-      {"machine smtp.otro.example login compras password x\n", "", false},
-      {"machine SMTP.Empresa.Example login compras password x\n", "", false},
-      {"# machine 127.0.0.1 login compras password x\nmachine otro\n", "", false},
-      {"machine otro login compras password \"127.0.0.1 machine\"\n", "", false},
-      {"machine otro\nmacdef init\nmachine 127.0.0.1 login compras\n\n", "", false},
-      {"machine otro login a password b\n\ndefault login compras password x\n", "compras", true},
-      {"machine otro login a\r\n  password \"dos palabras\"\r\nmachine 127.0.0.1\r\n  login compras\r\n",
-       "compras", true},
+      {"machine 127.0.0.1 login compras password x\n", "", "compras"},
+      {"machine 127.0.0.1 login compras password x\n", "compras", "compras"},
+      {"machine 127.0.0.1 login otro password x\n", "compras", nullptr},
+      {"machine 127.0.0.1 login otro password x\nmachine 127.0.0.1 login compras password y\n", "compras",
+       "compras"},
+      {"machine smtp.otro.example login compras password x\n", "", nullptr},
+      {"# machine 127.0.0.1 login compras password x\nmachine otro\n", "", nullptr},
+      {"machine otro login compras password \"127.0.0.1 machine\"\n", "", nullptr},
+      {"machine otro\nmacdef init\nmachine 127.0.0.1 login compras\n\n", "", nullptr},
+      {"machine otro login a password b\n\ndefault login compras password x\n", "compras", nullptr},
+      {"default login anonymous password a@b\n", "", nullptr},
+      {"machine 127.0.0.1 password x\n", "", nullptr},            // no login to name the user
+      {"machine 127.0.0.1 login compras\n", "compras", nullptr},  // no password
+      {"machine otro login a\r\n  password \"dos palabras\"\r\nmachine 127.0.0.1\r\n  login compras\r\n"
+       "  password \"con blancos\"\r\n",
+       "compras", "compras"},
   };
-  for (const auto& c : casos)
-    EXPECT_EQ(tspost::EntradaNetrc(c.texto, "127.0.0.1", c.usuario), c.hay) << c.texto << " / " << c.usuario;
+  for (const auto& c : casos) {
+    tspost::EntradaNetrc e;
+    const bool hay = tspost::BuscarEntradaNetrc(c.texto, "127.0.0.1", c.usuario, e);
+    EXPECT_EQ(hay, c.login != nullptr) << c.texto << " / " << c.usuario;
+    if (hay && c.login) EXPECT_EQ(e.login, c.login) << c.texto;
+  }
+  tspost::EntradaNetrc e;
+  ASSERT_TRUE(tspost::BuscarEntradaNetrc(casos[std::size(casos) - 1].texto, "127.0.0.1", "compras", e));
+  EXPECT_EQ(e.clave, "con blancos");
 }
 
 // A server that requires AUTH; the password with "=", ";", blanks (one at its end) and an
@@ -911,39 +1260,71 @@ TEST_F(TspostLogin, CadaOrigenDeLaClaveEntregaYElPrimeroManda) {
   SinClaves();
 }
 
-// A credentials file that others can read (or that is missing) is refused and the mail
-// waits in the spool until it is fixed; a netrc that others can read is not used.
+// A "default" entry (an FTP anonymous login) is never sent to the mail server: with Usuario
+// empty and no entry for the server there is no login, and a server that requires one
+// refuses the mail.
+TEST_F(TspostLogin, LaEntradaDefaultDelNetrcNoSeUsa) {
+  EscribirNetrc(
+      "machine ftp.example.com login x password y\ndefault login anonymous password " + claveNetrc_ + "\n",
+      0600);
+  const int puerto = PuertoLibre();
+  ServidorSmtp smtp(puerto, dir_ / "recibidos", {"auth", "anonymous", claveNetrc_});
+  ASSERT_TRUE(smtp.Listo());
+  EscribirIniLogin(puerto, "");
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1) << Log();
+  EXPECT_TRUE(smtp.Mensajes().empty());
+  EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
+  SinClaves();
+}
+
+// A credentials file that others can read, that is missing, a symbolic link or someone
+// else's is refused with an ERROR line naming it and the fix, and the mail waits in the
+// spool until it is put right; a netrc that others can read is not used.
 TEST_F(TspostLogin, UnaClaveALaVistaDeOtrosSeRechazaYElCorreoEspera) {
   const std::string archivo = (app_ / "clave.txt").string(), netrc = (casa_ / ".netrc").string();
+  const std::string motivo = " | PENDIENTE | prov@example.com | " + asunto_ +
+                             " | no se puede usar el archivo de clave " + archivo + ": ";
+  enum Archivo { kNinguno, kLegible, kEnlace, kAjeno };
   const struct {
     const char* nombre;
     std::string netrc;  // written with 0644
-    bool escribirArchivo;
+    Archivo archivo;
     std::string ini;
     std::string enLog;
   } casos[] = {
-      {"ArchivoClave legible por otros", "", true, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
-       " | PENDIENTE | prov@example.com | " + asunto_ + " | no se puede usar el archivo de clave " + archivo +
-           ": lo pueden leer otros usuarios (permisos 0644); protejalo con chmod 600; no se envia sin la "
-           "clave"},
-      {"ArchivoClave que no existe", "", false, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
-       "no se puede usar el archivo de clave " + archivo + ": no existe"},
-      {"netrc legible por otros", "machine 127.0.0.1 login compras password \"" + clave_ + "\"\n", false,
+      {"ArchivoClave legible por otros", "", kLegible, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
+       motivo + "lo pueden leer otros usuarios (permisos 0644); protejalo con chmod 600 " + archivo +
+           "; no se envia sin la clave"},
+      {"ArchivoClave que no existe", "", kNinguno, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
+       motivo + "no existe"},
+      {"ArchivoClave es un enlace", "", kEnlace, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
+       motivo + "es un enlace simbolico; ponga en su lugar el archivo mismo"},
+      {"ArchivoClave de otro usuario", "", kAjeno, "Usuario=compras\r\nArchivoClave=clave.txt\r\n",
+       motivo + "no es del usuario que ejecuta tspost; hagalo suyo con chown root " + archivo},
+      {"netrc legible por otros", "machine 127.0.0.1 login compras password \"" + clave_ + "\"\n", kNinguno,
        "Usuario=compras\r\nClave=mala\r\n",
        " | AVISO |  |  | el archivo " + netrc +
            " lo pueden leer otros usuarios (permisos 0644): no se usa; protejalo con chmod 600 " + netrc},
   };
+  const std::string real = (casa_ / "clave-real.txt").string();
   int n = 0;
   for (const auto& c : casos) {
     SCOPED_TRACE(c.nombre);
+    if (c.archivo == kAjeno && geteuid() != 0) continue;  // only root can give a file away
     fs::remove_all(Spool());
     fs::remove(netrc);
     fs::remove(archivo);
     fs::remove(app_ / "TSPOST.LOG");
     if (!c.netrc.empty()) EscribirNetrc(c.netrc, 0644);
-    if (c.escribirArchivo) {
+    if (c.archivo == kEnlace) {
+      WriteBytes(real, clave_ + "\n");
+      chmod(real.c_str(), 0600);
+      fs::create_symlink(real, archivo);
+    } else if (c.archivo != kNinguno) {
       WriteBytes(archivo, clave_ + "\n");
-      chmod(archivo.c_str(), 0644);
+      chmod(archivo.c_str(), c.archivo == kLegible ? 0644 : 0600);
+      if (c.archivo == kAjeno) ASSERT_EQ(chown(archivo.c_str(), kNadie, kNadie), 0);
     }
     const int puerto = PuertoLibre();
     ServidorSmtp smtp(puerto, dir_ / ("recibidos-" + std::to_string(++n)), {"auth", "compras", clave_});
@@ -955,11 +1336,15 @@ TEST_F(TspostLogin, UnaClaveALaVistaDeOtrosSeRechazaYElCorreoEspera) {
     EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
     EXPECT_EQ(Diario().back().resultado, basic::kEntregaPendiente);
     EXPECT_THAT(Log(), HasSubstr(c.enLog));
+    if (c.netrc.empty())  // the ERROR line names the file and the fix too
+      EXPECT_THAT(Log(),
+                  HasSubstr(" | ERROR |  |  | no se puede usar el archivo de clave " + archivo + ": "));
     SinClaves();
 
     // Put right, the waiting mail goes.
     if (!c.netrc.empty()) chmod(netrc.c_str(), 0600);
-    if (!c.escribirArchivo) WriteBytes(archivo, clave_ + "\n");
+    fs::remove(archivo);
+    WriteBytes(archivo, clave_ + "\n");
     chmod(archivo.c_str(), 0600);
     EXPECT_EQ(Reintentar(true), 0) << Log();
     EXPECT_EQ(smtp.Mensajes().size(), 1u);
@@ -1053,6 +1438,10 @@ TEST_F(TspostOauth, ElTokenDelComandoIniciaLaSesionYUnoRechazadoEsperaAlReintent
   EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
   EXPECT_EQ(Diario().back().resultado, basic::kEntregaPendiente);
   EXPECT_THAT(Diario().back().detalle, HasSubstr("535"));
+  EXPECT_THAT(Log(),
+              ::testing::ContainsRegex(" \\| PENDIENTE \\| prov@example.com \\| [^|]+ \\| el servidor "
+                                       "rechazo el inicio de sesion XOAUTH2 de compras@empresa.com: 535 "));
+  EXPECT_THAT(Log(), HasSubstr("; al reintentar se pide un token nuevo a TokenComando"));
   EXPECT_EQ(ReadBytes((fs::path(dir_ / "recibidos") / "rechazos.txt").string()), "1");
 
   WriteBytes((app_ / "token.txt").string(), token_ + "\n");
@@ -1078,6 +1467,12 @@ TEST_F(TspostOauth, UnComandoQueNoDaTokenDejaElCorreoEnEspera) {
        "TokenComando=./token.sh\r\n", "la salida de TokenComando supera 16384 bytes"},
       {"no existe", "", "TokenComando=/no/existe/token.sh ya29.a0Af-secreto_\r\n",
        "no se encuentra el programa de TokenComando /no/existe/token.sh"},
+      {"no existe en PATH", "", "TokenComando=token-que-no-existe\r\n",
+       "no se encuentra el programa de TokenComando token-que-no-existe"},
+      {"sin permiso de ejecucion", "chmod 644", "TokenComando=./token.sh\r\n",
+       "el programa de TokenComando " + (app_ / "token.sh").string() +
+           " no tiene permiso de ejecucion (o es una carpeta); delo con chmod 700 " +
+           (app_ / "token.sh").string()},
       {"falla", "echo ya29.a0Af-secreto_; exit 3", "TokenComando=./token.sh\r\n",
        "TokenComando termino con el codigo 3"},
       {"varias lineas", "printf 'ya29.a0Af-secreto_\\nerror\\n'", "TokenComando=./token.sh\r\n",
@@ -1093,7 +1488,12 @@ TEST_F(TspostOauth, UnComandoQueNoDaTokenDejaElCorreoEnEspera) {
     fs::remove_all(Spool());
     fs::remove(app_ / "TSPOST.LOG");
     fs::remove(app_ / "token.sh");
-    if (!c.script.empty()) EscribirScript("token.sh", c.script);
+    if (c.script == "chmod 644") {
+      EscribirScript("token.sh", "echo ya29.a0Af-secreto_");
+      chmod((app_ / "token.sh").c_str(), 0644);
+    } else if (!c.script.empty()) {
+      EscribirScript("token.sh", c.script);
+    }
     EscribirIniOauth(c.ini);
     EscribirTrabajo();
     EXPECT_EQ(CorrerTrabajo(), 1);
@@ -1109,7 +1509,9 @@ TEST_F(TspostOauth, UnComandoQueNoDaTokenDejaElCorreoEnEspera) {
   EscribirIniLogin(puerto_, "Usuario=compras\r\nClave=x\r\nAutenticacion=KERBEROS\r\n");
   EscribirTrabajo();
   EXPECT_EQ(CorrerTrabajo(), 1);
-  EXPECT_THAT(Log(), HasSubstr("Autenticacion=KERBEROS no se conoce (use CLAVE o XOAUTH2)"));
+  EXPECT_THAT(Log(),
+              HasSubstr(" | ERROR |  |  | Autenticacion=KERBEROS no es un valor valido de [CORREO] (CLAVE o "
+                        "XOAUTH2)"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -101,44 +102,65 @@ std::vector<std::string> Tokens(const std::string& texto) {
 
 }  // namespace
 
-bool EntradaNetrc(const std::string& texto, const std::string& servidor, const std::string& usuario) {
+bool BuscarEntradaNetrc(const std::string& texto, const std::string& servidor, const std::string& usuario,
+                        EntradaNetrc& entrada) {
   struct Entrada {
-    bool vale = false;
-    bool conLogin = false;
-    std::string login;
+    bool delServidor = false;  // "machine <servidor>"; "default" never counts
+    bool conLogin = false, conClave = false;
+    EntradaNetrc datos;
   };
   std::vector<Entrada> entradas;
   const std::vector<std::string> t = Tokens(texto);
   for (size_t i = 0; i < t.size(); ++i) {
     if (t[i] == "machine" && i + 1 < t.size()) {
-      entradas.push_back({basic::IgualesSinCaso(t[++i], servidor), false, ""});
+      entradas.push_back({basic::IgualesSinCaso(t[++i], servidor), false, false, {}});
     } else if (t[i] == "default") {
-      entradas.push_back({true, false, ""});
-    } else if (t[i] == "login" && i + 1 < t.size() && !entradas.empty()) {
-      entradas.back().conLogin = true;
-      entradas.back().login = t[++i];
-    } else if ((t[i] == "password" || t[i] == "account") && i + 1 < t.size()) {
+      entradas.push_back({});
+    } else if (t[i] == "login" && i + 1 < t.size()) {
+      ++i;
+      if (!entradas.empty()) entradas.back().conLogin = true, entradas.back().datos.login = t[i];
+    } else if (t[i] == "password" && i + 1 < t.size()) {
+      ++i;
+      if (!entradas.empty()) entradas.back().conClave = true, entradas.back().datos.clave = t[i];
+    } else if (t[i] == "account" && i + 1 < t.size()) {
       ++i;
     }
   }
   for (const auto& e : entradas)
-    if (e.vale && (usuario.empty() || (e.conLogin && e.login == usuario))) return true;
+    if (e.delServidor && e.conLogin && e.conClave && !e.datos.login.empty() &&
+        (usuario.empty() || e.datos.login == usuario)) {
+      entrada = e.datos;
+      return true;
+    }
   return false;
 }
 
 bool LeerArchivoClave(const std::string& ruta, std::string& clave, std::string& motivo) {
-  // O_NONBLOCK: a FIFO in its place must not hang the program.
-  const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  // O_NONBLOCK: a FIFO in its place must not hang the program. O_NOFOLLOW: a link could
+  // point at a file its owner never meant as this password.
+  const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
   if (fd < 0) {
-    motivo = errno == ENOENT ? "no existe" : std::string("no se puede abrir (") + std::strerror(errno) + ")";
+    const int e = errno;
+    struct stat enlace {};
+    if (e == ENOENT)
+      motivo = "no existe";
+    else if (e == ELOOP || (::lstat(ruta.c_str(), &enlace) == 0 && S_ISLNK(enlace.st_mode)))
+      motivo = "es un enlace simbolico; ponga en su lugar el archivo mismo (no se sigue un enlace)";
+    else
+      motivo = std::string("no se puede abrir (") + std::strerror(e) + ")";
     return false;
   }
   struct stat st {};
   std::string datos;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     motivo = "no es un archivo comun";
+  } else if (st.st_uid != ::geteuid()) {
+    const passwd* pw = ::getpwuid(::geteuid());
+    motivo = "no es del usuario que ejecuta tspost; hagalo suyo con chown " +
+             (pw && pw->pw_name ? std::string(pw->pw_name) : std::to_string(::geteuid())) + " " + ruta;
   } else if (LegibleParaOtros(st.st_mode)) {
-    motivo = "lo pueden leer otros usuarios (permisos " + Permisos(st.st_mode) + "); protejalo con chmod 600";
+    motivo = "lo pueden leer otros usuarios (permisos " + Permisos(st.st_mode) +
+             "); protejalo con chmod 600 " + ruta;
   } else if (!LeerDescriptor(fd, datos)) {
     motivo = std::string("no se puede leer (") + std::strerror(errno) + ")";
   }
@@ -158,12 +180,6 @@ bool LeerArchivoClave(const std::string& ruta, std::string& clave, std::string& 
 
 Credenciales ObtenerCredenciales(const Configuracion& c) {
   Credenciales r;
-  if (c.autenticacion == Autenticacion::Desconocida) {
-    r.origen = OrigenClave::Token;
-    r.error = "Autenticacion=" + c.autenticacionTexto +
-              " no se conoce (use CLAVE o XOAUTH2); no se envia sin poder iniciar la sesion";
-    return r;
-  }
   if (c.autenticacion == Autenticacion::Xoauth2) {
     // A fresh token before each connection: a refused one is asked for again on the retry.
     r.origen = OrigenClave::Token;
@@ -179,17 +195,19 @@ Credenciales ObtenerCredenciales(const Configuracion& c) {
     const int fd = ::open(netrc.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
     std::string texto;
+    EntradaNetrc entrada;
     if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
       if (LegibleParaOtros(st.st_mode))
         r.avisos.push_back("el archivo " + netrc + " lo pueden leer otros usuarios (permisos " +
                            Permisos(st.st_mode) + "): no se usa; protejalo con chmod 600 " + netrc);
-      else if (LeerDescriptor(fd, texto) && EntradaNetrc(texto, c.servidor, c.usuario))
+      else if (LeerDescriptor(fd, texto) && BuscarEntradaNetrc(texto, c.servidor, c.usuario, entrada))
         r.origen = OrigenClave::Netrc;
     }
+    std::fill(texto.begin(), texto.end(), '\0');
     if (fd >= 0) ::close(fd);
     if (r.origen == OrigenClave::Netrc) {
-      r.usuario = c.usuario;
-      r.archivoNetrc = netrc;
+      r.usuario = entrada.login;
+      r.clave = entrada.clave;
       return r;
     }
   }

@@ -57,14 +57,7 @@ ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c, const Creden
   curl_slist* rcpt = nullptr;
   for (const auto& d : m.destinatarios) rcpt = curl_slist_append(rcpt, ("<" + d + ">").c_str());
 
-  std::string url = c.Url();
-  if (login.origen == OrigenClave::Netrc && !login.usuario.empty()) {
-    // libcurl reads the netrc only without CURLOPT_USERNAME; a user in the URL picks the
-    // netrc entry with that login.
-    char* u = curl_easy_escape(curl, login.usuario.c_str(), static_cast<int>(login.usuario.size()));
-    url.insert(url.find("://") + 3, std::string(u ? u : "") + "@");
-    curl_free(u);
-  }
+  const std::string url = c.Url();
   std::string from = "<" + m.remitenteSobre + ">";
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
@@ -86,10 +79,10 @@ ResultadoEnvio EnviarSmtp(const Mensaje& m, const Configuracion& c, const Creden
   std::vector<std::string> respuestas;
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Respuesta);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &respuestas);
-  if (login.origen == OrigenClave::Netrc) {
-    curl_easy_setopt(curl, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_OPTIONAL));
-    curl_easy_setopt(curl, CURLOPT_NETRC_FILE, login.archivoNetrc.c_str());
-  } else if (login.origen == OrigenClave::Token) {
+  // libcurl never reads the netrc itself: it would fall back to a "default" entry. The
+  // netrc's login comes parsed, like any other.
+  curl_easy_setopt(curl, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_IGNORED));
+  if (login.origen == OrigenClave::Token) {
     // Only XOAUTH2: a server that does not offer it refuses the login rather than
     // receiving the token as a password.
     curl_easy_setopt(curl, CURLOPT_USERNAME, login.usuario.c_str());

@@ -1,12 +1,14 @@
 // The MIME message: text body from the job's message lines, the order file attached.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "platform/basic/correo.h"
@@ -53,13 +55,32 @@ std::string FechaRfc5322() {
   return buf;
 }
 
+// The attachment, read through one descriptor: O_NONBLOCK so that a FIFO in its place
+// cannot hang the program, and only a regular file is read.
 std::string LeerArchivo(const std::string& ruta) {
-  std::ifstream f(ruta, std::ios::binary);
-  if (!f || fs::is_directory(ruta)) throw std::runtime_error("no se puede leer el adjunto " + ruta);
-  std::ostringstream ss;
-  ss << f.rdbuf();
-  if (f.bad()) throw std::runtime_error("no se puede leer el adjunto " + ruta);
-  return ss.str();
+  const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    throw std::runtime_error(errno == ENOENT
+                                 ? "no se puede leer el adjunto " + ruta + ": no existe"
+                                 : "no se puede leer el adjunto " + ruta + " (" + std::strerror(errno) + ")");
+  struct stat st {};
+  std::string datos;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const bool comun = ok;
+  char buf[65536];
+  while (ok) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    datos.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  if (!comun) throw std::runtime_error("el adjunto " + ruta + " no es un archivo comun");
+  if (!ok) throw std::runtime_error("no se puede leer el adjunto " + ruta);
+  return datos;
 }
 
 std::string TipoContenido(const std::string& nombre) {

@@ -4,7 +4,9 @@
 //   <id>.trabajo        the job as taken, while its message is being built or when it cannot
 //                       be built yet (attachment missing, no valid recipient);
 //   <id>.eml + <id>.sobre  a built message that could not be sent, and its envelope;
-//   <id>.rechazado      a taken file that holds no job, kept for the operator.
+//   <id>.rechazado      a taken file that holds no job, or a job that is refused (a control
+//                       character in a recipient or a path, an attachment outside the
+//                       allowed folders), kept for the operator and never sent.
 // The job is taken by renaming it into the spool: one atomic step, so whoever renames it
 // first (this program, another run, or ocmail withdrawing it) owns it. Each item is locked
 // (flock) while a process works on it, so that a run of --reintentar never sends what
@@ -268,11 +270,17 @@ std::string MessageIdDe(const std::string& eml) {
 void Anotar(const Configuracion& c, const std::vector<std::string>& adjuntos, const std::string& destinatario,
             const char* resultado, const std::string& detalle, const std::string& messageId,
             const std::string& id) {
-  basic::LineaEntrega l{
-      basic::FechaDiario(std::time(nullptr)), "", destinatario, resultado, detalle, messageId, id};
+  // Text from outside (recipients, server replies, file names) shown visibly: one line each.
+  basic::LineaEntrega l{basic::FechaDiario(std::time(nullptr)),
+                        "",
+                        basic::TextoVisible(destinatario),
+                        resultado,
+                        basic::TextoVisible(detalle),
+                        messageId,
+                        id};
   const std::vector<std::string> nombres = adjuntos.empty() ? std::vector<std::string>{""} : adjuntos;
   for (const auto& a : nombres) {
-    l.archivo = a;
+    l.archivo = basic::TextoVisible(a);
     if (!basic::AgregarAlDiario(c.archivoEntregas, l))
       Registrar(c, "AVISO", destinatario, "",
                 "no se puede escribir el diario de entregas " + c.archivoEntregas + " (" +
@@ -287,6 +295,36 @@ struct Entrega {
   std::string detalle, respuesta;
 };
 
+// A line for the log once per run (the same text from several mails is said once).
+void UnaVezPorEjecucion(const Configuracion& c, const char* resultado, const std::string& texto) {
+  static std::set<std::string> dichos;
+  if (dichos.insert(std::string(resultado) + texto).second) Registrar(c, resultado, "", "", texto);
+}
+
+// While a setting of [CORREO] is not valid nothing is sent: one ERROR line per key and run.
+// The detail for the mail that waits; "" when the settings are valid.
+std::string ErrorDeAjustes(const Configuracion& c) {
+  if (c.errores.empty()) return "";
+  std::string todos;
+  for (const auto& e : c.errores) {
+    UnaVezPorEjecucion(c, "ERROR",
+                       e + " en " + c.archivoIni +
+                           "; no se envia ningun correo hasta corregirlo, quedan en " + c.carpetaPendientes);
+    todos += (todos.empty() ? "" : "; ") + e;
+  }
+  return todos + "; no se envia hasta corregir " + c.archivoIni;
+}
+
+// The login refused by the server, said plainly with its reply.
+std::string LoginRechazado(const Credenciales& login, const ResultadoEnvio& r) {
+  const std::string respuesta = r.respuesta.empty() ? r.error : r.respuesta;
+  if (login.origen == OrigenClave::Token)
+    return "el servidor rechazo el inicio de sesion XOAUTH2 de " + login.usuario + ": " + respuesta +
+           "; al reintentar se pide un token nuevo a TokenComando";
+  return "el servidor rechazo el inicio de sesion de " + login.usuario + ": " + respuesta +
+         "; revise Usuario y la clave";
+}
+
 // Delivers a built message: over SMTP, or to the outbox when no server is set.
 Entrega Entregar(const Mensaje& m, const Configuracion& c, const std::string& id) {
   Entrega e;
@@ -298,17 +336,20 @@ Entrega Entregar(const Mensaje& m, const Configuracion& c, const std::string& id
     return e;
   }
   const Credenciales login = ObtenerCredenciales(c);
-  static std::set<std::string> avisados;  // each warning once per run
-  for (const auto& aviso : login.avisos)
-    if (avisados.insert(aviso).second) Registrar(c, "AVISO", "", "", aviso);
+  for (const auto& aviso : login.avisos) UnaVezPorEjecucion(c, "AVISO", aviso);
   if (!login.error.empty()) {
-    e.detalle = e.respuesta = login.error;  // waits in the spool: never sent without its login
+    // Waits in the spool: never sent without its login.
+    UnaVezPorEjecucion(c, "ERROR", login.error);
+    e.detalle = e.respuesta = login.error;
     return e;
   }
   ResultadoEnvio r = EnviarSmtp(m, c, login);
   e.ok = r.ok;
   e.permanente = r.permanente;
   e.detalle = r.ok ? c.servidor + ":" + std::to_string(c.PuertoEfectivo()) : r.error;
+  if (!r.ok && login.origen != OrigenClave::Ninguna &&
+      (r.codigo == 530 || r.codigo == 534 || r.codigo == 535 || r.codigo == 538))
+    e.detalle = LoginRechazado(login, r);
   e.respuesta = !r.respuesta.empty() && (r.ok || r.codigo >= 400) ? r.respuesta : e.detalle;
   return e;
 }
@@ -401,6 +442,13 @@ int Retener(const Configuracion& c, const Trabajo& t, const std::string& id, con
 int EntregarTrabajo(const Trabajo& t, const Configuracion& c, const std::string& id, bool reintento,
                     std::time_t desde) {
   const std::string base = Base(c, id);
+  if (const std::string error = ErrorDeAjustes(c); !error.empty()) {
+    // The job stays as it came: its message (sender, name) is built once the settings are
+    // right. No attempt is made, so nothing counts towards giving it up.
+    Registrar(c, "PENDIENTE", Destinatarios(t), t.asunto, error + "; trabajo en " + base + ".trabajo");
+    if (!reintento) Anotar(c, NombresAdjuntos(t), Destinatarios(t), basic::kEntregaPendiente, error, "", id);
+    return kPendiente;
+  }
   std::string invalido;
   for (const auto& d : t.destinatarios)
     if (!basic::DireccionCorreoValida(d)) invalido = d;
@@ -439,8 +487,9 @@ void Registrar(const Configuracion& c, const std::string& resultado, const std::
   localtime_r(&ahora, &t);
   char fecha[32];
   std::strftime(fecha, sizeof fecha, "%d/%m/%Y %H:%M:%S", &t);
-  std::string linea = std::string(fecha) + " | " + resultado + " | " + UnaLinea(destinatario) + " | " +
-                      UnaLinea(asunto) + " | " + UnaLinea(detalle);
+  // Text from outside (addresses, subjects, file names, server replies) never breaks the line.
+  std::string linea = std::string(fecha) + " | " + resultado + " | " + basic::TextoVisible(destinatario) +
+                      " | " + basic::TextoVisible(asunto) + " | " + basic::TextoVisible(detalle);
   std::cerr << linea << "\n";
 
   std::error_code ec;
@@ -449,7 +498,7 @@ void Registrar(const Configuracion& c, const std::string& resultado, const std::
   std::string bytes = basic::AWindows1252(linea) + "\r\n";
   int fd = ::open(c.archivoLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-    std::cerr << "tspost: no se puede escribir el registro " << c.archivoLog << "\n";
+    std::cerr << "tspost: no se puede escribir el registro " << basic::TextoVisible(c.archivoLog) << "\n";
   if (fd >= 0) ::close(fd);
 }
 
@@ -534,6 +583,19 @@ std::optional<int> Tomar(const Configuracion& c, const std::string& ruta, const 
   return NoSePudoTomar(c, ruta, e);
 }
 
+// A job that must never be sent (see RechazoDelTrabajo): kept in the spool as <id>.rechazado,
+// which --reintentar ignores, with a FALLIDO journal line and an ERROR line.
+int Rechazar(const Configuracion& c, const Trabajo& t, const std::string& id, const std::string& item,
+             const std::string& origen, const std::string& motivo) {
+  std::string apartado = Base(c, id) + ".rechazado";
+  if (::rename(item.c_str(), apartado.c_str()) != 0) apartado = item;
+  Anotar(c, NombresAdjuntos(t), Destinatarios(t), basic::kEntregaFallido, "trabajo rechazado: " + motivo, "",
+         id);
+  Registrar(c, "ERROR", Destinatarios(t), t.asunto,
+            "trabajo rechazado, no se envia: " + motivo + "; el trabajo " + origen + " queda en " + apartado);
+  return kFallido;
+}
+
 }  // namespace
 
 int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& c) {
@@ -565,6 +627,8 @@ int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& 
                   "; queda en " + apartado);
     return kSinTrabajo;
   }
+  if (const std::string motivo = RechazoDelTrabajo(t, c.carpetasAdjuntos); !motivo.empty())
+    return Rechazar(c, t, id, item, rutaTrabajo, motivo);
   return EntregarTrabajo(t, c, id, false, 0);
 }
 
@@ -595,9 +659,15 @@ int Reintentar(const Configuracion& c, bool ahora) {
     if (ext == ".sobre") enCola.insert(it->path().stem().string());
   }
   std::sort(items.begin(), items.end());  // ids begin with the date: oldest first
+  // With a setting that is not valid nothing is tried (and nothing is given up).
+  const std::string errorAjustes = items.empty() ? "" : ErrorDeAjustes(c);
 
   int quedan = 0;
   for (const auto& p : items) {
+    if (!errorAjustes.empty()) {
+      ++quedan;
+      continue;
+    }
     Bloqueo bloqueo(p.string());
     if (!bloqueo.Valido()) {
       if (fs::exists(p, ec)) ++quedan;  // another process is working on it
@@ -617,8 +687,13 @@ int Reintentar(const Configuracion& c, bool ahora) {
         ++quedan;
         continue;
       }
-      if (EntregarTrabajo(ParsearTrabajo(datos), c, id, true, FechaDeId(id, p.string())) == kPendiente)
-        ++quedan;
+      // A job spooled before this check existed is checked the same way.
+      const Trabajo t = ParsearTrabajo(datos);
+      if (const std::string motivo = RechazoDelTrabajo(t, c.carpetasAdjuntos); !motivo.empty()) {
+        Rechazar(c, t, id, p.string(), p.string(), motivo);
+        continue;
+      }
+      if (EntregarTrabajo(t, c, id, true, FechaDeId(id, p.string())) == kPendiente) ++quedan;
       continue;
     }
     if (!LeerBytes(p.string(), datos, error)) {
@@ -670,10 +745,14 @@ const char* kAyuda =
     "  --ini=ARCHIVO    usa ese archivo INI (tambien la variable TSPOST_INI)\n"
     "  --ayuda          muestra esta ayuda\n"
     "\n"
+    "Los adjuntos solo pueden venir de E-MAILS/ENVIOS junto al programa y de las\n"
+    "carpetas de CarpetasAdjuntos= (separadas por ;).\n"
+    "\n"
     "Codigos de salida: 0 enviado o en la carpeta de salida (con --reintentar: nada\n"
     "pendiente); 1 queda pendiente; 2 no se tomo ningun trabajo; 3 el trabajo no se pudo\n"
-    "guardar: quedo en su lugar (o donde lo indica el registro); 4 el servidor lo\n"
-    "rechazo para siempre: quedo en la carpeta de fallidos.\n";
+    "guardar: quedo en su lugar (o donde lo indica el registro); 4 rechazado para siempre:\n"
+    "por el servidor (queda en la carpeta de fallidos) o el trabajo mismo (adjunto fuera\n"
+    "de las carpetas permitidas o caracteres de control; queda como .rechazado).\n";
 
 }  // namespace
 

@@ -77,9 +77,17 @@ bool ObtenerToken(const std::string& comando, const std::string& carpetaAplicaci
   ::close(tubo[1]);
   if (err != 0) {
     ::close(tubo[0]);
-    motivo = err == ENOENT ? "no se encuentra el programa de TokenComando " + programa
-                           : "no se puede ejecutar el programa de TokenComando " + programa + " (" +
-                                 std::strerror(err) + ")";
+    if (err == ENOENT)
+      motivo = "no se encuentra el programa de TokenComando " + programa;
+    else if (err == EACCES)
+      motivo = "el programa de TokenComando " + programa +
+               " no tiene permiso de ejecucion (o es una carpeta); delo con chmod 700 " + programa;
+    else if (err == ENOEXEC)
+      motivo = "el programa de TokenComando " + programa +
+               " no es un programa ni un script que empiece con #! y su interprete";
+    else
+      motivo =
+          "no se puede ejecutar el programa de TokenComando " + programa + " (" + std::strerror(err) + ")";
     return false;
   }
 

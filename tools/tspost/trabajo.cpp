@@ -48,6 +48,25 @@ std::string Normalizar(const std::string& s) {
   return basic::UCase(r);
 }
 
+// A subject or message line without control characters: each becomes a blank, a TAB in a
+// message line (`tabulado`) the blanks up to the next tab stop of 8.
+std::string SinControles(const std::string& s, bool tabulado) {
+  std::string r;
+  size_t columna = 0;
+  for (size_t i = 0; i < s.size();) {
+    if (const size_t n = basic::LargoControl(s, i)) {
+      const size_t blancos = tabulado && s[i] == '\t' ? 8 - columna % 8 : 1;
+      r.append(blancos, ' ');
+      columna += blancos;
+      i += n;
+      continue;
+    }
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) ++columna;  // one per UTF-8 character
+    r += s[i++];
+  }
+  return r;
+}
+
 }  // namespace
 
 Trabajo ParsearTrabajo(const std::string& bytes) {
@@ -63,7 +82,7 @@ Trabajo ParsearTrabajo(const std::string& bytes) {
   auto agregarCuerpo = [&](const std::string& v) {
     for (std::string l : Dividir(v, "\n")) {
       if (!l.empty() && l.back() == '\r') l.pop_back();
-      t.lineasMensaje.push_back(l);
+      t.lineasMensaje.push_back(SinControles(l, true));
     }
   };
   for (size_t i = 0; i < lineas.size(); ++i) {
@@ -78,11 +97,18 @@ Trabajo ParsearTrabajo(const std::string& bytes) {
     }
     ultima = k;
     if (k == "DESTINATARIO") {
+      // A control character could smuggle another key or header in: the job is refused.
       if (!t.destinatarioTexto.empty()) t.destinatarioTexto += "; ";
+      if (basic::TieneControl(v)) {
+        t.destinatarioTexto += basic::TextoVisible(v);
+        if (t.rechazo.empty())
+          t.rechazo = "el destinatario tiene caracteres de control: " + basic::TextoVisible(v);
+        continue;
+      }
       t.destinatarioTexto += basic::RecortarEspacios(v);
       for (auto& d : basic::DividirDirecciones(v)) t.destinatarios.push_back(std::move(d));
     } else if (k == "ASUNTO") {
-      t.asunto = basic::RecortarEspacios(v);
+      t.asunto = basic::RecortarEspacios(SinControles(v, false));
     } else if (k == "MENSAJE") {
       // Each further message line comes as "MENSAJE=" + LF + text: the LF belongs to
       // the line break already made.
@@ -92,11 +118,58 @@ Trabajo ParsearTrabajo(const std::string& bytes) {
         v = lineas[++i];
       agregarCuerpo(v);
     } else if (k == "ARCHIVO") {
+      if (basic::TieneControl(v)) {
+        t.archivos.push_back(basic::TextoVisible(v));
+        if (t.rechazo.empty())
+          t.rechazo = "el archivo a adjuntar tiene caracteres de control: " + basic::TextoVisible(v);
+        continue;
+      }
       std::string ruta = SinComillas(v);
       if (!ruta.empty()) t.archivos.push_back(ruta);
     }
   }
+  if (!t.rechazo.empty()) t.destinatarios.clear();  // nothing of a refused job is sent
   return t;
+}
+
+namespace {
+
+// The path with ".." and symbolic links resolved as far as it exists, without a final "/".
+std::string Resuelta(const std::string& ruta) {
+  std::error_code ec;
+  std::string r = fs::weakly_canonical(fs::path(ruta), ec).string();
+  if (ec) return "";
+  while (r.size() > 1 && r.back() == '/') r.pop_back();
+  return r;
+}
+
+}  // namespace
+
+bool DentroDeCarpetas(const std::string& ruta, const std::vector<std::string>& carpetas) {
+  // A job names full paths: a relative one would hang from wherever tspost was started.
+  if (ruta.empty() || ruta.front() != '/') return false;
+  const std::string real = Resuelta(ruta);
+  if (real.empty()) return false;
+  for (const auto& c : carpetas) {
+    if (c.empty() || c.front() != '/') continue;
+    const std::string base = Resuelta(c);
+    if (base.empty()) continue;
+    const std::string prefijo = base == "/" ? base : base + "/";
+    if (real.size() > prefijo.size() && real.compare(0, prefijo.size(), prefijo) == 0) return true;
+  }
+  return false;
+}
+
+std::string RechazoDelTrabajo(const Trabajo& t, const std::vector<std::string>& carpetas) {
+  if (!t.rechazo.empty()) return t.rechazo;
+  for (const auto& a : t.archivos)
+    if (!DentroDeCarpetas(a, carpetas)) {
+      std::string lista;
+      for (const auto& c : carpetas) lista += (lista.empty() ? "" : "; ") + c;
+      return "el archivo a adjuntar " + a + " esta fuera de las carpetas permitidas (" + lista +
+             "; vea CarpetasAdjuntos en [CORREO])";
+    }
+  return "";
 }
 
 std::string RutaDeArgumentos(const std::vector<std::string>& args) {

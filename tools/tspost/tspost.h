@@ -19,7 +19,7 @@ bool EsAscii(const std::string& s);
 // ---- settings (configuracion.cpp) ----
 enum class Seguridad { Ninguna, StartTls, Tls };
 // How tspost logs in: with a password (the suite's way) or with an OAuth 2.0 bearer token.
-enum class Autenticacion { Clave, Xoauth2, Desconocida };
+enum class Autenticacion { Clave, Xoauth2 };
 
 struct Configuracion {
   std::string carpetaAplicacion;  // folder of TM440kv.INI; relative paths hang from it
@@ -30,48 +30,61 @@ struct Configuracion {
   std::string usuario, clave;  // Usuario and Clave as written in the INI
   std::string archivoClave;    // ArchivoClave, full path; "" when not set
   Autenticacion autenticacion = Autenticacion::Clave;
-  std::string autenticacionTexto;  // Autenticacion as written, for the message on an unknown one
-  std::string tokenComando;        // TokenComando: the command that prints the access token
-  long tiempoToken = 30;           // TiempoToken: seconds the command may take
+  std::string tokenComando;  // TokenComando: the command that prints the access token
+  long tiempoToken = 30;     // TiempoToken: seconds the command may take
   std::string remitente, nombreRemitente;
   std::string carpetaSalida, carpetaPendientes, archivoLog;
   std::string archivoEntregas;  // the delivery journal
   long tiempoEspera = 60;       // seconds for one SMTP delivery
   long diasReintento = 3;       // days after the first failure until a message is given up
   bool verificarCertificado = true;
+  std::string carpetaPrograma;  // folder of the tspost executable
+  // Folders an attachment may come from: <program folder>/E-MAILS/ENVIOS and those of
+  // CarpetasAdjuntos, as written (resolved when a job is checked).
+  std::vector<std::string> carpetasAdjuntos;
+  // One text per key with a value that is not valid ("Seguridad=STARTLS no es valido (...)"):
+  // while there is any, no mail is sent.
+  std::vector<std::string> errores;
   int PuertoEfectivo() const;
   std::string Url() const;              // smtp://host:port or smtps://host:port
   std::string CarpetaFallidos() const;  // FALLIDOS beside the spool folder
 };
 
-// Reads section [CORREO] of the INI file (Windows-1252) and fills the defaults.
-// `carpetaAplicacion` is where TM440kv.INI is looked for (whatever its case) unless
-// `archivoIni` names the file itself.
-Configuracion LeerConfiguracion(const std::string& carpetaAplicacion, const std::string& archivoIni = "");
+// Reads section [CORREO] of the INI file (Windows-1252) and fills the defaults; an empty key
+// keeps its default, a value that is not valid goes to `errores`. `carpetaPrograma` is the
+// folder of the executable: TM440kv.INI is looked for there (whatever its case) unless
+// `archivoIni` names the file itself, and attachments may come from its run folders.
+Configuracion LeerConfiguracion(const std::string& carpetaPrograma, const std::string& archivoIni = "");
 
 // ---- SMTP login (credenciales.cpp) ----
 // Where the password comes from, the first that applies: the user's ~/.netrc entry for the
-// server (libcurl reads it), the file named by ArchivoClave, the INI's Clave.
+// server (read here, never by libcurl, which would fall back to "default"), the file named by
+// ArchivoClave, the INI's Clave.
 // With Autenticacion=XOAUTH2 the token of TokenComando replaces all of them.
 enum class OrigenClave { Ninguna, Netrc, Archivo, Ini, Token };
 
 struct Credenciales {
   OrigenClave origen = OrigenClave::Ninguna;  // Ninguna: no login
-  std::string usuario;                        // with netrc, "" when netrc names the user
-  std::string clave;                          // not with netrc; the access token with Token
-  std::string archivoNetrc;                   // with netrc: the file libcurl reads
-  std::string error;                          // set: the intended login cannot be made, nothing is sent
-  std::vector<std::string> avisos;            // for the log; they never hold a password
+  std::string usuario;
+  std::string clave;                // the password; the access token with Token
+  std::string error;                // set: the intended login cannot be made, nothing is sent
+  std::vector<std::string> avisos;  // for the log; they never hold a password
 };
 Credenciales ObtenerCredenciales(const Configuracion& c);
 
-// True when the netrc text has an entry for `servidor` (its "machine", or "default"), with
-// `usuario` as its login when `usuario` is not empty: the entry libcurl would use.
-bool EntradaNetrc(const std::string& texto, const std::string& servidor, const std::string& usuario);
+// The login of a netrc text for `servidor`: the first "machine <servidor>" entry (never
+// "default") with a password and, when `usuario` is set, with that login; with `usuario`
+// empty the entry's login names the user. False when there is none.
+struct EntradaNetrc {
+  std::string login, clave;
+};
+bool BuscarEntradaNetrc(const std::string& texto, const std::string& servidor, const std::string& usuario,
+                        EntradaNetrc& entrada);
 
 // The password from a credentials file: its first line without the line end, UTF-8 (a
-// Windows-1252 file is converted). False with the reason when the file is missing, not a
-// regular file, readable by group or others, or empty.
+// Windows-1252 file is converted). False with the reason and its fix when the file is
+// missing, a symbolic link, not a regular file, not owned by the user running tspost,
+// readable by group or others, or empty.
 bool LeerArchivoClave(const std::string& ruta, std::string& clave, std::string& motivo);
 
 // Runs `comando` (split as the launcher splits a command line, no shell; a relative program
@@ -84,16 +97,27 @@ bool ObtenerToken(const std::string& comando, const std::string& carpetaAplicaci
                   size_t maximo, std::string& token, std::string& motivo);
 
 // ---- the job file (trabajo.cpp) ----
+// No value holds a control character: one in DESTINATARIO or ARCHIVO refuses the job
+// (`rechazo`; the value is kept shown visibly, and no recipient is kept), one in ASUNTO or a
+// message line becomes a blank (a TAB in a message line: blanks to the next tab stop).
 struct Trabajo {
   std::vector<std::string> destinatarios;  // DESTINATARIO, split by basic::DividirDirecciones
   std::string destinatarioTexto;           // DESTINATARIO as written
   std::string asunto;                      // ASUNTO
   std::vector<std::string> lineasMensaje;  // one per body line, UTF-8
   std::vector<std::string> archivos;       // ARCHIVO: full paths of the attachments
+  std::string rechazo;                     // set: the job is refused, never sent (why)
 };
 
-// Parses the job text (Windows-1252, CR LF or LF line ends).
+// Parses the job text (Windows-1252, or UTF-8 after a byte-order mark; CR LF or LF line ends).
 Trabajo ParsearTrabajo(const std::string& bytes);
+
+// Whether `ruta` lies inside one of `carpetas` once ".." and symbolic links are resolved
+// (a path that does not exist yet is resolved as far as it exists).
+bool DentroDeCarpetas(const std::string& ruta, const std::vector<std::string>& carpetas);
+// Why a job must be refused ("" when it may be sent): its own `rechazo`, or an attachment
+// outside `carpetas`.
+std::string RechazoDelTrabajo(const Trabajo& t, const std::vector<std::string>& carpetas);
 
 // The job file path out of the command-line arguments (after the program name): they are
 // joined with blanks, the launch token (" ;vxqr@" or any trailing ";..." argument) is
@@ -133,7 +157,7 @@ enum CodigoSalida : int {
   kPendiente = 1,   // kept in the spool folder, to be sent by --reintentar
   kSinTrabajo = 2,  // no job taken: missing or unreadable job file, wrong arguments
   kErrorGrave = 3,  // the job could not be made safe (spool not writable): left in place
-  kFallido = 4,     // the server refused the message for good: given up, moved to FALLIDOS
+  kFallido = 4,     // refused for good: by the server (moved to FALLIDOS) or the job itself (.rechazado)
 };
 
 // Seconds to wait before the next attempt after `fallos` failed ones: 1, 5, 15 and 60

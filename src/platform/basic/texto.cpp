@@ -340,9 +340,6 @@ std::string Chr(int codigo) {
 
 std::string DoblarComillas(const std::string& s) { return Replace(s, "'", "''"); }
 
-namespace {
-// Length of the control character starting at s[i] (0 when there is none): a C0 byte or DEL,
-// or the UTF-8 of a C1 control (U+0080-U+009F) or of U+2028/U+2029.
 size_t LargoControl(const std::string& s, size_t i) {
   const auto b = static_cast<unsigned char>(s[i]);
   if (b < 32 || b == 127) return 1;
@@ -356,7 +353,6 @@ size_t LargoControl(const std::string& s, size_t i) {
   }
   return 0;
 }
-}  // namespace
 
 bool TieneControl(const std::string& s) {
   for (size_t i = 0; i < s.size(); ++i)

@@ -93,5 +93,8 @@ std::string Chr(int codigo);
 std::string TextoVisible(const std::string& s);
 // Whether the text holds a control character that TextoVisible would show escaped.
 bool TieneControl(const std::string& s);
+// Length of the control character starting at s[i] (0 when there is none): a C0 byte or DEL,
+// or the UTF-8 of a C1 control (U+0080-U+009F) or of U+2028/U+2029.
+size_t LargoControl(const std::string& s, size_t i);
 
 }  // namespace basic
