@@ -101,7 +101,8 @@ void GrabarBases(const std::string& clave, const std::string& base, const std::s
       terminar = previo.get() != '\n';
     }
   }
-  std::ofstream f(ruta, std::ios::binary | std::ios::app);
+  // Read-write append ("a+"): a write-only append open fails on some shared-folder clients.
+  std::fstream f(ruta, std::ios::binary | std::ios::in | std::ios::out | std::ios::app);
   if (!f) {
     throw ErrorEjecucion(errAccesoArchivo, "Error de acceso a la ruta o al archivo: " + ruta + " (" +
                                                std::strerror(errno) + ")");

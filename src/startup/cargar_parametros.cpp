@@ -30,6 +30,28 @@ constexpr int kSinConexion = 1;             // exit code when no connection was 
 
 }  // namespace
 
+void AvisarBaseEmbebidaEnRed(const std::string& cadenaConexion) {
+  ado::DestinoConexion destino;
+  try {
+    destino = ado::ResolverConexion(cadenaConexion);
+  } catch (const ErrorEjecucion&) {
+    return;
+  }
+  if (destino.via != ado::DestinoConexion::Embebida || destino.archivo.empty()) return;
+  const std::string red = os::SistemaDeArchivosDeRed(destino.archivo);
+  if (red.empty()) return;
+  const std::string aviso = gArchivoIni().LeerIni(kArchivoIniEquipo, "BaseEmbebida", "AvisarEnRed", "SI");
+  if (basic::UCase(Trim(aviso)) == "NO") return;
+  ui::operador().MsgBox(
+      "La base de datos " + destino.archivo + " está en una carpeta de red (" + red +
+          "). El motor embebido no puede coordinar varios puestos a través de una carpeta "
+          "compartida: si dos puestos la usan a la vez, la base puede dañarse.\n\n"
+          "Use un servidor de base de datos, o deje el archivo en el disco de este puesto. Si este "
+          "es el único puesto que la usa, escriba AvisarEnRed=NO en la sección [BaseEmbebida] de " +
+          std::string(kArchivoIniEquipo) + " para no ver este aviso.",
+      int{ui::vbOKOnly} + int{ui::vbExclamation}, "Aviso al Usuario");
+}
+
 void CargarAjustesDeEquipo() {
   const ArchivoIni& ini = gArchivoIni();
   CargarRegional(ini);
@@ -104,6 +126,9 @@ void CargarParametros(bool UsarValoresIni, const std::string& LineaComando, std:
         if (!db.gOpenFlag) ui::operador().FinPrograma(kSinConexion);
         return Paso::Seguir;
       },
+      P([&] {
+        if (!yaConectado) AvisarBaseEmbebidaEnRed(db.gConnString);
+      }),
       P([&] {
         if (!yaConectado) AbrirEstadisticas();
       }),

@@ -15,3 +15,7 @@ void CargarParametros(bool UsarValoresIni, const std::string& LineaComando, std:
 // [Regional] and the ODBC drivers of section [ODBC] (DriverSqlServer, DriverOracle,
 // ExtraSqlServer, ExtraOracle, SegundosConexion). Missing keys keep their defaults.
 void CargarAjustesDeEquipo();
+// An embedded database file on a network or user-space file system: a warning (why, and
+// what to do), unless [BaseEmbebida] AvisarEnRed=NO in TM440kv.INI silences it for a PC that
+// is alone on the share. SQLite's locks are not seen between the PCs of a share.
+void AvisarBaseEmbebidaEnRed(const std::string& cadenaConexion);

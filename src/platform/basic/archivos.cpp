@@ -201,7 +201,9 @@ ArchivoTexto::ArchivoTexto(const std::string& ruta, Modo modo) : modo_(modo) {
   else if (modo == Modo::Escritura)
     m |= std::ios::out | std::ios::trunc;
   else
-    m |= std::ios::out | std::ios::app;
+    // Read-write ("a+"): through some clients of a shared folder a write-only append open
+    // fails (EIO after seconds) where a read-write one works.
+    m |= std::ios::in | std::ios::out | std::ios::app;
   f_.open(ruta_, m);
   if (!f_.is_open()) Falla(75, ruta);
 }
