@@ -61,9 +61,10 @@ std::string Desescapar(const std::string& v) {
 }
 
 std::string Texto(const Reclamo& r) {
-  return "BASE=" + Escapar(r.base) + "\nCUENTA=" + Escapar(r.cuenta) + "\nIDCOMPROBANTE=" +
-         Escapar(r.idComprobante) + "\nLEIDA=" + Escapar(r.leida) + "\nESCRITA=" + Escapar(r.escrita) +
-         "\nADJUNTO=" + Escapar(r.adjunto) + "\nMOMENTO=" + Escapar(r.momento) + "\nFIN=1\n";
+  return "BASE=" + Escapar(r.base) + "\nCUENTA=" + Escapar(r.cuenta) +
+         "\nIDCOMPROBANTE=" + Escapar(r.idComprobante) + "\nLEIDA=" + Escapar(r.leida) +
+         "\nESCRITA=" + Escapar(r.escrita) + "\nADJUNTO=" + Escapar(r.adjunto) +
+         "\nMOMENTO=" + Escapar(r.momento) + "\nFIN=1\n";
 }
 
 // False for a record cut short (its writer died while writing it: no claim followed).
@@ -143,9 +144,7 @@ std::string SentenciaDeshacerReclamo(const Reclamo& r) {
          " and fechaenviomail = '" + Q(r.escrita) + "'";
 }
 
-std::string SentenciaLeerMarca(const Reclamo& r) {
-  return "SELECT fechaenviomail FROM c_mv_cpte" + Clave(r);
-}
+std::string SentenciaLeerMarca(const Reclamo& r) { return "SELECT fechaenviomail FROM c_mv_cpte" + Clave(r); }
 
 ReclamosEnCurso::ReclamosEnCurso(const std::string& carpetaLocal) {
   std::random_device azar;

@@ -58,8 +58,8 @@ struct LugaresCorreo {
 };
 
 // Settles the records of runs that are gone (their lock is free): see above. `ejecutar`
-// runs a statement and gives the rows it changed (or raises). Records of another database, and those whose undo fails, stay for a
-// later run. Returns the orders whose stamp was given back.
+// runs a statement and gives the rows it changed (or raises). Records of another database, and those whose
+// undo fails, stay for a later run. Returns the orders whose stamp was given back.
 int SaldarReclamos(const std::string& carpetaLocal, const std::string& base, const LugaresCorreo& correo,
                    const std::function<long(const std::string&)>& ejecutar);
 

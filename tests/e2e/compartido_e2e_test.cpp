@@ -51,12 +51,15 @@ class CarpetaCompartida : public ::testing::Test {
     std::string ini = ReadBytes(std::string(OCMAIL_SHARE) + "/demo/TM440kv.INI");
     ini.replace(ini.find("Servidor="), 9, "Puerto=" + std::to_string(puerto) + "\r\nServidor=127.0.0.1");
     WriteBytes(app + "/TM440kv.INI", ini + extraIni);
-    for (const auto& [origen, nombre] : {std::pair{OCMAIL_PROGRAMA, "ocmail"}, std::pair{TSPOST_PROGRAMA, "tspost"}}) {
+    for (const auto& [origen, nombre] :
+         {std::pair{OCMAIL_PROGRAMA, "ocmail"}, std::pair{TSPOST_PROGRAMA, "tspost"}}) {
       fs::copy_file(origen, app + "/" + nombre);
       ::chmod((app + "/" + nombre).c_str(), 0755);
     }
   }
-  std::string App(const std::string& pc) const { return (pc == "A" ? recurso.A() : recurso.B()) + "/Compras OC"; }
+  std::string App(const std::string& pc) const {
+    return (pc == "A" ? recurso.A() : recurso.B()) + "/Compras OC";
+  }
   std::string Linea(const std::string& db) const {
     return "@Server=sqlite;@DbName=" + db + ";@Usuario=admin;@Password=x;@UsuarioLogeado=ADMIN;";
   }
@@ -96,7 +99,8 @@ TEST_F(CarpetaCompartida, DosPcsEnvianCadaOrdenUnaVez) {
 
   const pid_t a = Enviar("A", base), b = Enviar("B", base);
   const int ra = Esperar(a), rb = Esperar(b);
-  const std::string todo = "--- A ---\n" + Salida("A") + Errores("A") + "--- B ---\n" + Salida("B") + Errores("B");
+  const std::string todo =
+      "--- A ---\n" + Salida("A") + Errores("A") + "--- B ---\n" + Salida("B") + Errores("B");
   EXPECT_TRUE(ra == 0 || ra == 1) << todo;
   EXPECT_TRUE(rb == 0 || rb == 1) << todo;
 

@@ -62,12 +62,13 @@ class EnvioSinVentana : public ::testing::Test {
   }
 
   // Runs the program with no display and no input; its exit code, its outputs kept.
-  int Enviar(const std::string& opciones) {
+  // `entorno`: "NAME=value ..." put before the program.
+  int Enviar(const std::string& opciones, const std::string& entorno = "") {
     const std::string out = raiz / "salida.txt", err = raiz / "errores.txt";
     const std::string orden = "cd " + Comillas(app) +
-                              " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ./ocmail --enviar " +
-                              Comillas(kLinea) + " " + opciones + " </dev/null >" + Comillas(out) + " 2>" +
-                              Comillas(err);
+                              " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + entorno +
+                              " ./ocmail --enviar " + Comillas(kLinea) + " " + opciones + " </dev/null >" +
+                              Comillas(out) + " 2>" + Comillas(err);
     const int r = std::system(orden.c_str());
     salida = ReadBytes(out);
     errores = ReadBytes(err);
@@ -259,6 +260,32 @@ TEST_F(EnvioSinVentana, ValorNoValidoTerminaConCodigoDosSinEscribirNada) {
     EXPECT_FALSE(fs::exists(app + "/QZERR.LOG"));
     EXPECT_TRUE(ReadBytes(app + "/demo.db") == base);
   }
+}
+
+// File systems that lack what the hand-over needs, simulated (shim_fs): without hard links
+// the run stops before any order with one message naming the folder and what it lacks, and
+// nothing is stamped; with NFS's lock rule (an exclusive lock needs a descriptor open for
+// writing) everything works.
+TEST_F(EnvioSinVentana, SistemaDeArchivosSinLoQueHaceFalta) {
+  ServidorSmtp smtp(puerto, raiz / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  const std::string shim = std::string("LD_PRELOAD=") + OCMAIL_SHIM_FS;
+
+  EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P002", shim + " OCMAIL_SHIM_SIN_LINK=1"), 2)
+      << SinDisplay();
+  EXPECT_NE(errores.find("no permite enlaces de archivos (Operation not permitted)"), std::string::npos)
+      << SinDisplay();
+  EXPECT_NE(errores.find("No se envió ninguna orden."), std::string::npos);
+  EXPECT_EQ(Veces(salida, "Entregada"), 0u);
+  EXPECT_TRUE(smtp.Mensajes().empty());
+  // Nothing was claimed: the same orders are still pending.
+  EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P002 --simular"), 0);
+  EXPECT_NE(salida.find("Simulación: 6 orden(es) se enviarían"), std::string::npos) << SinDisplay();
+
+  EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P002", shim + " OCMAIL_SHIM_NFS=1"), 0)
+      << SinDisplay() << ReadBytes(app + "/TSPOST.LOG");
+  EXPECT_EQ(Veces(salida, "Entregada   P00"), 6u) << SinDisplay();
+  EXPECT_EQ(smtp.EsperarMensajes(6).size(), 6u) << ReadBytes(app + "/TSPOST.LOG");
 }
 
 }  // namespace
