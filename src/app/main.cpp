@@ -31,7 +31,9 @@
 #include "mailing/envio_desatendido.h"
 #include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
+#include "platform/ado/ado.h"
 #include "platform/os/argumentos.h"
+#include "platform/ui/qt/espera_base.h"
 #include "platform/os/sistema.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/qt/operador_qt.h"
@@ -100,6 +102,8 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  // A database another program holds: the windows keep painting, and the operator may cancel.
+  ado::FijarAlEsperarBase(ui::EsperarBaseQt);
   ui::InstalarOperadorQt();
   InstalarVentanaAccesoQt();
   reporte::InstalarVistaPreviaQt();

@@ -183,6 +183,18 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
   }
   OperadorDesatendido operador(errores);
   OperadorInstalado instalado(&operador);
+  // A database another program holds: one line when a wait starts, bounded by CommandTimeout.
+  struct EsperaDicha {
+    ~EsperaDicha() { ado::FijarAlEsperarBase(nullptr); }
+  } quitarEspera;
+  ado::FijarAlEsperarBase([&errores, dicho = false](double segundos) mutable {
+    if (segundos < 0.5) dicho = false;
+    if (segundos >= 1 && !dicho) {
+      errores << "ocmail: esperando la base de datos (bloqueada por otro programa)…" << std::endl;
+      dicho = true;
+    }
+    return true;
+  });
   auto fallo = [&](const std::string& texto) {
     errores << "Envío detenido: " << texto << "\n";
     salida << "Envío detenido: " << texto << "\n";

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include <QJsonArray>
 #include <sqlite3.h>
@@ -286,6 +287,56 @@ TEST_F(EnvioSinVentana, SistemaDeArchivosSinLoQueHaceFalta) {
       << SinDisplay() << ReadBytes(app + "/TSPOST.LOG");
   EXPECT_EQ(Veces(salida, "Entregada   P00"), 6u) << SinDisplay();
   EXPECT_EQ(smtp.EsperarMensajes(6).size(), 6u) << ReadBytes(app + "/TSPOST.LOG");
+}
+
+// A database another program holds: the run says on standard error that it waits, and goes
+// on when the lock goes (every order mailed once); held past CommandTimeout (the
+// statistics database's TIMEOUT), the run ends with exit 2, nothing sent, nothing stamped.
+TEST_F(EnvioSinVentana, BaseBloqueadaSeEsperaYSeAvisa) {
+  ServidorSmtp smtp(puerto, raiz / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  auto sql = [](const std::string& archivo, const char* sentencia) {
+    sqlite3* db = nullptr;
+    sqlite3_open(archivo.c_str(), &db);
+    const int r = sqlite3_exec(db, sentencia, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return r;
+  };
+  ASSERT_EQ(
+      sql(app + "/QZ_ESTADISTICAS.db", "UPDATE TA_CONFIGURACION SET Valor = '4' WHERE Clave = 'TIMEOUT'"),
+      SQLITE_OK);
+  sqlite3* otra = nullptr;
+  ASSERT_EQ(sqlite3_open((app + "/demo.db").c_str(), &otra), SQLITE_OK);
+
+  ASSERT_EQ(sqlite3_exec(otra, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::thread soltar([otra] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    sqlite3_exec(otra, "COMMIT", nullptr, nullptr, nullptr);
+  });
+  const int r = Enviar("--proveedor-desde P001 --proveedor-hasta P002");
+  soltar.join();
+  EXPECT_EQ(r, 0) << SinDisplay();
+  EXPECT_NE(errores.find("ocmail: esperando la base de datos (bloqueada por otro programa)…"),
+            std::string::npos)
+      << SinDisplay();
+  EXPECT_EQ(Veces(salida, "Entregada   P00"), 6u) << SinDisplay();
+  EXPECT_EQ(smtp.EsperarMensajes(7).size(), 6u);
+
+  // Every statement of the start-up waits its whole time-out: a short one.
+  ASSERT_EQ(
+      sql(app + "/QZ_ESTADISTICAS.db", "UPDATE TA_CONFIGURACION SET Valor = '1' WHERE Clave = 'TIMEOUT'"),
+      SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(otra, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  EXPECT_EQ(Enviar("--proveedor-desde P003 --proveedor-hasta P004"), 2) << SinDisplay();
+  sqlite3_exec(otra, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(otra);
+  EXPECT_NE(errores.find("bloqueada por otro proceso"), std::string::npos) << SinDisplay();
+  EXPECT_EQ(Veces(salida, "Entregada"), 0u) << SinDisplay();
+  EXPECT_EQ(smtp.Mensajes().size(), 6u);
+  // Nothing stamped: the same orders are still pending.
+  EXPECT_EQ(Enviar("--proveedor-desde P003 --proveedor-hasta P004 --simular"), 0) << SinDisplay();
+  EXPECT_EQ(Veces(salida, "Se enviaría"), Veces(salida, "Se enviaría P00")) << SinDisplay();
+  EXPECT_GT(Veces(salida, "Se enviaría"), 0u) << SinDisplay();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -38,6 +39,7 @@
 #include "mailing/modelo_proveedores.h"
 #include "ocmail-sql/base_datos.h"
 #include "platform/ado/ado.h"
+#include "platform/ui/qt/espera_base.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/diario_entregas.h"
 #include "platform/basic/formato.h"
@@ -567,6 +569,55 @@ namespace {
 
 // The window on a database with enough pending orders for a long run, the shipped report
 // definitions and a mail program that takes each job at once.
+// A database another program holds during "&Cargar": the window keeps painting, its
+// commands are disabled and "Esperando la base de datos…" shows; once the lock goes the list
+// loads and everything is as before.
+TEST_F(Ventana, CargarEsperaLaBaseBloqueadaSinCongelarse) {
+  Abrir();
+  v->show();
+  struct Quitar {
+    ~Quitar() { ado::FijarAlEsperarBase(nullptr); }
+  } quitar;
+  ado::FijarAlEsperarBase(ui::EsperarBaseQt);
+  sqlite3* otra = nullptr;
+  ASSERT_EQ(sqlite3_open(Base().c_str(), &otra), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(otra, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+  struct Pinturas : QObject {
+    QWidget* ventana;
+    int n = 0;
+    explicit Pinturas(QWidget* w) : ventana(w) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->window() == ventana)
+        ++n;
+      return false;
+    }
+  } pinturas(v.get());
+  bool deshabilitada = false, aviso = false;
+  QTimer::singleShot(1500, [&] {
+    pinturas.n = 0;
+    v->update();
+    QCoreApplication::processEvents();  // as the wait does
+    deshabilitada = !v->isEnabled() && !v->cmdCargarProveedores->isEnabled();
+    aviso = ui::AvisoEsperaBase() != nullptr;
+    QTimer::singleShot(300, [&] { sqlite3_exec(otra, "COMMIT", nullptr, nullptr, nullptr); });
+  });
+  qApp->installEventFilter(&pinturas);
+  v->cmdCargarProveedores->click();
+  qApp->removeEventFilter(&pinturas);
+  sqlite3_close(otra);
+
+  EXPECT_TRUE(deshabilitada);
+  EXPECT_TRUE(aviso);
+  EXPECT_GT(pinturas.n, 0);
+  EXPECT_EQ(v->CantidadFilas(), Esperadas(true));
+  EXPECT_EQ(op->Cuantos("MsgBox"), 0);
+  for (int i = 0; i < 50 && ui::AvisoEsperaBase(); ++i) QTest::qWait(20);
+  EXPECT_EQ(ui::AvisoEsperaBase(), nullptr);
+  EXPECT_TRUE(v->isEnabled());
+  EXPECT_TRUE(v->cmdCargarProveedores->isEnabled());
+}
+
 class VentanaEnvio : public Ventana {
  protected:
   despacho_prueba::CorreoFalso correo;

@@ -8,6 +8,7 @@
 //
 // EOF and BOF are macros of the C library, so the cursor tests are spelled Eof()/Bof().
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +85,16 @@ struct ConfiguracionOdbc {
 };
 void FijarConfiguracionOdbc(const ConfiguracionOdbc& c);
 const ConfiguracionOdbc& ConfiguracionOdbcActual();
+
+// The wait for a database that another program holds locked: called over and over on the
+// waiting thread (every few milliseconds) with the seconds waited so far in this wait;
+// false ends the wait as a time-out would (the statement fails with a time-out). One per
+// process; none by default (the wait only sleeps). The embedded road calls it from its busy
+// handler; the wait is bounded by CommandTimeout either way.
+using AlEsperarBase = std::function<bool(double segundos)>;
+void FijarAlEsperarBase(AlEsperarBase f);
+// Calls the hook (true when there is none).
+bool EsperandoBase(double segundos);
 
 // Embedded databases named without a path are found in the application folder of
 // os::CarpetaAplicacion (tests set it with os::FijarCarpetaAplicacion).

@@ -110,6 +110,24 @@ std::string ArchivoEmbebido(const std::string& nombre) {
 }  // namespace
 
 void FijarConfiguracionOdbc(const ConfiguracionOdbc& c) { Config() = c; }
+
+namespace {
+AlEsperarBase& Espera() {
+  static AlEsperarBase f;
+  return f;
+}
+}  // namespace
+
+void FijarAlEsperarBase(AlEsperarBase f) { Espera() = std::move(f); }
+
+bool EsperandoBase(double segundos) {
+  // A hook that throws must not unwind through the database engine.
+  try {
+    return !Espera() || Espera()(segundos);
+  } catch (...) {
+    return false;
+  }
+}
 const ConfiguracionOdbc& ConfiguracionOdbcActual() { return Config(); }
 
 DestinoConexion ResolverConexion(const std::string& cadena, const std::string& usuario,

@@ -1,5 +1,7 @@
 // The embedded road: a SQLite file, statements translated from T-SQL, failures
 // reported in SQL Server's terms (2627 duplicate key, 547 broken reference...).
+#include <chrono>
+#include <thread>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -689,12 +691,29 @@ class BackendSqlite : public Backend {
     Fallar({e});
   }
 
+  // A file another program holds: the wait is bounded by CommandTimeout (zero or less: a
+  // day), and the process's waiting hook runs on every turn, so a window keeps painting and
+  // its operator may end the wait as a time-out would.
   void FijarTiempoEspera(long segundos) override {
-    if (db_) sqlite3_busy_timeout(db_, segundos <= 0 ? 24 * 3600 * 1000 : static_cast<int>(segundos * 1000));
+    limite_ = segundos <= 0 ? 24.0 * 3600 : static_cast<double>(segundos);
+    if (db_) sqlite3_busy_handler(db_, &BackendSqlite::Ocupada, this);
   }
   void FijarBaseDefecto(const std::string&) override {}
 
  private:
+  static int Ocupada(void* yo, int veces) {
+    auto* b = static_cast<BackendSqlite*>(yo);
+    const auto ahora = std::chrono::steady_clock::now();
+    if (veces == 0) b->inicioEspera_ = ahora;
+    const double esperado = std::chrono::duration<double>(ahora - b->inicioEspera_).count();
+    if (esperado >= b->limite_) return 0;
+    if (!EsperandoBase(esperado)) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(veces < 10 ? 2 : 20));
+    return 1;
+  }
+
+  double limite_ = 30;
+  std::chrono::steady_clock::time_point inicioEspera_{};
   sqlite3* db_ = nullptr;
   std::string archivo_, catalogo_;
 };

@@ -1,5 +1,6 @@
 // Connection strings onto the two roads, ODBC failures, and what only the embedded
 // engine does (batches, dialect, identities).
+#include <chrono>
 #include <algorithm>
 #include <filesystem>
 
@@ -283,6 +284,42 @@ TEST_F(Embebida, ArchivoQueNoEsUnaBase) {
             ado::errProveedor);
   EXPECT_EQ(otra.State(), ado::adStateClosed);
   EXPECT_GE(otra.Errors().Count(), 1);
+}
+
+// A file another connection holds: the waiting hook runs while the statement waits; the
+// wait ends with the statement done when the lock goes, or as a time-out when the hook says
+// so or CommandTimeout passes.
+TEST_F(Embebida, EsperaPorLaBaseBloqueada) {
+  sqlite3* otra = nullptr;
+  ASSERT_EQ(sqlite3_open((dir_ / "prueba.db").c_str(), &otra), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(otra, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  struct Quitar {
+    ~Quitar() { ado::FijarAlEsperarBase(nullptr); }
+  } quitar;
+  int llamadas = 0;
+  double ultima = -1;
+  ado::FijarAlEsperarBase([&](double segundos) {
+    EXPECT_GE(segundos, ultima);
+    ultima = segundos;
+    if (++llamadas == 30) sqlite3_exec(otra, "COMMIT", nullptr, nullptr, nullptr);
+    return true;
+  });
+  cnn_.Execute("UPDATE clientes SET puntos = 1 WHERE codigo = 'C01'");
+  EXPECT_EQ(llamadas, 30);
+  EXPECT_EQ(Filas("SELECT puntos FROM clientes WHERE codigo = 'C01'")[0][0].Texto(), "1");
+
+  ASSERT_EQ(sqlite3_exec(otra, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  llamadas = 0;
+  ultima = -1;
+  ado::FijarAlEsperarBase([&](double) { return ++llamadas < 5; });  // the operator cancels
+  EXPECT_EQ(NumeroError([&] { cnn_.Execute("UPDATE clientes SET puntos = 2"); }), ado::errTiempoAgotado);
+  EXPECT_EQ(llamadas, 5);
+
+  ado::FijarAlEsperarBase(nullptr);
+  cnn_.SetCommandTimeout(1);  // no hook: bounded by CommandTimeout alone
+  EXPECT_EQ(NumeroError([&] { cnn_.Execute("UPDATE clientes SET puntos = 3"); }), ado::errTiempoAgotado);
+  sqlite3_exec(otra, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(otra);
 }
 
 }  // namespace
