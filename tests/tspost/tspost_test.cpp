@@ -689,7 +689,7 @@ TEST_F(TspostEnvio, TrabajoQueNoSePuedeTomarQuedaEnSuLugarSinEnviar) {
   fs::create_directories(app_ / "trabajos");
   fs::create_directories(Spool());
   const std::string trabajo = (app_ / "trabajos" / "cfgMail.txt").string();
-  for (const std::string soloLectura : {(app_ / "trabajos").string(), Spool()}) {
+  for (const std::string& soloLectura : {(app_ / "trabajos").string(), Spool()}) {
     SCOPED_TRACE(soloLectura);
     WriteBytes(trabajo, TextoTrabajo());
     CederANadie(dir_.path());

@@ -1,26 +1,31 @@
 // The program's flow: take the job into the spool folder, deliver it, log it.
 //
-// Spool folder items (one id per message, "yyyymmdd-hhmmss-pid-random"):
-//   <id>.trabajo        the job as taken, while its message is being built or when it cannot
-//                       be built yet (attachment missing, no valid recipient);
-//   <id>.eml + <id>.sobre  a built message that could not be sent, and its envelope;
+// The spool folder is the PC's and the user's own (no one else may write it). Its items,
+// one id per message ("yyyymmdd-hhmmss-pid-random"), and how each comes and goes:
+//   <item>.tmp          an item being written (never read; a stop may leave one behind).
+//   <id>.trabajo        the job: written here (locked before its name appears, synced, the
+//                       folder synced) BEFORE the job leaves its path. Then it is either
+//                       removed again (the job was gone: no job), set aside as .rechazado,
+//                       replaced by .eml + .sobre (the message built, with a server), removed
+//                       once delivered (no server: the outbox), held while its message
+//                       cannot be built (attachment missing, no valid recipient), or given up
+//                       into FALLIDOS. A stop after it is written and before the take leaves
+//                       it beside the job still at its path: --reintentar sends it (at least
+//                       once). One beside a .sobre of its id is stale and removed.
+//   <id>.eml + <id>.sobre  a built message and its envelope (the delivery state): written
+//                       before the first attempt, the .sobre last and locked; removed once
+//                       delivered (journal line first), rewritten after a failed attempt,
+//                       moved to FALLIDOS (.sobre first) when given up.
 //   <id>.rechazado      a taken file that holds no job, or a job that is refused (a control
 //                       character in a recipient or a path, an attachment outside the
 //                       allowed folders), kept for the operator and never sent.
-//   <id>.trabajo.tmp    a job or message being written (never read; a stop leaves it behind).
-// Taking a job, in this order:
-//   1. its bytes are read from its path and written into the spool as <id>.trabajo, locked
-//      before the name appears, synced, and the folder synced: the mail is durable on the PC;
-//   2. the job is taken from its path by a rename beside it, <job>.<id>.tomado: one atomic
-//      step, so whoever renames it first (this program, another one, or ocmail withdrawing
-//      it) owns it. Gone: the spool item is removed (no job). The renamed file is checked to
-//      be the one copied, then unlinked.
-// So ocmail, which sees its job taken when the path no longer holds it, never sees a mail
-// taken that is not in the spool. Each item is locked (flock, on a descriptor open for
-// writing: NFSv4 refuses otherwise) while a process works on it, so that a run of
-// --reintentar never sends what another process is sending. A lock refused for any reason
-// but another holder stops the work: nothing is ever done on a spool item without its lock.
-// The spool folder belongs to the user running tspost and no one else may write it.
+// The job is taken by a rename beside it (<job>.<id>.tomado), one atomic step: whoever
+// renames it first (this program, another one, or ocmail withdrawing it) owns it. ocmail sees
+// its job taken when the path no longer holds it, so it never sees a mail taken that is not
+// durably in the spool. Each item is locked (flock, on a descriptor open for writing: NFSv4
+// refuses otherwise) while a process works on it, so that a run of --reintentar never sends
+// what another process is sending; a lock refused for any reason but another holder stops
+// the work, never "go on without it".
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -88,8 +93,8 @@ bool SincronizarCarpeta(const std::string& carpeta) {
 
 // Writes through a temporary name, syncs and renames, so that a reader never sees half a
 // file. With `bloqueado` the new file is locked before it appears under its name (no other
-// process can lock it first) and the descriptor holding the lock is returned there; then
-// the folder is synced too. False with errno set when anything failed (nothing left behind).
+// process can lock it first) and the descriptor holding the lock is returned there. False
+// with errno set when anything failed: then nothing is left behind and `ruta` is as it was.
 bool EscribirAtomico(const std::string& ruta, const std::string& datos, int* bloqueado = nullptr) {
   std::error_code ec;
   fs::create_directories(fs::path(ruta).parent_path(), ec);
@@ -109,14 +114,9 @@ bool EscribirAtomico(const std::string& ruta, const std::string& datos, int* blo
     ok = ::close(fd) == 0 && ok;
     fd = -1;
   }
-  const bool renombrado = ok && std::rename(tmp.c_str(), ruta.c_str()) == 0;
-  ok = renombrado && (!bloqueado || SincronizarCarpeta(fs::path(ruta).parent_path().string()));
-  if (!ok) {
+  if (!ok || std::rename(tmp.c_str(), ruta.c_str()) != 0) {
     const int e = errno;
-    if (renombrado)
-      ::unlink(ruta.c_str());  // ours, still locked
-    else
-      ::unlink(tmp.c_str());
+    ::unlink(tmp.c_str());
     if (fd >= 0) ::close(fd);
     errno = e;
     return false;
@@ -135,6 +135,20 @@ std::string NuevoId() {
   char azar[16];
   std::snprintf(azar, sizeof azar, "%06x", static_cast<unsigned>(gen() & 0xFFFFFF));
   return std::string(buf) + "-" + std::to_string(getpid()) + "-" + azar;
+}
+
+// The whole file behind a descriptor, read from its start.
+bool LeerDescriptor(int fd, std::string& datos) {
+  datos.clear();
+  char buf[65536];
+  for (off_t pos = 0;;) {
+    const ssize_t n = ::pread(fd, buf, sizeof buf, pos);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    datos.append(buf, static_cast<size_t>(n));
+    pos += n;
+  }
 }
 
 // An exclusive lock on one spool file, held while the object lives. Not valid when
@@ -179,17 +193,7 @@ class Bloqueo {
   // The whole locked file, read through its descriptor. False for anything but a regular file.
   bool Leer(std::string& datos) const {
     struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    datos.clear();
-    char buf[65536];
-    for (off_t pos = 0;;) {
-      const ssize_t n = ::pread(fd_, buf, sizeof buf, pos);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) return true;
-      datos.append(buf, static_cast<size_t>(n));
-      pos += n;
-    }
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && LeerDescriptor(fd_, datos);
   }
 
  private:
@@ -627,20 +631,6 @@ std::string PendientesNoUsables(const Configuracion& c, bool crear, bool* falta 
   return "";
 }
 
-// The whole file behind a descriptor, read from its start.
-bool LeerDescriptor(int fd, std::string& datos) {
-  datos.clear();
-  char buf[65536];
-  for (off_t pos = 0;;) {
-    const ssize_t n = ::pread(fd, buf, sizeof buf, pos);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    datos.append(buf, static_cast<size_t>(n));
-    pos += n;
-  }
-}
-
 // Takes the job: its bytes go into the spool first, as <id>.trabajo (locked before its name
 // appears, synced, the folder synced), and only then does the job leave its path, renamed
 // beside it. Nothing when it was taken (`fdItem` then holds the item's lock), else the exit
@@ -684,6 +674,11 @@ std::optional<int> Tomar(const Configuracion& c, const std::string& ruta, const 
     fdItem = -1;
   };
   if (!EscribirAtomico(item, bytes, &fdItem)) return noGuardado(bytes, errno, ruta);
+  if (!SincronizarCarpeta(c.carpetaPendientes)) {
+    const int e = errno;
+    quitarCopia();
+    return noGuardado(bytes, e, ruta);
+  }
 
   // Durable in the spool: now the job is taken. Whoever renames it first owns it.
   const std::string tomado = ruta + "." + id + ".tomado";
@@ -697,14 +692,17 @@ std::optional<int> Tomar(const Configuracion& c, const std::string& ruta, const 
   // between the read and the rename: then the next is what this program took and sends
   // (its own tspost finds nothing).
   std::string otro, error;
-  if (LeerBytes(tomado, otro, error) && otro != bytes) {
+  const bool leido = LeerBytes(tomado, otro, error);
+  if (!leido || otro != bytes) {
     int fdNuevo = -1;
-    if (!EscribirAtomico(item, otro, &fdNuevo)) {
-      const int e = errno;
+    const bool guardado = leido && EscribirAtomico(item, otro, &fdNuevo);
+    if (!guardado || !SincronizarCarpeta(c.carpetaPendientes)) {
+      const int e = leido ? errno : EIO;
+      if (fdNuevo >= 0) ::close(fdNuevo);
       quitarCopia();
       // Given back where nothing else stands (link never replaces); else it stays beside.
       const bool devuelto = ::link(tomado.c_str(), ruta.c_str()) == 0 && ::unlink(tomado.c_str()) == 0;
-      return noGuardado(otro, e, devuelto ? ruta : tomado);
+      return noGuardado(leido ? otro : bytes, e, devuelto ? ruta : tomado);
     }
     ::close(fdItem);
     fdItem = fdNuevo;
