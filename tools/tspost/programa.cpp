@@ -905,8 +905,10 @@ const char* kAyuda =
     "carpetas de CarpetasAdjuntos= (separadas por ;).\n"
     "\n"
     "Codigos de salida: 0 enviado o en la carpeta de salida (con --reintentar: nada\n"
-    "pendiente); 1 queda pendiente; 2 no se tomo ningun trabajo; 3 el trabajo no se pudo\n"
-    "guardar: quedo en su lugar (o donde lo indica el registro); 4 rechazado para siempre:\n"
+    "pendiente); 1 queda pendiente; 2 no se tomo ningun trabajo; 3 no se pudo guardar el\n"
+    "trabajo a salvo (carpeta de pendientes rechazada, llena o sin permiso, o un bloqueo\n"
+    "rechazado): quedo en su lugar (o donde lo indica el registro), y --reintentar no envio\n"
+    "nada; 4 rechazado para siempre:\n"
     "por el servidor (queda en la carpeta de fallidos) o el trabajo mismo (adjunto fuera\n"
     "de las carpetas permitidas o caracteres de control; queda como .rechazado).\n";
 
