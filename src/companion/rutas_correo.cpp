@@ -45,7 +45,13 @@ RutasCorreo LeerRutasCorreo(const std::string& carpetaAplicacion, const std::str
     return r.archivoIni.empty() ? std::string() : ini.LeerIni(r.archivoIni, "CORREO", clave, "");
   };
   r.carpetaSalida = Ruta(leer("CarpetaSalida"), r.carpetaAplicacion, "CORREO/SALIDA");
-  r.carpetaPendientes = Ruta(leer("CarpetaPendientes"), r.carpetaAplicacion, "CORREO/PENDIENTES");
+  // The spool is the PC's own, beside the job file: never in a shared folder.
+  const std::string pendientes = leer("CarpetaPendientes");
+  r.pendientesDelIni = !pendientes.empty();
+  r.carpetaPendientes = r.pendientesDelIni ? Ruta(pendientes, r.carpetaAplicacion, "")
+                                           : RutaCarpetaLocal(carpetaAplicacion.empty() ? r.carpetaAplicacion
+                                                                                        : carpetaAplicacion) +
+                                                 "/PENDIENTES";
   r.archivoLog = Ruta(leer("ArchivoLog"), r.carpetaAplicacion, "TSPOST.LOG");
   r.archivoEntregas = Ruta(leer("ArchivoEntregas"), r.carpetaAplicacion, "CORREO/ENTREGAS.TXT");
   r.adjunto = leer("Adjunto");
@@ -73,7 +79,16 @@ void CarpetaPropia(const std::string& ruta) {
 
 }  // namespace
 
-std::string CarpetaLocal(const std::string& carpetaAplicacion, std::string* aviso) {
+namespace {
+
+struct Local {
+  std::string ruta;     // the folder of this PC and user
+  std::string runtime;  // the runtime folder it was put in, "" when not
+  std::string base;     // the state folder given up for it (on a network file system)
+  std::string red;      // that file system's kind
+};
+
+Local UbicarCarpetaLocal(const std::string& carpetaAplicacion) {
   std::error_code ec;
   fs::path app = fs::weakly_canonical(fs::absolute(carpetaAplicacion, ec), ec);
   if (app.empty()) app = fs::path(carpetaAplicacion).lexically_normal();
@@ -91,6 +106,7 @@ std::string CarpetaLocal(const std::string& carpetaAplicacion, std::string* avis
   const std::string hoja = "ocmail/" + nombre + "-" + hash;
 
   const os::Sistema& s = os::sistema();
+  Local l;
   std::string base = s.Entorno("XDG_STATE_HOME").value_or("");
   if (base.empty() || base[0] != '/') {
     std::string home = s.Entorno("HOME").value_or("");
@@ -100,13 +116,29 @@ std::string CarpetaLocal(const std::string& carpetaAplicacion, std::string* avis
   if (const std::string red = os::SistemaDeArchivosDeRed(base); !red.empty()) {
     std::string runtime = s.Entorno("XDG_RUNTIME_DIR").value_or("");
     if (runtime.empty() || runtime[0] != '/') runtime = "/tmp/ocmail-" + std::to_string(::geteuid());
-    CarpetaPropia(runtime);  // in /tmp nobody else may own or swap it
-    if (aviso)
-      *aviso = "La carpeta " + base + " está en un sistema de archivos de red (" + red +
-               "); el trabajo de correo se guarda en " + runtime + ".";
+    l.base = base;
+    l.red = red;
+    l.runtime = runtime;
     base = runtime;
   }
-  const std::string ruta = base + "/" + hoja;
-  CarpetaPropia(ruta);
-  return ruta;
+  l.ruta = base + "/" + hoja;
+  return l;
+}
+
+}  // namespace
+
+std::string RutaCarpetaLocal(const std::string& carpetaAplicacion) {
+  return UbicarCarpetaLocal(carpetaAplicacion).ruta;
+}
+
+std::string CarpetaLocal(const std::string& carpetaAplicacion, std::string* aviso) {
+  const Local l = UbicarCarpetaLocal(carpetaAplicacion);
+  if (!l.runtime.empty()) {
+    CarpetaPropia(l.runtime);  // in /tmp nobody else may own or swap it
+    if (aviso)
+      *aviso = "La carpeta " + l.base + " está en un sistema de archivos de red (" + l.red +
+               "); el trabajo de correo se guarda en " + l.runtime + ".";
+  }
+  CarpetaPropia(l.ruta);
+  return l.ruta;
 }

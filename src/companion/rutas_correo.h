@@ -8,7 +8,8 @@ struct RutasCorreo {
   std::string carpetaAplicacion;  // folder of the INI file; relative paths hang from it
   std::string archivoIni;         // the INI file read ("" when none was found)
   std::string carpetaSalida;      // CarpetaSalida, default CORREO/SALIDA
-  std::string carpetaPendientes;  // CarpetaPendientes, default CORREO/PENDIENTES
+  std::string carpetaPendientes;  // CarpetaPendientes, default <CarpetaLocal>/PENDIENTES
+  bool pendientesDelIni = false;  // CarpetaPendientes was set in the INI
   std::string archivoLog;         // ArchivoLog, default TSPOST.LOG
   std::string archivoEntregas;    // ArchivoEntregas, default CORREO/ENTREGAS.TXT
   std::string adjunto;            // Adjunto as written: "HTML" (also empty) or "PDF"
@@ -28,3 +29,5 @@ RutasCorreo LeerRutasCorreo(const std::string& carpetaAplicacion, const std::str
 // ($XDG_RUNTIME_DIR, else /tmp/ocmail-<uid>) takes its place and `aviso` (when given) says
 // so. Raises ErrorEjecucion 75 naming the folder that cannot be made or is not the user's.
 std::string CarpetaLocal(const std::string& carpetaAplicacion, std::string* aviso = nullptr);
+// The same folder's path, nothing made or checked (readers that only look, and defaults).
+std::string RutaCarpetaLocal(const std::string& carpetaAplicacion);

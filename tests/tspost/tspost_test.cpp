@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,22 +16,28 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <thread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "companion/rutas_correo.h"
 #include "support/temp_dir.h"
 #include "platform/basic/archivos.h"
 #include "platform/basic/diario_entregas.h"
 #include "tspost.h"
 #include "support/lanzar.h"
 #include "support/puertos.h"
+#include "support/recurso_compartido.h"
 #include "support/servidor_smtp.h"
 #include "platform/basic/texto.h"
 
@@ -294,6 +301,10 @@ std::vector<std::string> Archivos(const std::string& carpeta, const std::string&
 class TspostEnvio : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The PC's own folder (the spool) inside the test's folder, handed to "nobody" with it;
+    // the test reads where it lies through the same function as tspost.
+    if (const char* e = std::getenv("XDG_STATE_HOME")) estadoAntes_ = e;
+    setenv("XDG_STATE_HOME", estado_.c_str(), 1);
     app_ = dir_.path() / "Mi App";
     envios_ = app_ / "E-MAILS" / "ENVIOS";
     fs::create_directories(envios_ / "09-12-2026" / "14.05.33");
@@ -352,7 +363,10 @@ class TspostEnvio : public ::testing::Test {
   }
   // HOME is a folder of the test, for the user's ~/.netrc.
   std::map<std::string, std::string> Entorno() {
-    return {{"TSPOST_INI", (app_ / "TM440kv.INI").string()}, {"HOME", casa_.string()}};
+    std::map<std::string, std::string> e = extra_;
+    e.emplace("TSPOST_INI", (app_ / "TM440kv.INI").string());
+    e.emplace("HOME", casa_.string());
+    return e;
   }
   int CorrerTrabajo() { return Esperar(LanzarTrabajo(trabajo_)); }
   // `ahora`: every spooled message at once, whatever its turn.
@@ -385,8 +399,11 @@ class TspostEnvio : public ::testing::Test {
     for (size_t p = 0; (p = log.find(texto, p)) != std::string::npos; p += texto.size()) ++n;
     return n;
   }
-  std::string Spool() { return (app_ / "CORREO" / "PENDIENTES").string(); }
-  std::string Fallidos() { return (app_ / "CORREO" / "FALLIDOS").string(); }
+  void TearDown() override { setenv("XDG_STATE_HOME", estadoAntes_.c_str(), 1); }
+  std::string Spool() {
+    return LeerRutasCorreo(app_.string(), (app_ / "TM440kv.INI").string()).carpetaPendientes;
+  }
+  std::string Fallidos() { return (fs::path(Spool()).parent_path() / "FALLIDOS").string(); }
   std::vector<basic::LineaEntrega> Diario() {
     return basic::LeerDiario(ReadBytes((app_ / "CORREO" / "ENTREGAS.TXT").string()));
   }
@@ -405,6 +422,9 @@ class TspostEnvio : public ::testing::Test {
   TempDir dir_;
   fs::path app_, envios_;
   const fs::path casa_ = dir_.path() / "casa";
+  const std::string estado_ = (dir_.path() / "estado").string();
+  std::string estadoAntes_;
+  std::map<std::string, std::string> extra_;  // more environment for the program
   std::string programa_, adjunto_, html_, trabajo_;
 };
 
@@ -460,6 +480,10 @@ TEST_F(TspostEnvio, ConElServidorCaidoEsperaEnPendientesYReintentarLoEntregaUnaV
 
   EXPECT_EQ(CorrerTrabajo(), 1);
   EXPECT_FALSE(fs::exists(trabajo_));
+  // The spool is the PC's own, never in the application folder.
+  EXPECT_EQ(Spool(), RutaCarpetaLocal(app_.string()) + "/PENDIENTES");
+  EXPECT_EQ(Spool().rfind(estado_ + "/ocmail/", 0), 0u) << Spool();
+  EXPECT_FALSE(fs::exists(app_ / "CORREO" / "PENDIENTES"));
   EXPECT_EQ(Archivos(Spool(), ".eml").size(), 1u);
   EXPECT_EQ(Archivos(Spool(), ".sobre").size(), 1u);
   EXPECT_TRUE(Archivos(Spool(), ".trabajo").empty());
@@ -627,26 +651,23 @@ TEST_F(TspostEnvio, RetiroYTomaALaVezDejanUnSoloDueno) {
   }
 }
 
-// --reintentar may see the job that tspost has just moved into the spool and lock it before
-// tspost does: then only the holder sends it. The lock belongs to the file, not to its name,
-// so a lock taken on the job before the take stands for that --reintentar.
-TEST_F(TspostEnvio, ElTrabajoBloqueadoPorOtroProcesoLoEnviaSoloQuienTieneElBloqueo) {
-  EscribirIni("");
+// A spool item locked by another process (a tspost sending it) is left alone by
+// --reintentar: only the holder sends it.
+TEST_F(TspostEnvio, UnElementoBloqueadoPorOtroProcesoLoEnviaSoloQuienTieneElBloqueo) {
+  EscribirIni("Seguridad=STARTLS\r\n");  // not valid: the job is kept as it came
   EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 1);
+  const auto items = Archivos(Spool(), ".trabajo");
+  ASSERT_EQ(items.size(), 1u);
+  EscribirIni("");
   struct Descriptor {
     int fd;
     ~Descriptor() {
       if (fd >= 0) close(fd);
     }
-  } otro{open(trabajo_.c_str(), O_RDONLY | O_CLOEXEC)};
+  } otro{open(items[0].c_str(), O_RDWR | O_CLOEXEC)};
   ASSERT_EQ(flock(otro.fd, LOCK_EX), 0);
-
-  EXPECT_EQ(CorrerTrabajo(), 1);
-  EXPECT_FALSE(fs::exists(trabajo_));
-  EXPECT_EQ(Archivos(Spool(), ".trabajo").size(), 1u);
-  EXPECT_THAT(Log(), HasSubstr(" | AVISO | prov@example.com | "));
-  EXPECT_THAT(Log(), HasSubstr("lo atiende otro proceso de tspost"));
-  EXPECT_EQ(Reintentar(), 1);  // a locked item is left by --reintentar too
+  EXPECT_EQ(Reintentar(), 1);
   EXPECT_TRUE(Archivos(Salida()).empty());
 
   close(otro.fd);
@@ -657,9 +678,10 @@ TEST_F(TspostEnvio, ElTrabajoBloqueadoPorOtroProcesoLoEnviaSoloQuienTieneElBloqu
   EXPECT_TRUE(Archivos(Spool()).empty());
 }
 
-// A job that cannot be moved (its folder, or the spool folder, is read-only) is left where
-// it is and nothing is sent: ocmail sees the mail program end without taking it and does not
-// stamp the order, so it must not be mailed either.
+// A job that cannot be taken (its folder is read-only, or the spool is, here or on another
+// file system) is left where it is, byte for byte, and nothing is sent nor left in the
+// spool: ocmail sees the mail program end without taking it and does not stamp the order,
+// so it must not be mailed either.
 TEST_F(TspostEnvio, TrabajoQueNoSePuedeTomarQuedaEnSuLugarSinEnviar) {
   if (geteuid() == 0 && !NadieLlegaA(dir_.path()))
     GTEST_SKIP() << "el usuario nobody no puede entrar en " << dir_.path().parent_path() << " (TMPDIR)";
@@ -667,23 +689,24 @@ TEST_F(TspostEnvio, TrabajoQueNoSePuedeTomarQuedaEnSuLugarSinEnviar) {
   fs::create_directories(app_ / "trabajos");
   fs::create_directories(Spool());
   const std::string trabajo = (app_ / "trabajos" / "cfgMail.txt").string();
-  for (const std::string soloLectura : {"trabajos", "CORREO/PENDIENTES"}) {
+  for (const std::string& soloLectura : {(app_ / "trabajos").string(), Spool()}) {
     SCOPED_TRACE(soloLectura);
     WriteBytes(trabajo, TextoTrabajo());
     CederANadie(dir_.path());
-    SoloLectura guarda((app_ / soloLectura).string());
+    SoloLectura guarda(soloLectura);
 
     EXPECT_EQ(Esperar(LanzarTrabajo(trabajo, true)), 3);
     EXPECT_EQ(ReadBytes(trabajo), TextoTrabajo());
-    EXPECT_THAT(Log(), HasSubstr("; el trabajo queda en " + trabajo));
+    EXPECT_THAT(Log(), HasSubstr("no se envia, el trabajo queda en " + trabajo));
     EXPECT_TRUE(Archivos(Salida()).empty());
     EXPECT_TRUE(Archivos(Spool()).empty());
+    EXPECT_TRUE(Archivos((app_ / "trabajos").string(), ".tomado").empty());
     EXPECT_EQ(VecesEnLog(" | SALIDA | "), 0u);
   }
 }
 
-// A spool folder on another file system: the job is taken by a rename beside it, then
-// copied into the spool. When the copy cannot be made the job stays in that renamed file.
+// A spool folder on another (local) file system: the job is copied into it, then taken.
+// When the copy cannot be made the job stays at its path.
 TEST_F(TspostEnvio, PendientesEnOtroSistemaDeArchivos) {
   std::string otro = "/dev/shm/ocmail-test-XXXXXX";
   if (!fs::is_directory("/dev/shm") || !mkdtemp(otro.data())) GTEST_SKIP() << "no hay /dev/shm";
@@ -706,18 +729,239 @@ TEST_F(TspostEnvio, PendientesEnOtroSistemaDeArchivos) {
   EXPECT_TRUE(Archivos(app_.string(), ".tomado").empty());
   EXPECT_EQ(Archivos(Salida(), ".eml").size(), 1u);
   EXPECT_TRUE(Archivos(spool).empty());
+  struct stat st {};
+  ASSERT_EQ(stat(spool.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);  // made by tspost: its user's alone
 
   EscribirTrabajo();
   CederANadie(dir_.path());
   CederANadie(otro);
   SoloLectura guarda(spool);
   EXPECT_EQ(Esperar(LanzarTrabajo(trabajo_, true)), 3);
-  EXPECT_FALSE(fs::exists(trabajo_));
-  const auto tomados = Archivos(app_.string(), ".tomado");
-  ASSERT_EQ(tomados.size(), 1u);
-  EXPECT_EQ(ReadBytes(tomados[0]), TextoTrabajo());
-  EXPECT_THAT(Log(), HasSubstr("no se envia, el trabajo queda en " + tomados[0]));
+  EXPECT_EQ(ReadBytes(trabajo_), TextoTrabajo());
+  EXPECT_TRUE(Archivos(app_.string(), ".tomado").empty());
+  EXPECT_TRUE(Archivos(spool).empty());
   EXPECT_EQ(VecesEnLog(" | SALIDA | "), 1u);
+}
+
+// ---------------------------------------------------------------- a spool that is not safe
+
+// A spool folder of another user, or one that group or others may write, is never used:
+// no job is taken into it and --reintentar sends nothing from it.
+TEST_F(TspostEnvio, UnaColaAjenaOQueOtrosPuedenEscribirNoSeUsa) {
+  if (geteuid() != 0) GTEST_SKIP() << "hace falta root para dar la carpeta a nobody";
+  const struct {
+    const char* caso;
+    uid_t dueno;
+    mode_t modo;
+    const char* dice;
+  } casos[] = {
+      {"de nobody", kNadie, 0700, " es de otro usuario (uid 65534)"},
+      {"escribible por el grupo", 0, 0770, " (permisos 0770); corrijalo con chmod 700"},
+      {"escribible por todos", 0, 0777, " (permisos 0777)"},
+  };
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.caso);
+    fs::remove_all(Spool());
+    EscribirIni("Seguridad=STARTLS\r\n");
+    EscribirTrabajo();
+    ASSERT_EQ(CorrerTrabajo(), 1);
+    const auto guardado = Archivos(Spool(), ".trabajo");
+    ASSERT_EQ(guardado.size(), 1u);
+    EscribirIni("");
+    ASSERT_EQ(chown(Spool().c_str(), caso.dueno, caso.dueno), 0);
+    ASSERT_EQ(chmod(Spool().c_str(), caso.modo), 0);
+
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 3);
+    EXPECT_EQ(ReadBytes(trabajo_), TextoTrabajo());
+    EXPECT_EQ(Reintentar(true), 3);
+    EXPECT_EQ(Archivos(Spool()), guardado);
+    EXPECT_TRUE(Archivos(Salida()).empty());
+    EXPECT_THAT(Log(), HasSubstr("la carpeta de pendientes " + Spool() + caso.dice));
+    EXPECT_THAT(Log(), HasSubstr("--reintentar no envia nada"));
+
+    ASSERT_EQ(chown(Spool().c_str(), 0, 0), 0);  // put right: both go
+    ASSERT_EQ(chmod(Spool().c_str(), 0700), 0);
+    EXPECT_EQ(CorrerTrabajo(), 0);
+    EXPECT_EQ(Reintentar(true), 0);
+    EXPECT_EQ(Archivos(Salida(), ".eml").size(), 2u);
+    fs::remove_all(Salida());
+  }
+}
+
+// A lock refused for another reason than another holder (ENOLCK; EBADF where NFSv4 wants a
+// descriptor open for writing) stops the work: nothing is taken or sent without its lock.
+// With NFSv4's rule alone everything works, since every lock is taken on a writable
+// descriptor.
+TEST_F(TspostEnvio, UnBloqueoRechazadoDetieneSinEnviarYConLasReglasDeNfsFunciona) {
+  EscribirIni("Seguridad=STARTLS\r\n");
+  EscribirTrabajo();
+  ASSERT_EQ(CorrerTrabajo(), 1);  // one mail waits in the spool
+  EscribirIni("");
+
+  extra_ = {{"LD_PRELOAD", OCMAIL_SHIM_FS}, {"OCMAIL_SHIM_SIN_LOCK", "1"}};
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 3);
+  EXPECT_EQ(ReadBytes(trabajo_), TextoTrabajo());
+  EXPECT_THAT(Log(),
+              HasSubstr("no se puede guardar el trabajo en la carpeta de pendientes " + Spool() + " (" +
+                        std::strerror(ENOLCK) + "); no se envia, el trabajo queda en " + trabajo_));
+  EXPECT_EQ(Reintentar(true), 3);
+  EXPECT_THAT(Log(), HasSubstr("no se puede bloquear el cerrojo " + Spool() + "/.reintentar.lck (" +
+                               std::strerror(ENOLCK) + "); --reintentar no envia nada sin el bloqueo"));
+  EXPECT_TRUE(Archivos(Salida()).empty());
+  EXPECT_EQ(Archivos(Spool(), ".trabajo").size(), 1u);
+
+  extra_ = {{"LD_PRELOAD", OCMAIL_SHIM_FS}, {"OCMAIL_SHIM_NFS", "1"}};
+  EXPECT_EQ(CorrerTrabajo(), 0);
+  EXPECT_EQ(Reintentar(true), 0);
+  EXPECT_EQ(Archivos(Salida(), ".eml").size(), 2u);
+  EXPECT_TRUE(Archivos(Spool()).empty());
+}
+
+// A full spool file system: the job is not taken (it stays at its path, byte for byte),
+// nothing is sent, exit code 3, and no half-written item is left in the spool.
+TEST_F(TspostEnvio, ConLaColaLlenaElTrabajoQuedaEnSuLugar) {
+  if (geteuid() != 0) GTEST_SKIP() << "hace falta root para montar un tmpfs";
+  EscribirIni("");
+  fs::create_directories(Spool());
+  ASSERT_EQ(mount("tmpfs", Spool().c_str(), "tmpfs", 0, "size=64k,mode=0700"), 0) << std::strerror(errno);
+  struct Desmontar {
+    std::string carpeta;
+    ~Desmontar() { umount2(carpeta.c_str(), MNT_DETACH); }
+  } desmontar{Spool()};
+  {
+    std::ofstream relleno(Spool() + "/relleno", std::ios::binary);
+    const std::string bloque(4096, 'x');
+    for (int i = 0; i < 64 && relleno; ++i) relleno.write(bloque.data(), bloque.size());
+  }
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 3);
+  EXPECT_EQ(ReadBytes(trabajo_), TextoTrabajo());
+  EXPECT_THAT(Log(),
+              HasSubstr("no se puede guardar el trabajo en la carpeta de pendientes " + Spool() + " (" +
+                        std::strerror(ENOSPC) + "); no se envia, el trabajo queda en " + trabajo_));
+  EXPECT_EQ(Archivos(Spool()), std::vector<std::string>{Spool() + "/relleno"});
+  EXPECT_TRUE(Archivos(Salida()).empty());
+  EXPECT_TRUE(Diario().empty());
+
+  fs::remove(Spool() + "/relleno");  // room again: taken and sent
+  EXPECT_EQ(CorrerTrabajo(), 0);
+  EXPECT_EQ(Archivos(Salida(), ".eml").size(), 1u);
+}
+
+// Two Unix users with one application folder: another user's --reintentar never sends what
+// waits in root's spool, whether it looks in its own folder (the default) or is pointed at
+// root's spool by the INI.
+TEST_F(TspostEnvio, OtroUsuarioNoEnviaLaColaDeRoot) {
+  if (geteuid() != 0) GTEST_SKIP() << "hace falta root para correr como nobody";
+  if (!NadieLlegaA(dir_.path()))
+    GTEST_SKIP() << "el usuario nobody no puede entrar en " << dir_.path().parent_path() << " (TMPDIR)";
+  const int puerto = PuertoLibre();
+  const fs::path nadie = dir_.path() / "nadie";  // nobody's HOME and state folder
+  fs::create_directories(nadie / "estado");
+  const struct {
+    const char* caso;
+    const char* ini;
+    int codigo;
+  } casos[] = {{"su propia cola", "", 0}, {"la de root por la INI", "CarpetaPendientes=COLA\r\n", 3}};
+  for (const auto& caso : casos) {
+    SCOPED_TRACE(caso.caso);
+    EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) +
+                "\r\nRemitente=compras@empresa.com\r\n" + caso.ini);
+    EscribirTrabajo();
+    ASSERT_EQ(CorrerTrabajo(), 1);  // the server is down: it waits in root's spool
+    const std::string cola = Spool();
+    const auto antes = Archivos(cola);
+    ASSERT_EQ(antes.size(), 2u);
+    const std::string sobre = ReadBytes(Archivos(cola, ".sobre").at(0));
+
+    // What nobody needs: the folders down to the program and the INI, its own home.
+    for (const fs::path& p : {dir_.path(), app_}) chown(p.c_str(), kNadie, kNadie);
+    CederANadie(nadie);
+    ServidorSmtp smtp(puerto, dir_ / ("recibidos-" + std::to_string(&caso - casos)));
+    ASSERT_TRUE(smtp.Listo());
+    std::map<std::string, std::string> entorno = Entorno();
+    entorno["HOME"] = nadie.string();
+    entorno["XDG_STATE_HOME"] = (nadie / "estado").string();
+    EXPECT_EQ(Esperar(Lanzar({programa_, "--reintentar", "--ahora"}, entorno, true)), caso.codigo);
+    EXPECT_TRUE(smtp.Mensajes().empty());
+    EXPECT_EQ(Archivos(cola), antes);
+    EXPECT_EQ(ReadBytes(Archivos(cola, ".sobre").at(0)), sobre);
+
+    EXPECT_EQ(Reintentar(true), 0);  // root's own retry sends it, once
+    EXPECT_EQ(smtp.Mensajes().size(), 1u);
+    for (const fs::path& p : {dir_.path(), app_}) chown(p.c_str(), 0, 0);
+  }
+}
+
+// ---------------------------------------------------------------- a shared application folder
+
+// The application folder on a real SMB share, seen from two PCs (tests/support/recurso_compartido.h).
+class TspostCompartido : public TspostEnvio {
+ protected:
+  static void SetUpTestSuite() { banco_ = std::make_unique<RecursoCompartido>(); }
+  static void TearDownTestSuite() { banco_.reset(); }
+  void SetUp() override {
+    TspostEnvio::SetUp();
+    ASSERT_TRUE(banco_->Listo()) << banco_->Error();
+    static int n = 0;
+    compartida_ = "app-" + std::to_string(++n);
+    fs::create_directories(fs::path(banco_->A()) / compartida_);
+  }
+  // The application folder (its INI) as PC A or B sees it.
+  std::string Compartida(bool pcB = false) const {
+    return ((pcB ? banco_->B() : banco_->A()) + "/" + compartida_);
+  }
+  static std::unique_ptr<RecursoCompartido> banco_;
+  std::string compartida_;
+};
+std::unique_ptr<RecursoCompartido> TspostCompartido::banco_;
+
+// A spool named on the share is refused: nothing is taken or sent, and the message names
+// the key, the folder and why.
+TEST_F(TspostCompartido, UnaColaEnLaCarpetaCompartidaSeRechaza) {
+  const std::string cola = Compartida() + "/PENDIENTES";
+  WriteBytes(Compartida() + "/TM440kv.INI", "[CORREO]\r\nCarpetaPendientes=" + cola + "\r\n");
+  extra_["TSPOST_INI"] = Compartida() + "/TM440kv.INI";
+  EscribirTrabajo();
+  EXPECT_EQ(CorrerTrabajo(), 3);
+  EXPECT_EQ(ReadBytes(trabajo_), TextoTrabajo());
+  EXPECT_EQ(Esperar(Lanzar({programa_, "--reintentar", "--ahora"}, Entorno())), 3);
+  EXPECT_FALSE(fs::exists(cola));
+  EXPECT_FALSE(fs::exists(Compartida() + "/CORREO/SALIDA"));
+  const std::string log = basic::DeWindows1252(ReadBytes(Compartida() + "/TSPOST.LOG"));
+  EXPECT_THAT(log,
+              HasSubstr(" | ERROR |  |  | CarpetaPendientes=" + cola + " de [CORREO] en " + Compartida() +
+                        "/TM440kv.INI esta en un sistema de archivos de red o de usuario (FUSE)"));
+  EXPECT_THAT(log, HasSubstr("; no se envia nada, el trabajo queda en " + trabajo_));
+  EXPECT_THAT(log,
+              HasSubstr("(FUSE), donde los bloqueos y los renombres no son seguros; deje la clave vacia "
+                        "(se usa la carpeta propia del equipo) o indique una carpeta de un disco de este "
+                        "equipo; --reintentar no envia nada"));
+}
+
+// With the application folder on the share and the spool on the PC, mail goes: the log and
+// the journal on the share are appended to from each PC (a write-only append open there
+// fails), and the outbox is written there.
+TEST_F(TspostCompartido, ConLaCarpetaEnElRecursoElCorreoSale) {
+  for (const bool pcB : {false, true}) {
+    SCOPED_TRACE(pcB ? "B" : "A");
+    WriteBytes(Compartida(pcB) + "/TM440kv.INI", "[CORREO]\r\nRemitente=compras@empresa.com\r\n");
+    extra_["TSPOST_INI"] = Compartida(pcB) + "/TM440kv.INI";
+    EscribirTrabajo();
+    EXPECT_EQ(CorrerTrabajo(), 0);
+    EXPECT_FALSE(fs::exists(trabajo_));
+  }
+  const std::string servidor = banco_->Servidor() + "/" + compartida_;
+  EXPECT_EQ(Archivos(servidor + "/CORREO/SALIDA", ".eml").size(), 2u);
+  const std::string log = basic::DeWindows1252(ReadBytes(servidor + "/TSPOST.LOG"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+  const auto diario = basic::LeerDiario(ReadBytes(servidor + "/CORREO/ENTREGAS.TXT"));
+  ASSERT_EQ(diario.size(), 2u);
+  for (const auto& l : diario) EXPECT_EQ(l.resultado, basic::kEntregaEnviado);
+  EXPECT_TRUE(Archivos(Spool()).empty());
 }
 
 // A taken file that holds no job is not lost: it is kept in the spool under a name that

@@ -82,6 +82,7 @@ Configuracion LeerConfiguracion(const std::string& carpetaPrograma, const std::s
   c.carpetaAplicacion = rutas.carpetaAplicacion;
   c.carpetaSalida = rutas.carpetaSalida;
   c.carpetaPendientes = rutas.carpetaPendientes;
+  c.pendientesDelIni = rutas.pendientesDelIni;
   c.archivoLog = rutas.archivoLog;
   c.archivoEntregas = rutas.archivoEntregas;
   c.carpetaPrograma = carpetaPrograma;

@@ -1,22 +1,38 @@
 // The program's flow: take the job into the spool folder, deliver it, log it.
 //
-// Spool folder items (one id per message, "yyyymmdd-hhmmss-pid-random"):
-//   <id>.trabajo        the job as taken, while its message is being built or when it cannot
-//                       be built yet (attachment missing, no valid recipient);
-//   <id>.eml + <id>.sobre  a built message that could not be sent, and its envelope;
+// The spool folder is the PC's and the user's own (no one else may write it). Its items,
+// one id per message ("yyyymmdd-hhmmss-pid-random"), and how each comes and goes:
+//   <item>.tmp          an item being written (never read; a stop may leave one behind).
+//   <id>.trabajo        the job: written here (locked before its name appears, synced, the
+//                       folder synced) BEFORE the job leaves its path. Then it is either
+//                       removed again (the job was gone: no job), set aside as .rechazado,
+//                       replaced by .eml + .sobre (the message built, with a server), removed
+//                       once delivered (no server: the outbox), held while its message
+//                       cannot be built (attachment missing, no valid recipient), or given up
+//                       into FALLIDOS. A stop after it is written and before the take leaves
+//                       it beside the job still at its path: --reintentar sends it (at least
+//                       once). One beside a .sobre of its id is stale and removed.
+//   <id>.eml + <id>.sobre  a built message and its envelope (the delivery state): written
+//                       before the first attempt, the .sobre last and locked; removed once
+//                       delivered (journal line first), rewritten after a failed attempt,
+//                       moved to FALLIDOS (.sobre first) when given up.
 //   <id>.rechazado      a taken file that holds no job, or a job that is refused (a control
 //                       character in a recipient or a path, an attachment outside the
 //                       allowed folders), kept for the operator and never sent.
-// The job is taken by renaming it into the spool: one atomic step, so whoever renames it
-// first (this program, another run, or ocmail withdrawing it) owns it. Each item is locked
-// (flock) while a process works on it, so that a run of --reintentar never sends what
-// another process is sending.
+// The job is taken by a rename beside it (<job>.<id>.tomado), one atomic step: whoever
+// renames it first (this program, another one, or ocmail withdrawing it) owns it. ocmail sees
+// its job taken when the path no longer holds it, so it never sees a mail taken that is not
+// durably in the spool. Each item is locked (flock, on a descriptor open for writing: NFSv4
+// refuses otherwise) while a process works on it, so that a run of --reintentar never sends
+// what another process is sending; a lock refused for any reason but another holder stops
+// the work, never "go on without it".
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -37,6 +53,8 @@
 #include "platform/basic/diario_entregas.h"
 #include "tspost.h"
 #include "platform/basic/texto.h"
+#include "platform/os/rutas.h"
+#include "companion/rutas_correo.h"
 
 namespace fs = std::filesystem;
 
@@ -64,18 +82,30 @@ bool LeerBytes(const std::string& ruta, std::string& datos, std::string& error) 
   return true;
 }
 
-// Writes through a temporary name and renames, so that a reader never sees half a file.
-// With `bloqueado` the new file is locked before it appears under its name (no other
-// process can lock it first) and the descriptor holding the lock is returned there.
+// Syncs a folder, so that the names made in it survive a power cut.
+bool SincronizarCarpeta(const std::string& carpeta) {
+  const int fd = ::open(carpeta.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// Writes through a temporary name, syncs and renames, so that a reader never sees half a
+// file. With `bloqueado` the new file is locked before it appears under its name (no other
+// process can lock it first) and the descriptor holding the lock is returned there. False
+// with errno set when anything failed: then nothing is left behind and `ruta` is as it was.
 bool EscribirAtomico(const std::string& ruta, const std::string& datos, int* bloqueado = nullptr) {
   std::error_code ec;
   fs::create_directories(fs::path(ruta).parent_path(), ec);
   std::string tmp = ruta + ".tmp";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   bool ok = !bloqueado || ::flock(fd, LOCK_EX | LOCK_NB) == 0;
   for (size_t hecho = 0; ok && hecho < datos.size();) {
     ssize_t n = ::write(fd, datos.data() + hecho, datos.size() - hecho);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
     if (n <= 0) ok = false;
     hecho += n > 0 ? static_cast<size_t>(n) : 0;
   }
@@ -85,8 +115,10 @@ bool EscribirAtomico(const std::string& ruta, const std::string& datos, int* blo
     fd = -1;
   }
   if (!ok || std::rename(tmp.c_str(), ruta.c_str()) != 0) {
-    if (fd >= 0) ::close(fd);
+    const int e = errno;
     ::unlink(tmp.c_str());
+    if (fd >= 0) ::close(fd);
+    errno = e;
     return false;
   }
   if (bloqueado) *bloqueado = fd;
@@ -105,21 +137,41 @@ std::string NuevoId() {
   return std::string(buf) + "-" + std::to_string(getpid()) + "-" + azar;
 }
 
+// The whole file behind a descriptor, read from its start.
+bool LeerDescriptor(int fd, std::string& datos) {
+  datos.clear();
+  char buf[65536];
+  for (off_t pos = 0;;) {
+    const ssize_t n = ::pread(fd, buf, sizeof buf, pos);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    datos.append(buf, static_cast<size_t>(n));
+    pos += n;
+  }
+}
+
 // An exclusive lock on one spool file, held while the object lives. Not valid when
-// another process holds it or the file is gone (taken by someone else meanwhile).
+// another process holds it or the file is gone (taken by someone else meanwhile), or when
+// the lock was refused for another reason (ErrorBloqueo).
 class Bloqueo {
  public:
   explicit Bloqueo(const std::string& ruta) {
-    // O_NONBLOCK: a FIFO put in the job's place must not hang the open.
-    fd_ = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Open for writing: NFSv4 refuses an exclusive lock on a read-only descriptor.
+    // O_NONBLOCK: a FIFO put in an item's place must not hang the open.
+    fd_ = ::open(ruta.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
       errorApertura_ = errno;
       return;
     }
     struct stat abierto {
     }, actual{};
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd_, &abierto) != 0 ||
-        ::stat(ruta.c_str(), &actual) != 0 || abierto.st_ino != actual.st_ino) {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) errorBloqueo_ = errno;
+      ::close(fd_);
+      fd_ = -1;
+    } else if (::fstat(fd_, &abierto) != 0 || ::stat(ruta.c_str(), &actual) != 0 ||
+               abierto.st_ino != actual.st_ino) {
       ::close(fd_);
       fd_ = -1;
     }
@@ -136,25 +188,18 @@ class Bloqueo {
   // errno of the open when the file could not be opened at all; 0 when it was opened (and
   // then found locked by another process or no longer at its path).
   int ErrorApertura() const { return errorApertura_; }
+  // errno of a lock refused for a reason other than another holder (ENOLCK, EBADF...); 0 else.
+  int ErrorBloqueo() const { return errorBloqueo_; }
   // The whole locked file, read through its descriptor. False for anything but a regular file.
   bool Leer(std::string& datos) const {
     struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    datos.clear();
-    char buf[65536];
-    for (off_t pos = 0;;) {
-      const ssize_t n = ::pread(fd_, buf, sizeof buf, pos);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) return true;
-      datos.append(buf, static_cast<size_t>(n));
-      pos += n;
-    }
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && LeerDescriptor(fd_, datos);
   }
 
  private:
   int fd_ = -1;
   int errorApertura_ = 0;
+  int errorBloqueo_ = 0;
 };
 
 std::string UnaLinea(std::string s) {
@@ -367,8 +412,7 @@ int Abandonar(const Configuracion& c, const std::string& id, const std::vector<s
               const Sobre& s, const std::string& detalle) {
   Anotar(c, s.adjuntos, Destinatarios(s.t), basic::kEntregaFallido, detalle, s.m.messageId, id);
   const fs::path fallidos = c.CarpetaFallidos();
-  std::error_code ec;
-  fs::create_directories(fallidos, ec);
+  ::mkdir(fallidos.c_str(), 0700);
   std::string donde;
   for (const auto& ext : extensiones) {
     const std::string de = Base(c, id) + ext, a = (fallidos / (id + ext)).string();
@@ -496,7 +540,8 @@ void Registrar(const Configuracion& c, const std::string& resultado, const std::
   fs::create_directories(fs::path(c.archivoLog).parent_path(), ec);
   // One write on an append-only descriptor keeps lines whole when several runs log at once.
   std::string bytes = basic::AWindows1252(linea) + "\r\n";
-  int fd = ::open(c.archivoLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // Read-write: through an SMB client a write-only append open fails (EIO).
+  int fd = ::open(c.archivoLog.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
     std::cerr << "tspost: no se puede escribir el registro " << basic::TextoVisible(c.archivoLog) << "\n";
   if (fd >= 0) ::close(fd);
@@ -534,53 +579,138 @@ int Retirado(const Configuracion& c, const std::string& ruta) {
 
 int NoSePudoTomar(const Configuracion& c, const std::string& ruta, int error) {
   Registrar(c, "ERROR", "", "",
-            "no se puede mover el trabajo a la carpeta de pendientes " + c.carpetaPendientes + " (" +
-                std::strerror(error) + "); el trabajo queda en " + ruta);
+            "no se puede tomar el trabajo " + ruta + " (" + std::strerror(error) +
+                "); no se envia, el trabajo queda en " + ruta);
   return kErrorGrave;
 }
 
-// The spool folder is on another file system: the job is taken by a rename beside it (still
-// one atomic step) and then copied into the spool. When the copy fails nothing is sent and
-// the job stays in that sibling file, which the log names.
-std::optional<int> TomarPorOtroSistema(const Configuracion& c, const std::string& ruta, const std::string& id,
-                                       const std::string& item) {
-  const std::string hermano = ruta + "." + id + ".tomado";
-  if (::rename(ruta.c_str(), hermano.c_str()) != 0) {
-    const int e = errno;
-    if (e == ENOENT && !Existe(ruta)) return Retirado(c, ruta);
-    return NoSePudoTomar(c, ruta, e);
+// Why the spool folder cannot be used ("" when it can). It must be on this PC (on a shared
+// folder locks and renames are not sound), belong to the user running tspost, and be
+// writable by no one else, so that no other user's process sends, moves or locks its mails.
+// A missing folder is made (mode 0700) when `crear`, else `falta` says it is missing.
+std::string PendientesNoUsables(const Configuracion& c, bool crear, bool* falta = nullptr) {
+  const std::string& p = c.carpetaPendientes;
+  if (c.pendientesDelIni) {
+    if (const std::string red = os::SistemaDeArchivosDeRed(p); !red.empty())
+      return "CarpetaPendientes=" + p + " de [CORREO] en " + c.archivoIni +
+             " esta en un sistema de archivos de red o de usuario (" + red +
+             "), donde los bloqueos y los renombres no son seguros; deje la clave vacia (se usa la carpeta "
+             "propia del equipo) o indique una carpeta de un disco de este equipo";
+  } else {
+    try {
+      CarpetaLocal(c.carpetaPrograma);
+    } catch (const std::exception& e) {
+      return e.what();
+    }
   }
-  std::string bytes, error;
-  if (!LeerBytes(hermano, bytes, error) || !EscribirAtomico(item, bytes)) {
-    const Trabajo t = ParsearTrabajo(bytes);
-    Registrar(c, "ERROR", Destinatarios(t), t.asunto,
-              "no se puede guardar el trabajo en la carpeta de pendientes " + c.carpetaPendientes +
-                  "; no se envia, el trabajo queda en " + hermano);
-    return kErrorGrave;
+  struct stat st {};
+  if (::stat(p.c_str(), &st) != 0) {
+    if (errno != ENOENT)
+      return "no se puede usar la carpeta de pendientes " + p + " (" + std::strerror(errno) + ")";
+    if (!crear) {
+      if (falta) *falta = true;
+      return "";
+    }
+    std::error_code ec;
+    fs::create_directories(fs::path(p).parent_path(), ec);
+    if (::mkdir(p.c_str(), 0700) != 0 && errno != EEXIST)
+      return "no se puede crear la carpeta de pendientes " + p + " (" + std::strerror(errno) + ")";
+    if (::stat(p.c_str(), &st) != 0)
+      return "no se puede usar la carpeta de pendientes " + p + " (" + std::strerror(errno) + ")";
   }
-  if (std::remove(hermano.c_str()) != 0)
-    Registrar(c, "AVISO", "", "", "no se pudo borrar " + hermano + ", copia de " + item + " (no se envia)");
-  return std::nullopt;
+  if (!S_ISDIR(st.st_mode)) return "la carpeta de pendientes " + p + " no es una carpeta";
+  if (st.st_uid != ::geteuid())
+    return "la carpeta de pendientes " + p + " es de otro usuario (uid " + std::to_string(st.st_uid) +
+           "); tspost solo usa una carpeta de pendientes del usuario que lo ejecuta";
+  if (st.st_mode & 022) {
+    char modo[8];
+    std::snprintf(modo, sizeof modo, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return "otros usuarios pueden escribir en la carpeta de pendientes " + p + " (permisos " + modo +
+           "); corrijalo con chmod 700 " + p;
+  }
+  return "";
 }
 
-// Takes the job: renames it into the spool as <id>.trabajo. Nothing when it was taken, else
-// the exit code (the job was gone, or it is left where it is).
-std::optional<int> Tomar(const Configuracion& c, const std::string& ruta, const std::string& id) {
+// Takes the job: its bytes go into the spool first, as <id>.trabajo (locked before its name
+// appears, synced, the folder synced), and only then does the job leave its path, renamed
+// beside it. Nothing when it was taken (`fdItem` then holds the item's lock), else the exit
+// code: the job was gone (the spool copy is removed), or it is left where it is.
+std::optional<int> Tomar(const Configuracion& c, const std::string& ruta, const std::string& id,
+                         int& fdItem) {
   bool ausente = false;
   if (const std::string por = NoTomable(ruta, ausente); !por.empty()) {
     if (ausente) return Retirado(c, ruta);
     Registrar(c, "ERROR", "", "", "no se puede leer el trabajo " + ruta + ": " + por);
     return kSinTrabajo;
   }
-  std::error_code ec;
-  fs::create_directories(c.carpetaPendientes, ec);
+  // Read through one descriptor, closed before the rename (a share refuses to rename an
+  // open file). O_NONBLOCK: a FIFO put in the job's place must not hang the open.
+  std::string bytes;
+  {
+    const int fd = ::open(ruta.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT) return Retirado(c, ruta);
+    struct stat st {};
+    const int e = errno;
+    const bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && LeerDescriptor(fd, bytes);
+    if (fd >= 0) ::close(fd);
+    if (!ok) {
+      Registrar(
+          c, "ERROR", "", "",
+          "no se puede leer el trabajo " + ruta + (fd < 0 ? " (" + std::string(std::strerror(e)) + ")" : ""));
+      return kSinTrabajo;
+    }
+  }
   const std::string item = Base(c, id) + ".trabajo";
-  if (::rename(ruta.c_str(), item.c_str()) == 0) return std::nullopt;
-  const int e = errno;
-  if (e == EXDEV) return TomarPorOtroSistema(c, ruta, id, item);
-  // ENOENT with the job still there means the spool folder is missing.
-  if (e == ENOENT && !Existe(ruta)) return Retirado(c, ruta);
-  return NoSePudoTomar(c, ruta, e);
+  const auto noGuardado = [&](const std::string& bytesTrabajo, int error, const std::string& queda) {
+    const Trabajo t = ParsearTrabajo(bytesTrabajo);
+    Registrar(c, "ERROR", Destinatarios(t), t.asunto,
+              "no se puede guardar el trabajo en la carpeta de pendientes " + c.carpetaPendientes + " (" +
+                  std::strerror(error) + "); no se envia, el trabajo queda en " + queda);
+    return kErrorGrave;
+  };
+  const auto quitarCopia = [&] {
+    ::unlink(item.c_str());
+    ::close(fdItem);
+    fdItem = -1;
+  };
+  if (!EscribirAtomico(item, bytes, &fdItem)) return noGuardado(bytes, errno, ruta);
+  if (!SincronizarCarpeta(c.carpetaPendientes)) {
+    const int e = errno;
+    quitarCopia();
+    return noGuardado(bytes, e, ruta);
+  }
+
+  // Durable in the spool: now the job is taken. Whoever renames it first owns it.
+  const std::string tomado = ruta + "." + id + ".tomado";
+  if (::rename(ruta.c_str(), tomado.c_str()) != 0) {
+    const int e = errno;
+    quitarCopia();
+    if (e == ENOENT && !Existe(ruta)) return Retirado(c, ruta);
+    return NoSePudoTomar(c, ruta, e);
+  }
+  // The file taken is the one copied, unless ocmail withdrew that one and wrote the next
+  // between the read and the rename: then the next is what this program took and sends
+  // (its own tspost finds nothing).
+  std::string otro, error;
+  const bool leido = LeerBytes(tomado, otro, error);
+  if (!leido || otro != bytes) {
+    int fdNuevo = -1;
+    const bool guardado = leido && EscribirAtomico(item, otro, &fdNuevo);
+    if (!guardado || !SincronizarCarpeta(c.carpetaPendientes)) {
+      const int e = leido ? errno : EIO;
+      if (fdNuevo >= 0) ::close(fdNuevo);
+      quitarCopia();
+      // Given back where nothing else stands (link never replaces); else it stays beside.
+      const bool devuelto = ::link(tomado.c_str(), ruta.c_str()) == 0 && ::unlink(tomado.c_str()) == 0;
+      return noGuardado(leido ? otro : bytes, e, devuelto ? ruta : tomado);
+    }
+    ::close(fdItem);
+    fdItem = fdNuevo;
+  }
+  if (::unlink(tomado.c_str()) != 0)
+    Registrar(c, "AVISO", "", "", "no se pudo borrar " + tomado + ", copia de " + item + " (no se envia)");
+  assert(fdItem >= 0 && Existe(item));
+  return std::nullopt;
 }
 
 // A job that must never be sent (see RechazoDelTrabajo): kept in the spool as <id>.rechazado,
@@ -599,24 +729,23 @@ int Rechazar(const Configuracion& c, const Trabajo& t, const std::string& id, co
 }  // namespace
 
 int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& c) {
-  const std::string id = NuevoId();
-  if (const auto codigo = Tomar(c, rutaTrabajo, id)) return *codigo;
-
-  // A run of --reintentar may have seen the new item and locked it first: then that run
-  // sends it and this one does not.
-  const std::string item = Base(c, id) + ".trabajo";
-  Bloqueo bloqueo(item);
-  if (!bloqueo.Valido() && (bloqueo.ErrorApertura() == 0 || bloqueo.ErrorApertura() == ENOENT)) {
-    std::string bytes, error;
-    const Trabajo t = LeerBytes(item, bytes, error) ? ParsearTrabajo(bytes) : Trabajo{};
-    Registrar(c, "AVISO", Destinatarios(t), t.asunto,
-              "el trabajo tomado de " + rutaTrabajo + " (" + item + ") lo atiende otro proceso de tspost");
-    return kPendiente;
+  // A spool that is not safe takes nothing: the job stays, and ocmail does not stamp it.
+  if (const std::string error = PendientesNoUsables(c, true); !error.empty()) {
+    Registrar(c, "ERROR", "", "", error + "; no se envia nada, el trabajo queda en " + rutaTrabajo);
+    return kErrorGrave;
   }
+  const std::string id = NuevoId();
+  int fd = -1;
+  if (const auto codigo = Tomar(c, rutaTrabajo, id, fd)) return *codigo;
+
+  // The item was locked before it appeared: no --reintentar can have it.
+  const std::string item = Base(c, id) + ".trabajo";
+  Bloqueo bloqueo(fd, Bloqueo::Adoptar{});
+  assert(bloqueo.Valido());
 
   // Only what was taken is sent: the bytes of the spool item, not of the job path.
   std::string bytes;
-  const bool leido = bloqueo.Valido() && bloqueo.Leer(bytes);
+  const bool leido = bloqueo.Leer(bytes);
   const Trabajo t = leido ? ParsearTrabajo(bytes) : Trabajo{};
   if (!leido || (t.destinatarioTexto.empty() && t.archivos.empty())) {
     // Kept under a name --reintentar ignores, for the operator to look at.
@@ -640,15 +769,34 @@ long EsperaReintento(int fallos) {
 
 int Reintentar(const Configuracion& c, bool ahora) {
   std::error_code ec;
-  if (!fs::is_directory(c.carpetaPendientes, ec)) return kEntregado;  // nothing spooled
+  bool falta = false;
+  if (const std::string error = PendientesNoUsables(c, false, &falta); !error.empty()) {
+    Registrar(c, "ERROR", "", "", error + "; --reintentar no envia nada");
+    return kErrorGrave;
+  }
+  if (falta) return kEntregado;  // nothing spooled
   // One run at a time: the lock file stays in the spool folder, only its lock comes and goes.
+  // Without the lock nothing is done: a lock refused for another reason than another holder
+  // (ENOLCK, EBADF) stops the run.
   const std::string cerrojo = (fs::path(c.carpetaPendientes) / ".reintentar.lck").string();
-  const int fdCerrojo = ::open(cerrojo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  const int fdCerrojo = ::open(cerrojo.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fdCerrojo < 0) {
+    Registrar(c, "ERROR", "", "",
+              "no se puede abrir el cerrojo " + cerrojo + " (" + std::strerror(errno) +
+                  "); --reintentar no envia nada");
+    return kErrorGrave;
+  }
   const Bloqueo cerrojoTomado(fdCerrojo, Bloqueo::Adoptar{});
-  if (fdCerrojo >= 0 && ::flock(fdCerrojo, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    Registrar(c, "AVISO", "", "",
-              "otro tspost --reintentar atiende la carpeta de pendientes; este no hace nada");
-    return kEntregado;
+  if (::flock(fdCerrojo, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK || errno == EINTR) {
+      Registrar(c, "AVISO", "", "",
+                "otro tspost --reintentar atiende la carpeta de pendientes; este no hace nada");
+      return kEntregado;
+    }
+    Registrar(c, "ERROR", "", "",
+              "no se puede bloquear el cerrojo " + cerrojo + " (" + std::strerror(errno) +
+                  "); --reintentar no envia nada sin el bloqueo");
+    return kErrorGrave;
   }
 
   std::vector<fs::path> items;
@@ -670,6 +818,13 @@ int Reintentar(const Configuracion& c, bool ahora) {
     }
     Bloqueo bloqueo(p.string());
     if (!bloqueo.Valido()) {
+      if (const int e = bloqueo.ErrorBloqueo() ? bloqueo.ErrorBloqueo() : bloqueo.ErrorApertura();
+          e != 0 && e != ENOENT) {
+        Registrar(c, "ERROR", "", "",
+                  "no se puede bloquear " + p.string() + " (" + std::strerror(e) +
+                      "); --reintentar se detiene sin enviarlo");
+        return kErrorGrave;
+      }
       if (fs::exists(p, ec)) ++quedan;  // another process is working on it
       continue;
     }
@@ -725,9 +880,10 @@ const char* kAyuda =
     "     tspost --reintentar\n"
     "     tspost --ayuda\n"
     "\n"
-    "Toma el trabajo de correo (DESTINATARIO=, ASUNTO=, MENSAJE=, ARCHIVO=) moviendolo\n"
-    "a la carpeta de pendientes y envia el mensaje por SMTP con la seccion [CORREO] de\n"
-    "TM440kv.INI. Sin servidor configurado deja el mensaje como .eml en la carpeta de\n"
+    "Toma el trabajo de correo (DESTINATARIO=, ASUNTO=, MENSAJE=, ARCHIVO=): lo copia a\n"
+    "la carpeta de pendientes de este equipo y usuario, luego lo quita de su lugar, y\n"
+    "envia el mensaje por SMTP con la seccion [CORREO] de TM440kv.INI. Sin servidor configurado deja el "
+    "mensaje como .eml en la carpeta de\n"
     "salida; lo que no se pudo enviar queda en la carpeta de pendientes y --reintentar lo\n"
     "envia otra vez.\n"
     "\n"
@@ -749,8 +905,10 @@ const char* kAyuda =
     "carpetas de CarpetasAdjuntos= (separadas por ;).\n"
     "\n"
     "Codigos de salida: 0 enviado o en la carpeta de salida (con --reintentar: nada\n"
-    "pendiente); 1 queda pendiente; 2 no se tomo ningun trabajo; 3 el trabajo no se pudo\n"
-    "guardar: quedo en su lugar (o donde lo indica el registro); 4 rechazado para siempre:\n"
+    "pendiente); 1 queda pendiente; 2 no se tomo ningun trabajo; 3 no se pudo guardar el\n"
+    "trabajo a salvo (carpeta de pendientes rechazada, llena o sin permiso, o un bloqueo\n"
+    "rechazado): quedo en su lugar (o donde lo indica el registro), y --reintentar no envio\n"
+    "nada; 4 rechazado para siempre:\n"
     "por el servidor (queda en la carpeta de fallidos) o el trabajo mismo (adjunto fuera\n"
     "de las carpetas permitidas o caracteres de control; queda como .rechazado).\n";
 

@@ -34,9 +34,10 @@ struct Configuracion {
   long tiempoToken = 30;     // TiempoToken: seconds the command may take
   std::string remitente, nombreRemitente;
   std::string carpetaSalida, carpetaPendientes, archivoLog;
-  std::string archivoEntregas;  // the delivery journal
-  long tiempoEspera = 60;       // seconds for one SMTP delivery
-  long diasReintento = 3;       // days after the first failure until a message is given up
+  std::string archivoEntregas;    // the delivery journal
+  bool pendientesDelIni = false;  // CarpetaPendientes set in the INI (else the PC's own folder)
+  long tiempoEspera = 60;         // seconds for one SMTP delivery
+  long diasReintento = 3;         // days after the first failure until a message is given up
   bool verificarCertificado = true;
   std::string carpetaPrograma;  // folder of the tspost executable
   // Folders an attachment may come from: <program folder>/E-MAILS/ENVIOS and those of

@@ -69,7 +69,7 @@ bool AgregarAlDiario(const std::string& ruta, const LineaEntrega& linea) {
   const std::filesystem::path carpeta = std::filesystem::path(ruta).parent_path();
   if (!carpeta.empty()) std::filesystem::create_directories(carpeta, ec);
   const std::string bytes = LineaDiario(linea);
-  const int fd = ::open(ruta.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = ::open(ruta.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   ssize_t n;
   do {
