@@ -298,6 +298,8 @@ class Corrida {
     rep.Imprimir(archivoReporte, {""}, seleccion, gConnectDSN, f[0], f[1], f[2], f[3], f[4], "RP_CPTESER", "",
                  "RP_CpteObs");
     rep.Ejecutar(int16_t{Reporte::kEjecutarReporte});
+    // A client of a shared folder may not show a file renamed into place at once.
+    for (int i = 0; i < 20 && !Existe(o.archivo); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!Existe(o.archivo)) {
       throw ErrorEjecucion(Reporte::errSalida, "El reporte no generó el archivo " + o.archivo, "Reporte");
     }

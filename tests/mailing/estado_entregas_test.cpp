@@ -1,5 +1,6 @@
 // The delivery state of mailed orders out of the mail program's journal, and the
 // background retry of what waits in its spool.
+#include "companion/rutas_correo.h"
 #include "mailing/estado_entregas.h"
 
 #include <gtest/gtest.h>
@@ -120,7 +121,7 @@ class Reintento : public ::testing::Test {
 };
 
 TEST_F(Reintento, SoloConCorreosEnLaColaYUnoALaVez) {
-  const std::string cola = app + "/CORREO/PENDIENTES";
+  const std::string cola = RutaCarpetaLocal(app) + "/PENDIENTES";  // the spool's default
   EXPECT_FALSE(ReintentarEnSegundoPlano(app));  // no spool folder
   fs::create_directories(cola);
   WriteBytes(cola + "/.reintentar.lck", "");
