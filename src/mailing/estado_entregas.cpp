@@ -31,42 +31,56 @@ std::string Tronco(const std::string& archivo) {
 }  // namespace
 
 EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas) : lineas_(std::move(lineas)) {
-  for (const auto& l : lineas_)
-    if (!l.archivo.empty()) ultimas_[Tronco(l.archivo)] = l;
+  for (const auto& l : lineas_) Anotar(l);
+}
+
+void EntregasOrdenes::Anotar(const basic::LineaEntrega& l) {
+  if (l.archivo.empty()) return;
+  Ultima& u = ultimas_[Tronco(l.archivo)];
+  if (!u.fecha.empty() && l.fecha < u.fecha) return;  // lines of several PCs come in any order
+  u.fecha = l.fecha;
+  u.estado = EstadoDeResultado(l.resultado);
+  u.detalle = u.estado == EstadoEntrega::Pendiente ? l.detalle : std::string();
 }
 
 EntregasOrdenes EntregasOrdenes::Leer(const std::string& archivo) {
-  std::ifstream f(archivo, std::ios::binary);
-  if (!f) return {};
-  const std::string bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-  return EntregasOrdenes(basic::LeerDiario(bytes));
+  EntregasOrdenes r;
+  r.archivo_ = archivo;
+  // File by file: only one file's lines are held at a time.
+  std::string bytes;
+  for (const std::string& f : basic::ArchivosDelDiario(archivo)) {
+    std::ifstream in(f, std::ios::binary);
+    if (!in) continue;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    for (const auto& l : basic::LeerDiario(bytes)) r.Anotar(l);
+  }
+  return r;
 }
 
 EstadoEntrega EntregasOrdenes::Estado(const std::string& cuenta, const std::string& idComprobante) const {
   const auto it = ultimas_.find(Tronco(NombreArchivoOrden(cuenta, idComprobante)));
-  return it == ultimas_.end() ? EstadoEntrega::Ninguno : EstadoDeResultado(it->second.resultado);
+  return it == ultimas_.end() ? EstadoEntrega::Ninguno : it->second.estado;
 }
 
 std::vector<basic::LineaEntrega> EntregasOrdenes::Lineas(const std::string& cuenta,
                                                          const std::string& idComprobante) const {
   const std::string archivo = Tronco(NombreArchivoOrden(cuenta, idComprobante));
   std::vector<basic::LineaEntrega> r;
-  for (const auto& l : lineas_)
+  for (auto& l : archivo_.empty() ? lineas_ : basic::LeerDiarios(archivo_))
     if (!l.archivo.empty() && Tronco(l.archivo) == archivo) r.push_back(l);
   return r;
 }
 
 int EntregasOrdenes::Cuantas(EstadoEntrega estado) const {
   int n = 0;
-  for (const auto& [archivo, l] : ultimas_) n += EstadoDeResultado(l.resultado) == estado;
+  for (const auto& [archivo, u] : ultimas_) n += u.estado == estado;
   return n;
 }
 
 std::string EntregasOrdenes::UltimoError() const {
-  const basic::LineaEntrega* ultima = nullptr;
-  for (const auto& [archivo, l] : ultimas_)
-    if (EstadoDeResultado(l.resultado) == EstadoEntrega::Pendiente && (!ultima || l.fecha >= ultima->fecha))
-      ultima = &l;
+  const Ultima* ultima = nullptr;
+  for (const auto& [archivo, u] : ultimas_)
+    if (u.estado == EstadoEntrega::Pendiente && (!ultima || u.fecha >= ultima->fecha)) ultima = &u;
   return ultima ? ultima->detalle : "";
 }
 

@@ -167,6 +167,23 @@ TEST_F(Reintento, CarpetasDelIniComoLasLeeElProgramaDeCorreo) {
                                                               basic::kEntregaPendiente, "421")));
   EXPECT_EQ(EntregasOrdenes::Leer(ArchivoEntregasDe(app)).Estado("P001", "X"), EstadoEntrega::Pendiente);
   EXPECT_EQ(EntregasOrdenes::Leer(app + "/no-esta.txt").Cuantas(EstadoEntrega::Pendiente), 0);
+
+  // Lines of the PCs' folders beside it (REGISTRO/ENTREGAS): the latest date wins whichever
+  // file it is in, and an order's lines come in date order.
+  const std::string entregas = ArchivoEntregasDe(app);
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:09:00", "P001-X.html", basic::kEntregaEnviado, "250"), "PC-B"));
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:05:00", "P001-X.html", basic::kEntregaPendiente, "451"), "PC-A"));
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:06:00", "P002-Y.pdf", basic::kEntregaPendiente, "452"), "PC-A"));
+  const EntregasOrdenes leidas = EntregasOrdenes::Leer(entregas);
+  EXPECT_EQ(leidas.Estado("P001", "X"), EstadoEntrega::Enviado);
+  EXPECT_EQ(leidas.Cuantas(EstadoEntrega::Pendiente), 1);
+  EXPECT_EQ(leidas.UltimoError(), "452");
+  std::vector<std::string> detalles;
+  for (const auto& l : leidas.Lineas("P001", "X")) detalles.push_back(l.detalle);
+  EXPECT_EQ(detalles, (std::vector<std::string>{"421", "451", "250"}));
 }
 
 }  // namespace
