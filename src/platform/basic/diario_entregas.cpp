@@ -30,6 +30,16 @@ std::string Plano(std::string s) {
   return s;
 }
 
+// A field as read: Windows-1252 to UTF-8, line ends as blanks; plain ASCII (nearly every
+// field) as it is, since a list load reads hundreds of thousands of them.
+std::string Campo(const std::string& bytes, size_t i, size_t n) {
+  for (size_t k = i; k < i + n; ++k) {
+    const auto c = static_cast<unsigned char>(bytes[k]);
+    if (c >= 0x80 || c == '\r' || c == '\n') return Plano(DeWindows1252(bytes.substr(i, n)));
+  }
+  return bytes.substr(i, n);
+}
+
 }  // namespace
 
 std::string FechaDiario(std::time_t momento) {
@@ -64,7 +74,7 @@ std::vector<LineaEntrega> LeerDiario(const std::string& bytes) {
         campos.clear();  // too many fields
         break;
       }
-      campos.push_back(Plano(DeWindows1252(bytes.substr(i, tab - i))));
+      campos.push_back(Campo(bytes, i, tab - i));
       if (tab == fin) break;
       i = tab + 1;
     }
@@ -148,18 +158,24 @@ std::vector<fs::path> MesesDespuesDe(const fs::path& carpeta, const std::string&
   return r;
 }
 
+std::string Mayusculas(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
 void OrdenarPorFecha(std::vector<LineaEntrega>& lineas) {
   std::stable_sort(lineas.begin(), lineas.end(),
                    [](const LineaEntrega& a, const LineaEntrega& b) { return a.fecha < b.fecha; });
 }
 
-// Rewrites the summary to cover the months up to `objetivo`: its own lines and those of
-// the months after its HASTA, the last line of each attachment. Through a temporary name
+// Rewrites the summary to cover the months up to `objetivo`: out of its own lines and those
+// of the months after its HASTA, the last line of each attachment. Through a temporary name
 // and a rename, so a reader sees the old summary or the new one. Nothing to do (or a
 // failure, e.g. another PC has the summary open) leaves it as it was.
-void Resumir(const fs::path& carpeta, const std::string& hasta, const std::string& objetivo) {
+void Resumir(const std::string& archivoEntregas, const fs::path& carpeta, const std::string& hasta,
+             const std::string& objetivo) {
   const std::vector<fs::path> meses = MesesDespuesDe(carpeta, hasta, objetivo);
-  if (meses.empty()) return;
+  if (meses.empty() && hasta.empty()) return;  // nothing to sum up yet
   std::vector<LineaEntrega> lineas;
   std::string bytes;
   for (const fs::path& f : [&] {
@@ -177,8 +193,40 @@ void Resumir(const fs::path& carpeta, const std::string& hasta, const std::strin
   std::map<std::string, size_t> ultima;
   for (size_t i = 0; i < lineas.size(); ++i)
     if (!lineas[i].archivo.empty()) ultima[lineas[i].archivo] = i;
+  // What the rest of the journal says of the same attachments: the latest date of any line,
+  // and the earliest line that is not ENVIADO.
+  struct Otras {
+    std::string ultima, primeraNoEnviada;
+  };
+  std::map<std::string, Otras> otras;
+  for (const std::string& f : ArchivosDelDiario(archivoEntregas)) {
+    if (Mayusculas(fs::path(f).parent_path().filename().string()) ==
+            Mayusculas(carpeta.filename().string()) &&
+        fs::path(f).parent_path().parent_path() == carpeta.parent_path())
+      continue;                          // this PC's own
+    if (!LeerArchivo(f, bytes)) return;  // not knowing the rest, nothing can be left out
+    for (const auto& l : LeerDiario(bytes)) {
+      if (!ultima.count(l.archivo)) continue;
+      Otras& o = otras[l.archivo];
+      o.ultima = std::max(o.ultima, l.fecha);
+      if (l.resultado != kEntregaEnviado && (o.primeraNoEnviada.empty() || l.fecha < o.primeraNoEnviada))
+        o.primeraNoEnviada = l.fecha;
+    }
+  }
+  // The summary stands for the old months in a list load, where a sent order looks like one
+  // never mailed: so a line is left out when a later line elsewhere overrides it, and a
+  // ENVIADO line unless it must override an older line elsewhere. That keeps the summary
+  // to the orders that wait or failed, however many were sent.
   std::vector<size_t> quedan;
-  for (const auto& [archivo, i] : ultima) quedan.push_back(i);
+  for (const auto& [archivo, i] : ultima) {
+    const auto o = otras.find(archivo);
+    const LineaEntrega& l = lineas[i];
+    if (o != otras.end() && o->second.ultima > l.fecha) continue;
+    if (l.resultado == kEntregaEnviado &&
+        (o == otras.end() || o->second.primeraNoEnviada.empty() || o->second.primeraNoEnviada > l.fecha))
+      continue;
+    quedan.push_back(i);
+  }
   std::sort(quedan.begin(), quedan.end());
   std::string texto = std::string(kHasta) + objetivo + "\r\n";
   for (size_t i : quedan) texto += LineaDiario(lineas[i]);
@@ -252,7 +300,7 @@ bool AgregarAlDiarioDelEquipo(const std::string& archivoEntregas, const LineaEnt
   std::string mes = MesDeFecha(linea.fecha);
   // A clock set back never writes into a month the summary already covers: readers skip those.
   if (!hasta.empty() && mes <= hasta) mes = MesMas(hasta, 1);
-  if (cerrojo >= 0 && MesMas(mes, -2) > hasta) Resumir(carpeta, hasta, MesMas(mes, -2));
+  if (cerrojo >= 0 && MesMas(mes, -2) > hasta) Resumir(archivoEntregas, carpeta, hasta, MesMas(mes, -2));
   const bool ok = AgregarAlDiario((carpeta / (mes + ".TXT")).string(), linea);
   const int error = errno;
   if (cerrojo >= 0) ::close(cerrojo);
@@ -260,7 +308,7 @@ bool AgregarAlDiarioDelEquipo(const std::string& archivoEntregas, const LineaEnt
   return ok;
 }
 
-std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas) {
+std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas, bool todos) {
   std::vector<std::string> r;
   std::error_code ec;
   if (fs::is_regular_file(archivoEntregas, ec)) r.push_back(archivoEntregas);
@@ -272,7 +320,7 @@ std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas) {
   for (const fs::path& e : equipos) {
     const fs::path resumen = e / kResumen;
     if (fs::is_regular_file(resumen, ec)) r.push_back(resumen.string());
-    for (const fs::path& m : MesesDespuesDe(e, HastaDe(resumen))) r.push_back(m.string());
+    for (const fs::path& m : MesesDespuesDe(e, todos ? "" : HastaDe(resumen))) r.push_back(m.string());
   }
   return r;
 }

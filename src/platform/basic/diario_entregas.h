@@ -6,8 +6,10 @@
 //   J                         lines of older versions: read, never written any more;
 //   J without extension/      (CORREO/ENTREGAS/) one folder per PC, named after its host;
 //     <PC>/yyyy-mm.TXT        that PC's lines of one month (the month of the line's date);
-//     <PC>/RESUMEN.TXT        "HASTA<TAB>yyyy-mm" and then the last line of each attachment
-//                             from that PC's months up to that one.
+//     <PC>/RESUMEN.TXT        "HASTA<TAB>yyyy-mm" and then, of that PC's months up to that
+//                             one, the last line of each attachment that still tells the
+//                             state: not overridden by a later line elsewhere, and not
+//                             ENVIADO unless it overrides an older line elsewhere.
 // Only the PC named by a folder writes in it, holding a lock on a file of its own /tmp, so
 // the share's locks (not seen by other PCs) are never needed. When a line of month M is
 // written, the summary is brought up to M-2; a reader takes the summary and the month files
@@ -72,8 +74,9 @@ bool AgregarAlDiarioDelEquipo(const std::string& archivoEntregas, const LineaEnt
                               const std::string& equipo = EquipoDelDiario());
 
 // The files a reader reads, in this order: the old journal file, then per PC its summary
-// and its month files after the summary's month. Missing ones are left out.
-std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas);
+// and its month files after the summary's month (`todos`: every month file, for whoever
+// must find a sent mail's line of any age). Missing ones are left out.
+std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas, bool todos = false);
 
 // The lines of ArchivosDelDiario, in date order (lines of one date keep their file order).
 // A file that cannot be read (another PC holding it) is skipped, and so are cut and

@@ -128,6 +128,12 @@ std::map<std::string, std::string> Estados(const std::vector<LineaEntrega>& line
   return r;
 }
 
+// The states a list shows: a sent order looks like one with no line.
+std::map<std::string, std::string> Mostrados(std::map<std::string, std::string> estados) {
+  std::erase_if(estados, [](const auto& e) { return e.second == kEntregaEnviado; });
+  return estados;
+}
+
 }  // namespace
 
 // What a list load reads out of a journal folder as several PCs and older versions left it.
@@ -185,7 +191,7 @@ TEST(DiarioEntregas, ReaderOfTheOldFileAndEveryPcsSummaryAndMonths) {
 }
 
 // tspost's writer: one folder per PC, one file per month in the journal's line format, and
-// a summary that keeps the reads to two months without losing any attachment's state.
+// a summary that keeps the reads to two months without changing any state the list shows.
 TEST(DiarioEntregas, WriterKeepsTwoMonthsAndASummaryAndLosesNothing) {
   TempDir dir;
   const std::string entregas = dir / "CORREO/ENTREGAS.TXT";
@@ -205,20 +211,39 @@ TEST(DiarioEntregas, WriterKeepsTwoMonthsAndASummaryAndLosesNothing) {
             LineaDiario(LineaDel("2026-05-15 08:00:00", "M5.html", kEntregaEnviado)));
   EXPECT_EQ(ArchivosDelDiario(entregas),
             (std::vector<std::string>{pc + "/RESUMEN.TXT", pc + "/2026-04.TXT", pc + "/2026-05.TXT"}));
-  EXPECT_EQ(Estados(LeerDiarios(entregas)), esperado);
+  EXPECT_EQ(Mostrados(Estados(LeerDiarios(entregas))), Mostrados(esperado));
+  EXPECT_EQ(ReadBytes(pc + "/RESUMEN.TXT"),  // the sent ones left out
+            "HASTA\t2026-03\r\n" + LineaDiario(LineaDel("2026-02-15 08:00:00", "M2.html", kEntregaFallido)));
   EXPECT_TRUE(std::filesystem::exists(pc + "/2026-01.TXT"));  // summarised, kept
 
   // A clock set back writes into the first month after the summary, where it is read.
   agregar(LineaDel("2026-01-20 08:00:00", "ATRAS.html", kEntregaPendiente));
   EXPECT_NE(ReadBytes(pc + "/2026-04.TXT").find("ATRAS.html"), std::string::npos);
-  EXPECT_EQ(Estados(LeerDiarios(entregas)), esperado);
+  EXPECT_EQ(Mostrados(Estados(LeerDiarios(entregas))), Mostrados(esperado));
+  EXPECT_EQ(ArchivosDelDiario(entregas, true).size(), 6u);  // every month, for the claims
+
+  // Another PC waited on X and this one sent it: the sent line stays in the summary while
+  // it must override the other's, and goes once the other PC's summary let the wait go.
+  const std::string otro = dir / "CORREO/ENTREGAS/PC-B";
+  ASSERT_TRUE(AgregarAlDiarioDelEquipo(entregas, LineaDel("2026-05-20 08:00:00", "X.html", kEntregaPendiente),
+                                       "PC-B"));
+  agregar(LineaDel("2026-05-21 08:00:00", "X.html", kEntregaEnviado));
+  agregar(LineaDel("2026-07-01 08:00:00", "M7.html", kEntregaEnviado));
+  EXPECT_NE(ReadBytes(pc + "/RESUMEN.TXT").find("X.html"), std::string::npos);
+  EXPECT_EQ(Estados(LeerDiarios(entregas))["X.html"], kEntregaEnviado);
+  ASSERT_TRUE(
+      AgregarAlDiarioDelEquipo(entregas, LineaDel("2026-07-02 08:00:00", "Z.html", kEntregaEnviado), "PC-B"));
+  EXPECT_EQ(ReadBytes(otro + "/RESUMEN.TXT"), "HASTA\t2026-05\r\n");
+  agregar(LineaDel("2026-08-01 08:00:00", "M8.html", kEntregaEnviado));
+  EXPECT_EQ(ReadBytes(pc + "/RESUMEN.TXT").find("X.html"), std::string::npos);
+  EXPECT_EQ(Mostrados(Estados(LeerDiarios(entregas))), Mostrados(esperado));
   // The machine's own name, made fit for a folder.
   EXPECT_EQ(EquipoDelDiario("caja 2.oficina.local"), "CAJA_2");
   EXPECT_EQ(EquipoDelDiario(""), "EQUIPO");
 }
 
 // Two programs of one PC writing at once across months (the summary rebuilt meanwhile):
-// every attachment's line is read.
+// every waiting attachment's line is read.
 TEST(DiarioEntregas, WritersOfOnePcAcrossMonthsLoseNoLine) {
   TempDir dir;
   const std::string entregas = dir / "CORREO/ENTREGAS.TXT";
@@ -231,7 +256,7 @@ TEST(DiarioEntregas, WritersOfOnePcAcrossMonthsLoseNoLine) {
       for (int i = 0; i < kPorProceso; ++i) {
         const std::string fecha = "2026-0" + std::to_string(1 + i / 40) + "-10 08:00:00";
         ok = AgregarAlDiarioDelEquipo(
-                 entregas, LineaDel(fecha, quien + std::to_string(i) + ".html", kEntregaEnviado), "PC-A") &&
+                 entregas, LineaDel(fecha, quien + std::to_string(i) + ".html", kEntregaPendiente), "PC-A") &&
              ok;
       }
       _exit(ok ? 0 : 1);
