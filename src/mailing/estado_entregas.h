@@ -38,10 +38,11 @@ class EntregasOrdenes {
     std::string detalle;  // of waiting orders only: what the status line shows
   };
   void Anotar(const basic::LineaEntrega& l);
+  void AnotarArchivo(const std::string& bytes);
 
-  std::string archivo_;                      // the journal Leer read; "" when built from lines
-  std::vector<basic::LineaEntrega> lineas_;  // the lines given to the constructor
-  std::map<std::string, Ultima> ultimas_;    // by attachment name without .html/.pdf
+  std::string archivo_;                                 // the journal Leer read; "" when built from lines
+  std::vector<basic::LineaEntrega> lineas_;             // the lines given to the constructor
+  std::map<std::string, Ultima, std::less<>> ultimas_;  // by attachment name without .html/.pdf
 };
 
 // The status line: "3 mails esperan en la cola de envío (último error: <reply>)"; ""

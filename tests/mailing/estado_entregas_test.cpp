@@ -184,6 +184,18 @@ TEST_F(Reintento, CarpetasDelIniComoLasLeeElProgramaDeCorreo) {
   std::vector<std::string> detalles;
   for (const auto& l : leidas.Lineas("P001", "X")) detalles.push_back(l.detalle);
   EXPECT_EQ(detalles, (std::vector<std::string>{"421", "451", "250"}));
+
+  // Text outside ASCII reads as the journal's reader gives it; a line with a field too many
+  // is no line.
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:07:00", "P003-Z.html", basic::kEntregaPendiente, "451 se\u00f1or"),
+      "PC-A"));
+  WriteBytes(app + "/REGISTRO/ENTREGAS/PC-A/2026-05.TXT",
+             ReadBytes(app + "/REGISTRO/ENTREGAS/PC-A/2026-05.TXT") +
+                 "2026-05-21 10:08:00\tP004-W.html\tc@x\tPENDIENTE\t4\t<m>\tid\tde mas\r\n");
+  const EntregasOrdenes conAcentos = EntregasOrdenes::Leer(entregas);
+  EXPECT_EQ(conAcentos.UltimoError(), "451 se\u00f1or");
+  EXPECT_EQ(conAcentos.Cuantas(EstadoEntrega::Pendiente), 2);
 }
 
 }  // namespace
