@@ -4,7 +4,6 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -91,9 +90,12 @@ EntregasOrdenes EntregasOrdenes::Leer(const std::string& archivo) {
   // File by file: only one file's lines are held at a time.
   std::string bytes;
   for (const std::string& f : basic::ArchivosDelDiario(archivo)) {
-    std::ifstream in(f, std::ios::binary);
+    std::ifstream in(f, std::ios::binary | std::ios::ate);
     if (!in) continue;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    bytes.resize(static_cast<size_t>(std::max<std::streamoff>(0, in.tellg())));
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));  // a file another PC is writing may have changed
     r.AnotarArchivo(bytes);
   }
   return r;

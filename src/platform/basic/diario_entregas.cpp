@@ -106,9 +106,12 @@ bool AgregarAlDiario(const std::string& ruta, const LineaEntrega& linea) {
 namespace {
 
 bool LeerArchivo(const fs::path& ruta, std::string& bytes) {
-  std::ifstream f(ruta, std::ios::binary);
+  std::ifstream f(ruta, std::ios::binary | std::ios::ate);
   if (!f) return false;
-  bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  bytes.resize(static_cast<size_t>(std::max<std::streamoff>(0, f.tellg())));
+  f.seekg(0);
+  f.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(f.gcount()));  // a file another PC is writing may have changed
   return !f.bad();
 }
 
