@@ -438,12 +438,13 @@ int SaldarReclamosDe(const std::string& carpetaAplicacion) {
     if (!puesto.Ocupar(std::chrono::milliseconds(0))) return;
     const RutasCorreo rutas =
         LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or(""));
-    devueltas = SaldarReclamos(local, BaseActual(), {rutas.carpetaPendientes, {rutas.archivoEntregas}},
-                               [](const std::string& sql) {
-                                 long afectados = 0;
-                                 canalADO().Execute(*gDB().gCnn, sql, &afectados, -1);
-                                 return afectados;
-                               });
+    devueltas = SaldarReclamos(
+        local, BaseActual(), {rutas.carpetaPendientes, basic::ArchivosDelDiario(rutas.archivoEntregas, true)},
+        [](const std::string& sql) {
+          long afectados = 0;
+          canalADO().Execute(*gDB().gCnn, sql, &afectados, -1);
+          return afectados;
+        });
     puesto.Liberar();
   });
   return devueltas;

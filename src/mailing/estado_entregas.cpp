@@ -1,8 +1,10 @@
 #include "mailing/estado_entregas.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <string_view>
 #include <utility>
 
 #include "companion/rutas_correo.h"
@@ -22,51 +24,107 @@ EstadoEntrega EstadoDeResultado(const std::string& resultado) {
 
 namespace {
 // An order's attachment without its extension: it went as HTML or as PDF.
-std::string Tronco(const std::string& archivo) {
+std::string_view Tronco(std::string_view archivo) {
   const size_t punto = archivo.rfind('.');
-  if (punto == std::string::npos) return archivo;
-  const std::string ext = basic::UCase(archivo.substr(punto));
+  if (punto == std::string_view::npos) return archivo;
+  std::string ext(archivo.substr(punto));
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return ext == ".HTML" || ext == ".PDF" ? archivo.substr(0, punto) : archivo;
 }
+std::string Tronco(const std::string& archivo) { return std::string(Tronco(std::string_view(archivo))); }
 }  // namespace
 
 EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas) : lineas_(std::move(lineas)) {
-  for (const auto& l : lineas_)
-    if (!l.archivo.empty()) ultimas_[Tronco(l.archivo)] = l;
+  for (const auto& l : lineas_) Anotar(l);
+}
+
+void EntregasOrdenes::Anotar(const basic::LineaEntrega& l) {
+  if (l.archivo.empty()) return;
+  Ultima& u = ultimas_[Tronco(l.archivo)];
+  if (!u.fecha.empty() && l.fecha < u.fecha) return;  // lines of several PCs come in any order
+  u.fecha = l.fecha;
+  u.estado = EstadoDeResultado(l.resultado);
+  u.detalle = u.estado == EstadoEntrega::Pendiente ? l.detalle : std::string();
+}
+
+// basic::LeerDiario's rules, with the fields looked at in place: a list load goes through
+// some 100,000 lines and keeps a few words of each. A line with anything but plain ASCII
+// goes through basic::LeerDiario itself.
+void EntregasOrdenes::AnotarArchivo(const std::string& bytes) {
+  size_t inicio = 0;
+  for (size_t fin; (fin = bytes.find("\r\n", inicio)) != std::string::npos; inicio = fin + 2) {
+    const std::string_view linea(bytes.data() + inicio, fin - inicio);
+    std::string_view campos[7];
+    size_t n = 0;
+    for (size_t i = 0;;) {
+      if (n == 7) {
+        n = 8;  // too many fields
+        break;
+      }
+      const size_t tab = linea.find('\t', i);
+      campos[n++] = linea.substr(i, tab == std::string_view::npos ? std::string_view::npos : tab - i);
+      if (tab == std::string_view::npos) break;
+      i = tab + 1;
+    }
+    if (n != 7) continue;
+    if (std::any_of(linea.begin(), linea.end(),
+                    [](char c) { return static_cast<unsigned char>(c) >= 0x80 || c == '\r' || c == '\n'; })) {
+      for (const auto& l : basic::LeerDiario(std::string(linea) + "\r\n")) Anotar(l);
+      continue;
+    }
+    if (campos[1].empty()) continue;
+    const std::string_view tronco = Tronco(campos[1]);
+    auto it = ultimas_.find(tronco);
+    if (it == ultimas_.end()) it = ultimas_.emplace(std::string(tronco), Ultima{}).first;
+    Ultima& u = it->second;
+    if (!u.fecha.empty() && campos[0] < u.fecha) continue;
+    u.fecha.assign(campos[0]);
+    u.estado = EstadoDeResultado(std::string(campos[3]));
+    u.detalle = u.estado == EstadoEntrega::Pendiente ? std::string(campos[4]) : std::string();
+  }
 }
 
 EntregasOrdenes EntregasOrdenes::Leer(const std::string& archivo) {
-  std::ifstream f(archivo, std::ios::binary);
-  if (!f) return {};
-  const std::string bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-  return EntregasOrdenes(basic::LeerDiario(bytes));
+  EntregasOrdenes r;
+  r.archivo_ = archivo;
+  // File by file: only one file's lines are held at a time.
+  std::string bytes;
+  for (const std::string& f : basic::ArchivosDelDiario(archivo)) {
+    std::ifstream in(f, std::ios::binary | std::ios::ate);
+    if (!in) continue;
+    bytes.resize(static_cast<size_t>(std::max<std::streamoff>(0, in.tellg())));
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));  // a file another PC is writing may have changed
+    r.AnotarArchivo(bytes);
+  }
+  return r;
 }
 
 EstadoEntrega EntregasOrdenes::Estado(const std::string& cuenta, const std::string& idComprobante) const {
   const auto it = ultimas_.find(Tronco(NombreArchivoOrden(cuenta, idComprobante)));
-  return it == ultimas_.end() ? EstadoEntrega::Ninguno : EstadoDeResultado(it->second.resultado);
+  return it == ultimas_.end() ? EstadoEntrega::Ninguno : it->second.estado;
 }
 
 std::vector<basic::LineaEntrega> EntregasOrdenes::Lineas(const std::string& cuenta,
                                                          const std::string& idComprobante) const {
   const std::string archivo = Tronco(NombreArchivoOrden(cuenta, idComprobante));
   std::vector<basic::LineaEntrega> r;
-  for (const auto& l : lineas_)
+  for (auto& l : archivo_.empty() ? lineas_ : basic::LeerDiarios(archivo_))
     if (!l.archivo.empty() && Tronco(l.archivo) == archivo) r.push_back(l);
   return r;
 }
 
 int EntregasOrdenes::Cuantas(EstadoEntrega estado) const {
   int n = 0;
-  for (const auto& [archivo, l] : ultimas_) n += EstadoDeResultado(l.resultado) == estado;
+  for (const auto& [archivo, u] : ultimas_) n += u.estado == estado;
   return n;
 }
 
 std::string EntregasOrdenes::UltimoError() const {
-  const basic::LineaEntrega* ultima = nullptr;
-  for (const auto& [archivo, l] : ultimas_)
-    if (EstadoDeResultado(l.resultado) == EstadoEntrega::Pendiente && (!ultima || l.fecha >= ultima->fecha))
-      ultima = &l;
+  const Ultima* ultima = nullptr;
+  for (const auto& [archivo, u] : ultimas_)
+    if (u.estado == EstadoEntrega::Pendiente && (!ultima || u.fecha >= ultima->fecha)) ultima = &u;
   return ultima ? ultima->detalle : "";
 }
 

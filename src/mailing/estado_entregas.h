@@ -1,5 +1,5 @@
 #pragma once
-// The delivery state of mailed orders, out of the mail program's journal (ENTREGAS.TXT),
+// The delivery state of mailed orders, out of the mail program's journal (ENTREGAS),
 // and the retry of what waits in its spool. Plain C++: the window shows what this gives.
 #include <map>
 #include <string>
@@ -15,9 +15,11 @@ EstadoEntrega EstadoDeResultado(const std::string& resultado);
 class EntregasOrdenes {
  public:
   EntregasOrdenes() = default;
-  // Lines in journal order.
+  // The latest line of each order by date wins (of one date, the later one).
   explicit EntregasOrdenes(std::vector<basic::LineaEntrega> lineas);
-  // The journal file's lines; a missing or unreadable file gives none.
+  // The journal of `archivo` ([CORREO] ArchivoEntregas): the old file and every PC's
+  // summary and recent months (basic::ArchivosDelDiario); nothing there gives none. Only
+  // each order's last state is kept: Lineas() reads the files again.
   static EntregasOrdenes Leer(const std::string& archivo);
 
   // By supplier code and document number (the attachment NombreArchivoOrden names).
@@ -30,8 +32,17 @@ class EntregasOrdenes {
   std::string UltimoError() const;
 
  private:
-  std::vector<basic::LineaEntrega> lineas_;
-  std::map<std::string, basic::LineaEntrega> ultimas_;  // by attachment name without .html/.pdf
+  struct Ultima {
+    std::string fecha;
+    EstadoEntrega estado = EstadoEntrega::Ninguno;
+    std::string detalle;  // of waiting orders only: what the status line shows
+  };
+  void Anotar(const basic::LineaEntrega& l);
+  void AnotarArchivo(const std::string& bytes);
+
+  std::string archivo_;                                 // the journal Leer read; "" when built from lines
+  std::vector<basic::LineaEntrega> lineas_;             // the lines given to the constructor
+  std::map<std::string, Ultima, std::less<>> ultimas_;  // by attachment name without .html/.pdf
 };
 
 // The status line: "3 mails esperan en la cola de envío (último error: <reply>)"; ""

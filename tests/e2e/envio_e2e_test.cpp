@@ -317,13 +317,13 @@ TEST_F(EnvioDesdeVentana, ConElServidorCaidoLosCorreosEsperanYElReintentoLosEntr
   ASSERT_TRUE(procesos.Terminaron());
   EXPECT_EQ(procesos.iniciados.size(), 6u);
   const std::string diario = app + "/CORREO/ENTREGAS.TXT";
-  const auto pendientes = basic::LeerDiario(ReadBytes(diario));
+  const auto pendientes = basic::LeerDiarios(diario);
   std::multiset<std::string> archivos;
   for (const auto& l : pendientes) {
     EXPECT_EQ(l.resultado, basic::kEntregaPendiente) << l.archivo << " " << l.detalle;
     archivos.insert(l.archivo);
   }
-  EXPECT_EQ(archivos, adjuntos) << ReadBytes(diario);
+  EXPECT_EQ(archivos, adjuntos);
 
   auto fila = [&](const std::string& id) {
     for (int f = 0; f < v->CantidadFilas(); ++f)
@@ -351,7 +351,7 @@ TEST_F(EnvioDesdeVentana, ConElServidorCaidoLosCorreosEsperanYElReintentoLosEntr
       recibidos.insert(a.toObject().value("filename").toString().toStdString());
   EXPECT_EQ(smtp.Mensajes().size(), 5u);
   EXPECT_EQ(recibidos, adjuntos);
-  const auto lineas = basic::LeerDiario(ReadBytes(diario));
+  const auto lineas = basic::LeerDiarios(diario);
   EXPECT_EQ(lineas.size(), 10u);
   for (const auto& [archivo, l] : basic::UltimoEstadoPorArchivo(lineas))
     EXPECT_EQ(l.resultado, basic::kEntregaEnviado) << archivo;

@@ -168,6 +168,35 @@ TEST_F(Reintento, CarpetasDelIniComoLasLeeElProgramaDeCorreo) {
                                                               basic::kEntregaPendiente, "421")));
   EXPECT_EQ(EntregasOrdenes::Leer(ArchivoEntregasDe(app)).Estado("P001", "X"), EstadoEntrega::Pendiente);
   EXPECT_EQ(EntregasOrdenes::Leer(app + "/no-esta.txt").Cuantas(EstadoEntrega::Pendiente), 0);
+
+  // Lines of the PCs' folders beside it (REGISTRO/ENTREGAS): the latest date wins whichever
+  // file it is in, and an order's lines come in date order.
+  const std::string entregas = ArchivoEntregasDe(app);
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:09:00", "P001-X.html", basic::kEntregaEnviado, "250"), "PC-B"));
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:05:00", "P001-X.html", basic::kEntregaPendiente, "451"), "PC-A"));
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:06:00", "P002-Y.pdf", basic::kEntregaPendiente, "452"), "PC-A"));
+  const EntregasOrdenes leidas = EntregasOrdenes::Leer(entregas);
+  EXPECT_EQ(leidas.Estado("P001", "X"), EstadoEntrega::Enviado);
+  EXPECT_EQ(leidas.Cuantas(EstadoEntrega::Pendiente), 1);
+  EXPECT_EQ(leidas.UltimoError(), "452");
+  std::vector<std::string> detalles;
+  for (const auto& l : leidas.Lineas("P001", "X")) detalles.push_back(l.detalle);
+  EXPECT_EQ(detalles, (std::vector<std::string>{"421", "451", "250"}));
+
+  // Text outside ASCII reads as the journal's reader gives it; a line with a field too many
+  // is no line.
+  ASSERT_TRUE(basic::AgregarAlDiarioDelEquipo(
+      entregas, Linea("2026-05-21 10:07:00", "P003-Z.html", basic::kEntregaPendiente, "451 se\u00f1or"),
+      "PC-A"));
+  WriteBytes(app + "/REGISTRO/ENTREGAS/PC-A/2026-05.TXT",
+             ReadBytes(app + "/REGISTRO/ENTREGAS/PC-A/2026-05.TXT") +
+                 "2026-05-21 10:08:00\tP004-W.html\tc@x\tPENDIENTE\t4\t<m>\tid\tde mas\r\n");
+  const EntregasOrdenes conAcentos = EntregasOrdenes::Leer(entregas);
+  EXPECT_EQ(conAcentos.UltimoError(), "451 se\u00f1or");
+  EXPECT_EQ(conAcentos.Cuantas(EstadoEntrega::Pendiente), 2);
 }
 
 }  // namespace

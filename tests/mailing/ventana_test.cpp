@@ -784,10 +784,11 @@ TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
   ASSERT_EQ(op->Cuantos("MsgBox"), 2);
   EXPECT_NE(op->pedidos.back().texto.find("ENVIADO  compras@example.com  250 2.0.0 Ok"), std::string::npos);
 
-  // The journal is read again on reload: once 3 is delivered nothing waits.
-  WriteBytes(dir / "CORREO/ENTREGAS.TXT",
-             ReadBytes(dir / "CORREO/ENTREGAS.TXT") +
-                 LineaDiario(3, basic::kEntregaEnviado, "250 2.0.0 Ok", "2026-05-21 10:20:00"));
+  // The journal is read again on reload: once 3 is delivered (a line of another PC's file,
+  // beside the old ENTREGAS.TXT) nothing waits.
+  std::filesystem::create_directories(dir / "CORREO/ENTREGAS/PC-B");
+  WriteBytes(dir / "CORREO/ENTREGAS/PC-B/2026-05.TXT",
+             LineaDiario(3, basic::kEntregaEnviado, "250 2.0.0 Ok", "2026-05-21 10:20:00"));
   v->cmdCargarProveedores->click();
   EXPECT_EQ(color(3, Qt::BackgroundRole), "ninguno");
   EXPECT_TRUE(v->EstadoCola->text().isEmpty());

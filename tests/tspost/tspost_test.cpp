@@ -405,7 +405,7 @@ class TspostEnvio : public ::testing::Test {
   }
   std::string Fallidos() { return (fs::path(Spool()).parent_path() / "FALLIDOS").string(); }
   std::vector<basic::LineaEntrega> Diario() {
-    return basic::LeerDiario(ReadBytes((app_ / "CORREO" / "ENTREGAS.TXT").string()));
+    return basic::LeerDiarios((app_ / "CORREO" / "ENTREGAS.TXT").string());
   }
   // Sets one key of the only envelope in the spool, as the operator (or time) would.
   void CambiarSobre(const std::string& clave, const std::string& valor) {
@@ -1284,36 +1284,49 @@ TEST_F(TspostEnvio, ReintentarRespetaElTurnoSalvoConAhora) {
 }
 
 // A mail that keeps failing is given up once DiasReintento days have passed since its first
-// failure; a held job (here: its attachment is gone) likewise, counted from its take.
+// failure, also before its turn; a turn further off than the longest wait (the clock was
+// ahead when it failed) comes now. A held job (here: its attachment is gone) is given up
+// likewise, counted from its take.
 TEST_F(TspostEnvio, SeAbandonaTrasDiasReintento) {
   const int puerto = PuertoLibre();  // nobody listens
+  constexpr long kAnio = 365L * 24 * 3600;
   const struct {
     std::string ini;
     int diasAtras;
+    long proximo;  // seconds from now of the envelope's next attempt
     const char* resultado;
   } casos[] = {
-      {"", 2, basic::kEntregaPendiente},
-      {"", 4, basic::kEntregaFallido},
-      {"DiasReintento=1\r\n", 2, basic::kEntregaFallido},
+      {"", 2, -1, basic::kEntregaPendiente},
+      {"", 4, -1, basic::kEntregaFallido},
+      {"DiasReintento=1\r\n", 2, -1, basic::kEntregaFallido},
+      {"", 4, kAnio, basic::kEntregaFallido},
+      {"", 4, 1800, basic::kEntregaFallido},     // given up without waiting for its turn
+      {"", 2, kAnio, basic::kEntregaPendiente},  // tried now, next turn within the hour
   };
   for (const auto& c : casos) {
-    SCOPED_TRACE(c.ini + std::to_string(c.diasAtras));
+    SCOPED_TRACE(c.ini + std::to_string(c.diasAtras) + " " + std::to_string(c.proximo));
     fs::remove_all(Spool());
     EscribirIni("Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) + "\r\n" + c.ini);
     EscribirTrabajo();
     EXPECT_EQ(CorrerTrabajo(), 1);
     const std::time_t ahora = std::time(nullptr);
     CambiarSobre("PRIMER_FALLO", basic::FechaDiario(ahora - c.diasAtras * 24 * 3600));
-    CambiarSobre("PROXIMO_INTENTO", basic::FechaDiario(ahora - 1));  // its turn has come
+    CambiarSobre("PROXIMO_INTENTO", basic::FechaDiario(ahora + c.proximo));
+    const size_t antes = Diario().size();
     const bool abandona = c.resultado == basic::kEntregaFallido;
     EXPECT_EQ(Reintentar(), abandona ? 0 : 1);
+    EXPECT_EQ(Diario().size(), antes + 1);
     EXPECT_EQ(Diario().back().resultado, c.resultado);
     EXPECT_EQ(Archivos(Spool(), ".sobre").size(), abandona ? 0u : 1u);
     if (abandona) {
       EXPECT_THAT(Diario().back().detalle, HasSubstr("sin entregar en "));
+    } else {
+      const std::string sobre = ReadBytes(Archivos(Spool(), ".sobre").at(0));
+      const size_t i = sobre.find("PROXIMO_INTENTO=") + 16;
+      EXPECT_LE(sobre.substr(i, 19), basic::FechaDiario(std::time(nullptr) + 3600)) << sobre;
     }
   }
-  EXPECT_EQ(Archivos(Fallidos(), ".eml").size(), 2u);
+  EXPECT_EQ(Archivos(Fallidos(), ".eml").size(), 4u);
 
   fs::remove_all(Spool());
   EscribirIni("");
@@ -1437,7 +1450,8 @@ class TspostLogin : public TspostEnvio {
     std::vector<std::string> archivos = Archivos(Spool());
     for (const auto& a : Archivos(Fallidos())) archivos.push_back(a);
     archivos.push_back((app_ / "TSPOST.LOG").string());
-    archivos.push_back((app_ / "CORREO" / "ENTREGAS.TXT").string());
+    for (const auto& a : basic::ArchivosDelDiario((app_ / "CORREO" / "ENTREGAS.TXT").string()))
+      archivos.push_back(a);
     for (const auto& a : archivos)
       for (const std::string& clave : {std::string("cl=ve"), claveNetrc_})
         EXPECT_THAT(ReadBytes(a), ::testing::Not(HasSubstr(clave))) << a;
@@ -1656,7 +1670,8 @@ class TspostOauth : public TspostLogin {
         0);
     std::vector<std::string> archivos = Archivos(Spool());
     archivos.push_back((app_ / "TSPOST.LOG").string());
-    archivos.push_back((app_ / "CORREO" / "ENTREGAS.TXT").string());
+    for (const auto& a : basic::ArchivosDelDiario((app_ / "CORREO" / "ENTREGAS.TXT").string()))
+      archivos.push_back(a);
     for (const auto& a : archivos)
       for (const std::string& s : {std::string("secreto"), sasl})
         EXPECT_THAT(ReadBytes(a), Not(HasSubstr(s))) << a;

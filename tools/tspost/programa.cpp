@@ -35,6 +35,7 @@
 #include <cassert>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -326,7 +327,7 @@ void Anotar(const Configuracion& c, const std::vector<std::string>& adjuntos, co
   const std::vector<std::string> nombres = adjuntos.empty() ? std::vector<std::string>{""} : adjuntos;
   for (const auto& a : nombres) {
     l.archivo = basic::TextoVisible(a);
-    if (!basic::AgregarAlDiario(c.archivoEntregas, l))
+    if (!basic::AgregarAlDiarioDelEquipo(c.archivoEntregas, l))
       Registrar(c, "AVISO", destinatario, "",
                 "no se puede escribir el diario de entregas " + c.archivoEntregas + " (" +
                     std::strerror(errno) + "): " + resultado);
@@ -856,7 +857,16 @@ int Reintentar(const Configuracion& c, bool ahora) {
       continue;
     }
     Sobre s = LeerSobre(datos);
-    if (!ahora && s.proximo > std::time(nullptr)) {  // its time has not come
+    if (!s.primerFallo) s.primerFallo = FechaDeId(id, p.string());
+    // Not its turn yet; a turn further off than the longest wait is a clock that was set
+    // back, and comes now. What waits past DiasReintento is given up without waiting more.
+    const std::time_t t = std::time(nullptr);
+    const bool espera = !ahora && s.proximo > t && s.proximo - t <= EsperaReintento(INT_MAX);
+    if (espera && Vencido(c, s.primerFallo, t)) {
+      Abandonar(c, id, {".sobre", ".eml"}, s, "sin entregar en " + std::to_string(c.diasReintento) + " dias");
+      continue;
+    }
+    if (espera) {
       ++quedan;
       continue;
     }
@@ -867,7 +877,6 @@ int Reintentar(const Configuracion& c, bool ahora) {
     }
     // Envelopes written before the delivery state was kept in them.
     if (s.m.messageId.empty()) s.m.messageId = MessageIdDe(s.m.eml);
-    if (!s.primerFallo) s.primerFallo = FechaDeId(id, p.string());
     if (Concluir(c, id, s, Entregar(s.m, c, id), true, true) == kPendiente) ++quedan;
   }
   return quedan ? kPendiente : kEntregado;

@@ -1,7 +1,21 @@
 #pragma once
-// The delivery journal of the mail program (CORREO/ENTREGAS.TXT): one line per delivery
-// attempt, appended by tspost and read by ocmail to show each order's delivery state.
-// Windows-1252, CR LF, seven fields separated by TAB:
+// The delivery journal of the mail program: one line per delivery attempt, appended by
+// tspost and read by ocmail to show each order's delivery state.
+//
+// Layout, for the journal file J = [CORREO] ArchivoEntregas (CORREO/ENTREGAS.TXT):
+//   J                         lines of older versions: read, never written any more;
+//   J without extension/      (CORREO/ENTREGAS/) one folder per PC, named after its host;
+//     <PC>/yyyy-mm.TXT        that PC's lines of one month (the month of the line's date);
+//     <PC>/RESUMEN.TXT        "HASTA<TAB>yyyy-mm" and then, of that PC's months up to that
+//                             one, the last line of each attachment that still tells the
+//                             state: not overridden by a later line elsewhere, and not
+//                             ENVIADO unless it overrides an older line elsewhere.
+// Only the PC named by a folder writes in it, holding a lock on a file of its own /tmp, so
+// the share's locks (not seen by other PCs) are never needed. When a line of month M is
+// written, the summary is brought up to M-2; a reader takes the summary and the month files
+// after its HASTA, so a list load reads about two months per PC whatever the journal's age.
+//
+// Each line:
 //   date time (local, "yyyy-mm-dd hh:mm:ss") | attachment file name | recipient field |
 //   outcome (ENVIADO, PENDIENTE, FALLIDO) | server reply or detail | Message-ID | spool id
 // Text in memory is UTF-8; TAB, CR and LF inside a field are written as blanks.
@@ -38,10 +52,36 @@ std::string LineaDiario(const LineaEntrega& linea);
 // here throws on bad input.
 std::vector<LineaEntrega> LeerDiario(const std::string& bytes);
 
-// Appends one line with a single write() on an O_APPEND descriptor, so lines of writers
-// running at once never mix; creates the file and its folder when missing. False (and
-// errno set) when the line could not be written whole.
+// Appends one line with a single write() on an O_RDWR | O_APPEND descriptor (a write-only
+// append open fails through the SMB client), so lines of writers running at once never
+// mix; creates the file and its folder when missing. False (and errno set) when the line
+// could not be written whole.
 bool AgregarAlDiario(const std::string& ruta, const LineaEntrega& linea);
+
+// This PC's name as its journal folder is called: the short host name, with anything but
+// letters, digits, "-" and "_" as "_", in capitals (the share ignores case).
+std::string EquipoDelDiario(const std::string& nombreEquipo);
+std::string EquipoDelDiario();  // this machine's
+
+// The folder of the per-PC journals of the journal file `archivoEntregas`.
+std::string CarpetaDiarios(const std::string& archivoEntregas);
+
+// Appends a line to the journal of the PC `equipo` (EquipoDelDiario()'s form; default this
+// machine), under this PC's lock, and brings its summary up to date first when a month
+// has gone by. The summary failing to be rebuilt loses nothing (readers then read more
+// months); false and errno as AgregarAlDiario when the line itself was not written.
+bool AgregarAlDiarioDelEquipo(const std::string& archivoEntregas, const LineaEntrega& linea,
+                              const std::string& equipo = EquipoDelDiario());
+
+// The files a reader reads, in this order: the old journal file, then per PC its summary
+// and its month files after the summary's month (`todos`: every month file, for whoever
+// must find a sent mail's line of any age). Missing ones are left out.
+std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas, bool todos = false);
+
+// The lines of ArchivosDelDiario, in date order (lines of one date keep their file order).
+// A file that cannot be read (another PC holding it) is skipped, and so are cut and
+// malformed lines; never throws on what it finds.
+std::vector<LineaEntrega> LeerDiarios(const std::string& archivoEntregas);
 
 // The last line of each attachment file name (lines without one are left out): the
 // delivery state of each order.
