@@ -958,7 +958,7 @@ TEST_F(TspostCompartido, ConLaCarpetaEnElRecursoElCorreoSale) {
   EXPECT_EQ(Archivos(servidor + "/CORREO/SALIDA", ".eml").size(), 2u);
   const std::string log = basic::DeWindows1252(ReadBytes(servidor + "/TSPOST.LOG"));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
-  const auto diario = basic::LeerDiario(ReadBytes(servidor + "/CORREO/ENTREGAS.TXT"));
+  const auto diario = basic::LeerDiarios(servidor + "/CORREO/ENTREGAS.TXT");
   ASSERT_EQ(diario.size(), 2u);
   for (const auto& l : diario) EXPECT_EQ(l.resultado, basic::kEntregaEnviado);
   EXPECT_TRUE(Archivos(Spool()).empty());
