@@ -299,7 +299,8 @@ class Corrida {
                  "RP_CpteObs");
     rep.Ejecutar(int16_t{Reporte::kEjecutarReporte});
     // A client of a shared folder may not show a file renamed into place at once.
-    for (int i = 0; i < 20 && !Existe(o.archivo); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 20 && !Existe(o.archivo); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!Existe(o.archivo)) {
       throw ErrorEjecucion(Reporte::errSalida, "El reporte no generó el archivo " + o.archivo, "Reporte");
     }

@@ -122,7 +122,7 @@ class Reintento : public ::testing::Test {
 
 TEST_F(Reintento, SoloConCorreosEnLaColaYUnoALaVez) {
   const std::string cola = RutaCarpetaLocal(app) + "/PENDIENTES";  // the spool's default
-  EXPECT_FALSE(ReintentarEnSegundoPlano(app));  // no spool folder
+  EXPECT_FALSE(ReintentarEnSegundoPlano(app));                     // no spool folder
   fs::create_directories(cola);
   WriteBytes(cola + "/.reintentar.lck", "");
   WriteBytes(cola + "/20260521-100000-1-a.eml", "x");  // a message without its envelope

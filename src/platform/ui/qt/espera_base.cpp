@@ -40,8 +40,8 @@ void Terminar() {
 void Mostrar() {
   Estado& e = E();
   if (!e.aviso) {
-    auto* d = new QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                                       Qt::WindowTitleHint);
+    auto* d = new QDialog(
+        nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     d->setObjectName("EsperaBase");
     d->setWindowTitle("Aviso al Usuario");
     auto* texto = new QLabel("Esperando la base de datos…\nOtro programa la tiene bloqueada.", d);
