@@ -839,7 +839,9 @@ int Reintentar(const Configuracion& c, bool ahora) {
         std::remove(p.c_str());
         continue;
       }
-      if (!LeerBytes(p.string(), datos, error)) {
+      // Read through the descriptor that holds the lock: where locks are mandatory a
+      // second open of a locked file fails.
+      if (!bloqueo.Leer(datos)) {
         ++quedan;
         continue;
       }
@@ -852,7 +854,7 @@ int Reintentar(const Configuracion& c, bool ahora) {
       if (EntregarTrabajo(t, c, id, true, FechaDeId(id, p.string())) == kPendiente) ++quedan;
       continue;
     }
-    if (!LeerBytes(p.string(), datos, error)) {
+    if (!bloqueo.Leer(datos)) {
       ++quedan;
       continue;
     }
