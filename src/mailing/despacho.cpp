@@ -90,7 +90,7 @@ struct Entrega {
 };
 
 // The steps of one order, in order (each asserted at its transition):
-//   exported -> claimed (record written, then the stamp's conditional write won) ->
+//   claimed (record written, then the stamp's conditional write won) -> exported ->
 //   published (job at the path) -> started (its mail program) -> taken (the job left the
 //   path) -> settled (record removed; the order stays stamped).
 // A claim lost to another run skips the order. A hand-over that fails after the claim
@@ -113,7 +113,20 @@ class Corrida {
              const std::string& leida, bool quedanMas) {
     ResultadoOrden& o = r_.ordenes[idx];
     o.archivo = gFunciones().AgregarBarra(r_.carpeta) + NombreArchivoOrden(o.cuenta, o.idComprobante);
+    // The claim comes first: a run that loses it renders nothing, so two runs in one run
+    // folder (two PCs in the same second) never write the same file.
+    const std::string adjunto = pdf_ ? fs::path(o.archivo).replace_extension(".pdf").string() : o.archivo;
+    switch (Reclamar(idx, leida, adjunto)) {
+      case Reclamo::kGanado: break;
+      case Reclamo::kPerdido:
+        o.estado = EstadoOrden::YaEnviada;
+        o.detalle = kYaEnviada;
+        return true;
+      case Reclamo::kError:
+        return Fallo(idx, EstadoOrden::FalloMarca, error_, TextoFalloMarca(o, error_), quedanMas);
+    }
     if (auto error = Intentar([&] { Exportar(o); })) {
+      Deshacer(idx);
       return Fallo(idx, EstadoOrden::FalloExportacion, *error,
                    "No se pudo generar el archivo de " + NombrarOrden(o) + ":\n" + *error +
                        "\n\nLa orden no se envió ni se marcó como enviada.",
@@ -124,6 +137,7 @@ class Corrida {
     // is still to come, so the operator may choose to go on).
     std::optional<size_t> tomada;
     if (!Esperar(tomada, true)) {
+      Deshacer(idx);
       o.estado = EstadoOrden::NoIntentada;
       o.detalle = "el envío se detuvo antes de esta orden";
       return false;
@@ -131,18 +145,10 @@ class Corrida {
     if (tomada) Saldar(*tomada);
     if (Cancelado()) {
       // Not handed over: only the previous order is finished.
+      Deshacer(idx);
       o.estado = EstadoOrden::NoIntentada;
       o.detalle = kCancelado;
       return false;
-    }
-    switch (Reclamar(idx, leida)) {
-      case Reclamo::kGanado: break;
-      case Reclamo::kPerdido:
-        o.estado = EstadoOrden::YaEnviada;
-        o.detalle = kYaEnviada;
-        return true;
-      case Reclamo::kError:
-        return Fallo(idx, EstadoOrden::FalloMarca, error_, TextoFalloMarca(o, error_), quedanMas);
     }
     return Entregar(idx, mail, asunto, mensaje, quedanMas);
   }
@@ -315,14 +321,14 @@ class Corrida {
   enum class Reclamo { kGanado, kPerdido, kError };
 
   // The claim: the record first, then the stamp's conditional write that one run wins.
-  Reclamo Reclamar(size_t idx, const std::string& leida) {
+  Reclamo Reclamar(size_t idx, const std::string& leida, const std::string& adjunto) {
     ResultadoOrden& o = r_.ordenes[idx];
     ::Reclamo rec{base_,
                   o.cuenta,
                   o.idComprobante,
                   leida,
                   basic::FormatFecha(basic::DateValue(os::sistema().Ahora()), basic::regional().fechaCorta),
-                  o.archivo,
+                  adjunto,
                   basic::FechaDiario(std::time(nullptr))};
     std::string archivo;
     long afectados = 0;

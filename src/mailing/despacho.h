@@ -87,8 +87,8 @@ struct ResultadoDespacho {
 
 // The steps of one order's hand-over, in order.
 enum class PasoEntrega {
-  Exportada,  // its HTML file is written
   Marcada,    // the order is claimed: stamped as mailed by this run
+  Exportada,  // its HTML file is written
   Publicada,  // its job file is at the job path
   Iniciada,   // its mail program has been started
   Tomada,     // the mail program has taken the job

@@ -304,8 +304,15 @@ TEST_F(Despachos, LlamadasAlReporteYSentenciasExactas) {
       "idcomprobante='" +
       id + "'";
   EXPECT_NE(std::find(canal.sentencias.begin(), canal.sentencias.end(), pendiente), canal.sentencias.end());
-  // The claim: the stamp's text, on the condition that the stamp is still the one read.
-  EXPECT_EQ(canal.sentencias.back(), marca + " and fechaenviomail IS NULL");
+  // The claim: the stamp's text, on the condition that the stamp is still the one read,
+  // made before the order is rendered.
+  const auto reclamo =
+      std::find(canal.sentencias.begin(), canal.sentencias.end(), marca + " and fechaenviomail IS NULL");
+  EXPECT_NE(reclamo, canal.sentencias.end());
+  EXPECT_LT(reclamo - canal.sentencias.begin(),
+            std::find(canal.sentencias.begin(), canal.sentencias.end(),
+                      "SELECT * FROM TA_REPORTES  with(nolock)  WHERE NOMBRE = 'OC-X'") -
+                canal.sentencias.begin());
   EXPECT_TRUE(Marcada(0));
 }
 
