@@ -14,6 +14,7 @@
 
 #include "ocmail-sql/base_datos.h"
 #include "platform/basic/texto.h"
+#include "support/lanzar.h"
 #include "support/puertos.h"
 #include "support/recurso_compartido.h"
 #include "support/servidor_smtp.h"
@@ -73,17 +74,7 @@ class CarpetaCompartida : public ::testing::Test {
                               Comillas(Linea(db)) + " " + opciones + " </dev/null >" +
                               Comillas(local / ("salida" + pc + ".txt")) + " 2>" +
                               Comillas(local / ("errores" + pc + ".txt"));
-    const pid_t pid = fork();
-    if (pid == 0) {
-      execl("/bin/sh", "sh", "-c", orden.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    return pid;
-  }
-  int Esperar(pid_t pid) {
-    int estado = 0;
-    waitpid(pid, &estado, 0);
-    return WIFEXITED(estado) ? WEXITSTATUS(estado) : -1;
+    return Lanzar({"/bin/sh", "-c", orden});
   }
   std::string Salida(const std::string& pc) const { return ReadBytes(local / ("salida" + pc + ".txt")); }
   std::string Errores(const std::string& pc) const { return ReadBytes(local / ("errores" + pc + ".txt")); }
