@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "data/db_dll.h"
 #include "mailing/frm_ocmailing.h"
@@ -60,48 +61,66 @@ double& PicoSinDiario() {
   return mb;
 }
 
-// Each PC: kMeses months of lines up to this one, two lines per mail (waiting, then sent),
-// one mail in ten for a listed order; the summary made by the writer itself.
+// One journal line of PC `e`'s mail number `correo` (two lines per mail: waiting, then
+// sent), one mail in ten for a listed order.
+std::string LineaBanco(int e, long correo, int i, const std::string& mes) {
+  const std::string equipo = "PC" + std::to_string(e);
+  const long pedido = (correo * kEquipos + e) % (10 * kPedidos);
+  const std::string adjunto = pedido < kPedidos ? ocmailsql::demo::ProveedorPedido(pedido) + "-" +
+                                                      ocmailsql::demo::NumeroPedido(pedido) + ".html"
+                                                : equipo + "-" + std::to_string(correo) + ".html";
+  char fecha[32];
+  std::snprintf(fecha, sizeof fecha, "%s-%02d %02d:%02d:%02d", mes.c_str(), 1 + i * 27 / kLineasPorMes,
+                8 + i % 10, i % 60, i % 2);
+  const bool enviado = i % 2 == 1;
+  return basic::LineaDiario({fecha, adjunto, "compras@proveedor.example.com",
+                             enviado ? basic::kEntregaEnviado : basic::kEntregaPendiente,
+                             enviado ? "250 2.0.0 Ok: queued as 4BD2A1C3" : "421 4.3.2 Service not available",
+                             "<1757696733.4242." + std::to_string(correo) + "@empresa.example.com>",
+                             "20260912-140533-4242-" + std::to_string(correo)});
+}
+
+// Each PC: kMeses months of lines up to this one, then one line as tspost writes it (the
+// summary brought up to it), then the worst case for a reader: lines appended until just
+// short of the bound that makes the writer sum them up.
 long long CrearDiario() {
   const std::time_t ahora = std::time(nullptr);
   std::tm t{};
   localtime_r(&ahora, &t);
   long long bytes = 0;
+  std::string mesActual;
+  std::vector<long> correos(kEquipos);
   for (int e = 0; e < kEquipos; ++e) {
-    const std::string equipo = "PC" + std::to_string(e);
-    const fs::path carpeta = fs::path(Diarios()) / equipo;
+    const fs::path carpeta = fs::path(Diarios()) / ("PC" + std::to_string(e));
     fs::create_directories(carpeta);
-    long correo = 0;
+    long& correo = correos[e];
     for (int m = kMeses - 1; m >= 0; --m) {
       const int n = (t.tm_year + 1900) * 12 + t.tm_mon - m;
       char mes[16];
       std::snprintf(mes, sizeof mes, "%04d-%02d", n / 12, n % 12 + 1);
+      mesActual = mes;
       std::string texto;
-      for (int i = 0; i < kLineasPorMes; ++i, correo += i % 2 == 0) {
-        const long pedido = (correo * kEquipos + e) % (10 * kPedidos);
-        const std::string adjunto = pedido < kPedidos ? ocmailsql::demo::ProveedorPedido(pedido) + "-" +
-                                                            ocmailsql::demo::NumeroPedido(pedido) + ".html"
-                                                      : equipo + "-" + std::to_string(correo) + ".html";
-        char fecha[32];
-        std::snprintf(fecha, sizeof fecha, "%s-%02d %02d:%02d:%02d", mes, 1 + i * 27 / kLineasPorMes,
-                      8 + i % 10, i % 60, i % 2);
-        const bool enviado = i % 2 == 1;
-        texto += basic::LineaDiario(
-            {fecha, adjunto, "compras@proveedor.example.com",
-             enviado ? basic::kEntregaEnviado : basic::kEntregaPendiente,
-             enviado ? "250 2.0.0 Ok: queued as 4BD2A1C3" : "421 4.3.2 Service not available",
-             "<1757696733.4242." + std::to_string(correo) + "@empresa.example.com>",
-             "20260912-140533-4242-" + std::to_string(correo)});
-      }
+      for (int i = 0; i < kLineasPorMes; ++i, correo += i % 2 == 0) texto += LineaBanco(e, correo, i, mes);
       std::ofstream(carpeta / (std::string(mes) + ".TXT"), std::ios::binary) << texto;
       bytes += static_cast<long long>(texto.size());
     }
-    // One more line as tspost writes it: the summary is brought up to date.
+  }
+  for (int e = 0; e < kEquipos; ++e) {
+    const std::string equipo = "PC" + std::to_string(e);
     basic::AgregarAlDiarioDelEquipo(
         Carpeta() + "/CORREO/ENTREGAS.TXT",
         {basic::FechaDiario(ahora), equipo + "-fin.html", "compras@proveedor.example.com",
          basic::kEntregaEnviado, "250 2.0.0 Ok", "<fin@empresa.example.com>", "fin"},
         equipo);
+    std::string cola;
+    for (int i = 0;; ++i, correos[e] += i % 2 == 0) {
+      const std::string linea = LineaBanco(e, correos[e], i, mesActual);
+      if (static_cast<long long>(cola.size() + linea.size()) >= basic::kDiarioSinResumir - 400) break;
+      cola += linea;
+    }
+    std::ofstream(fs::path(Diarios()) / equipo / (mesActual + ".TXT"), std::ios::binary | std::ios::app)
+        << cola;
+    bytes += static_cast<long long>(cola.size());
   }
   return bytes;
 }
@@ -142,9 +161,9 @@ int main(int argc, char** argv) {
   os::FijarCarpetaAplicacion(Carpeta());
   const long long bytes = CrearDiario();
   long long leidos = 0;
-  for (const auto& f : basic::ArchivosDelDiario(Carpeta() + "/CORREO/ENTREGAS.TXT"))
-    leidos += static_cast<long long>(fs::file_size(f));
-  std::printf("Diario: %.0f MB en %d equipos y %d meses; una carga lee %.1f MB\n", bytes / 1e6, kEquipos,
+  for (const auto& t : basic::TramosDelDiario(Carpeta() + "/CORREO/ENTREGAS.TXT"))
+    leidos += static_cast<long long>(fs::file_size(t.ruta)) - t.desde;
+  std::printf("Diario: %.0f MB en %d equipos y %d meses; una carga lee %.2f MB\n", bytes / 1e6, kEquipos,
               kMeses, leidos / 1e6);
 
   auto ventana = std::make_unique<frmOCMailing>();

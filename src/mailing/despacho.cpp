@@ -385,15 +385,28 @@ class Corrida {
     reclamado_.erase(it);
   }
 
-  // The job was taken: the order stays stamped and its record goes.
+  // The job was taken: the order stays stamped and its record goes, once the stamp is
+  // read back. A stamp that cannot be read, or is gone, keeps the record marked taken: the
+  // next run or start-up on this PC writes the stamp, and no run mails the order again.
   void Saldar(size_t idx) {
     auto it = reclamado_.find(idx);
     assert(it != reclamado_.end());
-    if (it != reclamado_.end()) {
-      reclamos_.Quitar(it->second.archivo);
-      reclamado_.erase(it);
-    }
     r_.ordenes[idx].estado = EstadoOrden::Enviada;
+    if (it == reclamado_.end()) return;
+    std::string marca;
+    const auto error = Intentar([&] { marca = LeerMarca(it->second.reclamo); });
+    if (!error && marca == it->second.reclamo.escrita) {
+      reclamos_.Quitar(it->second.archivo);
+    } else {
+      const std::string motivo = error ? *error : "la marca ya no está en la base";
+      if (auto e = Intentar([&] { reclamos_.MarcarTomado(it->second.archivo, it->second.reclamo); })) {
+        r_.ordenes[idx].detalle =
+            "no se pudo confirmar la marca de enviada (" + motivo + ") ni anotarlo (" + *e + ")";
+      } else {
+        r_.ordenes[idx].detalle = "la marca de enviada se confirmará en el próximo envío (" + motivo + ")";
+      }
+    }
+    reclamado_.erase(it);
   }
 
  public:

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 #include <utility>
 
@@ -32,6 +31,7 @@ std::string_view Tronco(std::string_view archivo) {
   return ext == ".HTML" || ext == ".PDF" ? archivo.substr(0, punto) : archivo;
 }
 std::string Tronco(const std::string& archivo) { return std::string(Tronco(std::string_view(archivo))); }
+
 }  // namespace
 
 EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas) : lineas_(std::move(lineas)) {
@@ -89,14 +89,8 @@ EntregasOrdenes EntregasOrdenes::Leer(const std::string& archivo) {
   r.archivo_ = archivo;
   // File by file: only one file's lines are held at a time.
   std::string bytes;
-  for (const std::string& f : basic::ArchivosDelDiario(archivo)) {
-    std::ifstream in(f, std::ios::binary | std::ios::ate);
-    if (!in) continue;
-    bytes.resize(static_cast<size_t>(std::max<std::streamoff>(0, in.tellg())));
-    in.seekg(0);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));  // a file another PC is writing may have changed
-    r.AnotarArchivo(bytes);
+  for (const basic::TramoDiario& t : basic::TramosDelDiario(archivo)) {
+    if (basic::LeerTramo(t, bytes)) r.AnotarArchivo(bytes);
   }
   return r;
 }
@@ -110,8 +104,22 @@ std::vector<basic::LineaEntrega> EntregasOrdenes::Lineas(const std::string& cuen
                                                          const std::string& idComprobante) const {
   const std::string archivo = Tronco(NombreArchivoOrden(cuenta, idComprobante));
   std::vector<basic::LineaEntrega> r;
-  for (auto& l : archivo_.empty() ? lineas_ : basic::LeerDiarios(archivo_))
-    if (!l.archivo.empty() && Tronco(l.archivo) == archivo) r.push_back(l);
+  if (archivo_.empty()) {
+    for (const auto& l : lineas_)
+      if (!l.archivo.empty() && Tronco(l.archivo) == archivo) r.push_back(l);
+    return r;
+  }
+  // Every month file, since the summary keeps no sent line: a year of journal, of which
+  // only the files that name the order are parsed.
+  std::string bytes;
+  for (const basic::TramoDiario& t : basic::TramosDelDiario(archivo_, true)) {
+    if (!basic::LeerTramo(t, bytes) || bytes.find(archivo) == std::string::npos) continue;
+    for (auto& l : basic::LeerDiario(bytes))
+      if (!l.archivo.empty() && Tronco(l.archivo) == archivo) r.push_back(std::move(l));
+  }
+  std::stable_sort(r.begin(), r.end(), [](const auto& a, const auto& b) { return a.fecha < b.fecha; });
+  // The summary repeats a line of a month file: once is enough.
+  r.erase(std::unique(r.begin(), r.end()), r.end());
   return r;
 }
 

@@ -64,7 +64,7 @@ std::string Texto(const Reclamo& r) {
   return "BASE=" + Escapar(r.base) + "\nCUENTA=" + Escapar(r.cuenta) +
          "\nIDCOMPROBANTE=" + Escapar(r.idComprobante) + "\nLEIDA=" + Escapar(r.leida) +
          "\nESCRITA=" + Escapar(r.escrita) + "\nADJUNTO=" + Escapar(r.adjunto) +
-         "\nMOMENTO=" + Escapar(r.momento) + "\nFIN=1\n";
+         "\nMOMENTO=" + Escapar(r.momento) + (r.tomado ? "\nTOMADO=1" : "") + "\nFIN=1\n";
 }
 
 // False for a record cut short (its writer died while writing it: no claim followed).
@@ -83,6 +83,7 @@ bool Leer(const std::string& texto, Reclamo& r) {
     if (k == "ESCRITA") r.escrita = v;
     if (k == "ADJUNTO") r.adjunto = v;
     if (k == "MOMENTO") r.momento = v;
+    if (k == "TOMADO") r.tomado = v == "1";
     if (k == "FIN") fin = true;
   }
   return fin;
@@ -146,6 +147,13 @@ std::string SentenciaDeshacerReclamo(const Reclamo& r) {
 
 std::string SentenciaLeerMarca(const Reclamo& r) { return "SELECT fechaenviomail FROM c_mv_cpte" + Clave(r); }
 
+std::string SentenciaConfirmarReclamo(const Reclamo& r) {
+  return "UPDATE c_mv_cpte SET fechaenviomail ='" + Q(r.escrita) + "'" + Clave(r) +
+         (basic::Trim(r.leida).empty()
+              ? " and fechaenviomail IS NULL"
+              : " and (fechaenviomail IS NULL or fechaenviomail = '" + Q(r.leida) + "')");
+}
+
 ReclamosEnCurso::ReclamosEnCurso(const std::string& carpetaLocal) {
   std::random_device azar;
   carpeta_ = (fs::path(carpetaLocal) / "RECLAMOS" /
@@ -184,6 +192,12 @@ std::string ReclamosEnCurso::Registrar(const Reclamo& r) {
 }
 
 void ReclamosEnCurso::Quitar(const std::string& archivo) { ::unlink(archivo.c_str()); }
+
+void ReclamosEnCurso::MarcarTomado(const std::string& archivo, Reclamo r) {
+  r.tomado = true;
+  int error = 0;
+  if (!EscribirSincronizado(archivo, Texto(r), error)) Falla(archivo, error);
+}
 
 bool CorreoTomado(const LugaresCorreo& correo, const std::string& adjunto, const std::string& momento) {
   const std::string nombre = fs::path(adjunto).filename().string();
@@ -230,12 +244,14 @@ int SaldarReclamos(const std::string& carpetaLocal, const std::string& base, con
         quedan = true;
         continue;
       }
-      if (CorreoTomado(correo, r.adjunto, r.momento)) {
-        fs::remove(archivo, ec);
-        continue;
-      }
+      const bool tomado = r.tomado || CorreoTomado(correo, r.adjunto, r.momento);
       try {
-        if (ejecutar(SentenciaDeshacerReclamo(r)) != 0) ++devueltas;
+        // A mail that went keeps (or gets back) its stamp; any other gets the one read.
+        if (tomado) {
+          ejecutar(SentenciaConfirmarReclamo(r));
+        } else if (ejecutar(SentenciaDeshacerReclamo(r)) != 0) {
+          ++devueltas;
+        }
         fs::remove(archivo, ec);
       } catch (...) {
         quedan = true;  // the database is not there now: a later run tries again

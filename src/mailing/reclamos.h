@@ -7,8 +7,9 @@
 // in the PC's local folder (one file per claim, written and synced before the claim, removed
 // once its hand-over is settled) under a folder of the run that the run keeps locked while
 // it lives. The next run or start-up on that PC settles the records of runs that are gone:
-// an order whose mail reached the mail program (its spool or its journal names the
-// attachment) stays stamped; any other gets its stamp back.
+// an order whose mail reached the mail program (its record says so, or its spool or its
+// journal names the attachment) gets its stamp written where it is missing; any other gets
+// its stamp back.
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct Reclamo {
   std::string escrita;        // the stamp the claim writes
   std::string adjunto;        // full path of the file the mail carries
   std::string momento;        // "yyyy-mm-dd hh:mm:ss" of the claim (local time)
+  bool tomado = false;        // the mail program took the job, and the stamp was not seen after
 };
 
 // The claim: the stamp's UPDATE with the condition that the stamp still holds what the list
@@ -30,6 +32,9 @@ std::string SentenciaReclamo(const Reclamo& r);
 std::string SentenciaDeshacerReclamo(const Reclamo& r);
 // The stamp of one order, to read it back when the data layer cannot count rows.
 std::string SentenciaLeerMarca(const Reclamo& r);
+// For a mail that went: the claim's stamp written again where the stamp is gone or still
+// holds what the list read (it was lost after the hand-over, or never written).
+std::string SentenciaConfirmarReclamo(const Reclamo& r);
 
 // The records of one run: "<local>/RECLAMOS/<run>/", locked while the object lives.
 class ReclamosEnCurso {
@@ -44,6 +49,10 @@ class ReclamosEnCurso {
   std::string Registrar(const Reclamo& r);
   // The claim is settled (handed over, or undone): its record goes.
   void Quitar(const std::string& archivo);
+  // The job was taken but the stamp could not be seen: the record stays, marked taken, so
+  // that a later run writes the stamp and never mails the order again. Raises
+  // ErrorEjecucion 75 on failure.
+  void MarcarTomado(const std::string& archivo, Reclamo r);
 
  private:
   std::string carpeta_;

@@ -3,7 +3,9 @@
 //   despacho_proceso <app> <first order> <count> <wait ms> [<step> <n>]
 // starts on <app>/demo.db, dispatches the demo orders first..first+count-1 (every prompt
 // answered "yes") and prints "<order> <state>" per order. With <step> (0..4, the steps of
-// the hand-over) the process kills itself right after the n-th order (1-based) reaches it.
+// the hand-over) the process kills itself right after the n-th order (1-based) reaches it;
+// with "borrar" <n> the n-th order's stamp is cleared as its job is taken. With
+// OCMAIL_PRUEBA_PENDIENTES set, orders already stamped are left out, as the default list does.
 #include <signal.h>
 #include <unistd.h>
 
@@ -28,7 +30,18 @@ int main(int argc, char** argv) {
   const long cuantas = std::atol(argv[3]);
   OpcionesDespacho opciones;
   opciones.esperaEntrega = std::chrono::milliseconds(std::atol(argv[4]));
-  if (argc >= 7) {
+  if (argc >= 7 && std::string(argv[5]) == "borrar") {
+    // The stamp lost as the job is taken (another program, a write that did not hold).
+    const int enesima = std::atoi(argv[6]);
+    opciones.alPaso = [enesima, n = 0](PasoEntrega p, const ResultadoOrden& o) mutable {
+      if (p != PasoEntrega::Tomada || ++n != enesima) return;
+      long afectados = 0;
+      canalADO().Execute(*gDB().gCnn,
+                         "UPDATE c_mv_cpte SET fechaenviomail = NULL WHERE tc='OC' AND idcomprobante='" +
+                             o.idComprobante + "'",
+                         &afectados, -1);
+    };
+  } else if (argc >= 7) {
     const int paso = std::atoi(argv[5]);
     const int enesima = std::atoi(argv[6]);
     opciones.alPaso = [paso, enesima, n = 0](PasoEntrega p, const ResultadoOrden&) mutable {
@@ -55,6 +68,7 @@ int main(int argc, char** argv) {
                          rs, nullptr, ado::adOpenForwardOnly, ado::adLockReadOnly, -1, true);
     const std::string leida = rs.Eof() ? "" : gFunciones().SinNulo(rs.Fields(0L).Value());
     gDB().CierraRecordset(rs);
+    if (std::getenv("OCMAIL_PRUEBA_PENDIENTES") && !leida.empty()) continue;  // as the default list
     filas.push_back({demo::ProveedorPedido(i), "OC", demo::NumeroPedido(i),
                      "compras." + demo::ProveedorPedido(i) + "@example.com", true, "", leida});
   }

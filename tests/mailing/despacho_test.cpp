@@ -881,6 +881,27 @@ TEST_F(Procesos, RunMuertoEnCadaPaso) {
   EXPECT_FALSE(fs::exists(Trabajo()));
 }
 
+// The stamp lost after the hand-over (cleared as the job is taken): the run keeps the
+// claim's record, marked taken; the next run writes the stamp before its list is read, and
+// so never mails the order again.
+TEST_F(Procesos, MarcaPerdidaTrasLaEntregaLaEscribeElSiguiente) {
+  Esperar(LanzarDespacho(app, 90, 3, raiz / "a.txt", "borrar 2"));
+  EXPECT_FALSE(Estampada(91));
+  EXPECT_NE(ReadBytes(raiz / "a.txt")
+                .find(demo::NumeroPedido(91) + " " + std::to_string(static_cast<int>(EstadoOrden::Enviada))),
+            std::string::npos);
+  setenv("OCMAIL_PRUEBA_PENDIENTES", "1", 1);
+  Esperar(LanzarDespacho(app, 90, 3, raiz / "b.txt"));
+  unsetenv("OCMAIL_PRUEBA_PENDIENTES");
+  const auto tomadas = Tomados(tomados);
+  for (long i = 90; i < 93; ++i) {
+    EXPECT_TRUE(Estampada(i)) << "orden " << i;
+    EXPECT_EQ(tomadas.count(demo::NumeroPedido(i)) ? tomadas.at(demo::NumeroPedido(i)) : 0, 1)
+        << "orden " << i;
+  }
+  EXPECT_EQ(ReadBytes(raiz / "b.txt").find(demo::NumeroPedido(91)), std::string::npos);  // not listed
+}
+
 // ---------------------------------------------------------------- preview
 
 TEST(FormulaVista, EjemploYUnaSolaFila) {

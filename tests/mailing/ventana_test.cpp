@@ -708,6 +708,66 @@ TEST_F(VentanaEnvio, CancelarEnUnaCorridaDeCincuentaOrdenes) {
   EXPECT_NE(conPinturaPrincipal.lower_bound(5), conPinturaPrincipal.lower_bound(10));
 }
 
+// A database another program locks during "&Enviar", just as the first of two jobs is
+// taken: the run waits visibly (the window paints, its commands are disabled, the notice
+// shows), and once the lock goes it finishes: each order mailed once and stamped.
+TEST_F(VentanaEnvio, EnviarEsperaLaBaseBloqueadaYCadaOrdenSeEnviaUnaVez) {
+  Abrir();
+  ConectarEnvioYVista(*v);
+  v->show();
+  struct Quitar {
+    ~Quitar() { ado::FijarAlEsperarBase(nullptr); }
+  } quitar;
+  ado::FijarAlEsperarBase(ui::EsperarBaseQt);
+  std::vector<std::string> marcadas;
+  for (int i = 0; i < v->CantidadFilas(); ++i) {
+    const std::string mail = v->Fila(i).SubItem(colMail);
+    const bool marcar = marcadas.size() < 2 && !basic::Trim(mail).empty() && DireccionNoValida(mail).empty();
+    v->MarcarFila(i, marcar);
+    if (marcar) marcadas.push_back(v->Fila(i).SubItem(colIdComprobante));
+  }
+  ASSERT_EQ(marcadas.size(), 2u);
+
+  sqlite3* otra = nullptr;
+  ASSERT_EQ(sqlite3_open(Base().c_str(), &otra), SQLITE_OK);
+  int pinturas = 0;
+  Pinturas contar;
+  contar.alPintar = [&](QWidget* w) { pinturas += w->window() == v.get(); };
+  bool bloqueada = false, deshabilitada = false, aviso = false;
+  int pinturasEnLaEspera = 0;
+  opcionesDespacho().alPaso = [&](PasoEntrega paso, const ResultadoOrden&) {
+    if (paso != PasoEntrega::Tomada || bloqueada) return;
+    bloqueada = true;
+    ASSERT_EQ(sqlite3_exec(otra, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    QTimer::singleShot(1500, [&] {
+      pinturas = 0;
+      v->update();
+      QCoreApplication::processEvents();  // as the wait does
+      pinturasEnLaEspera = pinturas;
+      deshabilitada = !v->isEnabled() && !v->CmdEnviar->isEnabled();
+      aviso = ui::AvisoEsperaBase() != nullptr;
+      QTimer::singleShot(300, [&] { sqlite3_exec(otra, "COMMIT", nullptr, nullptr, nullptr); });
+    });
+  };
+  qApp->installEventFilter(&contar);
+  QTest::mouseClick(v->CmdEnviar, Qt::LeftButton);
+  qApp->removeEventFilter(&contar);
+  sqlite3_close(otra);
+
+  EXPECT_TRUE(deshabilitada);
+  EXPECT_TRUE(aviso);
+  EXPECT_GT(pinturasEnLaEspera, 0);
+  EXPECT_EQ(correo.lineas.size(), 2u);
+  Sqlite s(Base());
+  for (const auto& id : marcadas)
+    EXPECT_NE(s.Texto("SELECT FechaEnvioMail FROM c_mv_cpte WHERE TC='OC' AND IdComprobante='" + id + "'"),
+              "NULL")
+        << id;
+  for (const auto& p : op->pedidos) EXPECT_EQ(p.texto.find("No se pudo"), std::string::npos) << p.texto;
+  for (int i = 0; i < 50 && ui::AvisoEsperaBase(); ++i) QTest::qWait(20);  // the notice goes once calls stop
+  EXPECT_TRUE(v->isEnabled());
+}
+
 namespace {
 
 // A journal line of demo order i as the mail program writes it.

@@ -89,9 +89,19 @@ bool AgregarAlDiario(const std::string& ruta, const LineaEntrega& linea) {
   std::error_code ec;
   const std::filesystem::path carpeta = std::filesystem::path(ruta).parent_path();
   if (!carpeta.empty()) std::filesystem::create_directories(carpeta, ec);
-  const std::string bytes = LineaDiario(linea);
+  std::string bytes = LineaDiario(linea);
   const int fd = ::open(ruta.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  // A line cut short by a writer that died: this one starts on a line of its own, or the
+  // two would read as one malformed line.
+  struct stat st {};
+  char fin[2] = {'\r', '\n'};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+    const off_t desde = st.st_size >= 2 ? st.st_size - 2 : 0;
+    const ssize_t n = ::pread(fd, fin, static_cast<size_t>(st.st_size - desde), desde);
+    if (n != st.st_size - desde || (n == 2 ? fin[0] != '\r' || fin[1] != '\n' : true))
+      bytes.insert(0, "\r\n");
+  }
   ssize_t n;
   do {
     n = ::write(fd, bytes.data(), bytes.size());
@@ -105,30 +115,45 @@ bool AgregarAlDiario(const std::string& ruta, const LineaEntrega& linea) {
 
 namespace {
 
-bool LeerArchivo(const fs::path& ruta, std::string& bytes) {
+// The lines of `ruta` from `desde` up to `hasta` (-1: its end). False when it cannot be
+// opened; a file shorter than `desde` (not this journal's own) is read whole. A `desde`
+// that is not at the start of a line (a summary edited by hand) starts at the next line.
+bool LeerArchivo(const fs::path& ruta, std::string& bytes, long long desde = 0, long long hasta = -1) {
   std::ifstream f(ruta, std::ios::binary | std::ios::ate);
   if (!f) return false;
-  bytes.resize(static_cast<size_t>(std::max<std::streamoff>(0, f.tellg())));
-  f.seekg(0);
+  const long long tam = std::max<long long>(0, f.tellg());
+  if (desde > tam) desde = 0;
+  if (hasta < 0 || hasta > tam) hasta = tam;
+  const long long antes = std::min(desde, 2LL);  // the line end the cut should follow
+  bytes.resize(static_cast<size_t>(std::max(0LL, hasta - desde + antes)));
+  f.seekg(desde - antes);
   f.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<size_t>(f.gcount()));  // a file another PC is writing may have changed
+  if (antes > 0) {
+    const size_t fin = bytes.find("\r\n");
+    bytes.erase(0, fin == std::string::npos ? bytes.size() : fin + 2);
+  }
   return !f.bad();
+}
+
+// "yyyy-mm" with a month 01 to 12 and a year whose next month still has four digits.
+bool MesValido(const std::string& m) {
+  if (m.size() != 7 || m[4] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6})
+    if (!std::isdigit(static_cast<unsigned char>(m[i]))) return false;
+  return m.substr(5) >= "01" && m.substr(5) <= "12" && m < "9999-12";
 }
 
 // "yyyy-mm" of a month file's name ("2026-12.TXT", any case), or "".
 std::string MesDeArchivo(const fs::path& ruta) {
   const std::string n = ruta.filename().string();
-  if (n.size() != 11 || n[4] != '-' || (n.substr(7) != ".TXT" && n.substr(7) != ".txt")) return "";
-  for (size_t i : {0, 1, 2, 3, 5, 6})
-    if (!std::isdigit(static_cast<unsigned char>(n[i]))) return "";
-  return n.substr(0, 7);
+  if (n.size() != 11 || (n.substr(7) != ".TXT" && n.substr(7) != ".txt")) return "";
+  return MesValido(n.substr(0, 7)) ? n.substr(0, 7) : "";
 }
 
 std::string MesDeFecha(const std::string& fecha) {
   const std::string m = fecha.substr(0, 7);
-  bool ok = m.size() == 7 && m[4] == '-';
-  for (size_t i : {0, 1, 2, 3, 5, 6}) ok = ok && std::isdigit(static_cast<unsigned char>(m[i]));
-  return ok ? m : FechaDiario(std::time(nullptr)).substr(0, 7);
+  return MesValido(m) ? m : FechaDiario(std::time(nullptr)).substr(0, 7);
 }
 
 std::string MesMas(const std::string& mes, int meses) {
@@ -138,26 +163,47 @@ std::string MesMas(const std::string& mes, int meses) {
   return buf;
 }
 
-// The month a summary covers up to ("" when there is none or it says nothing valid).
-std::string HastaDe(const fs::path& resumen) {
+// Where a summary ends: the months before `mes` whole and the first `bytes` bytes of
+// `mes`'s file; bytes < 0 (a summary of an older version) covers `mes` whole. No `mes`:
+// no summary.
+struct Corte {
+  std::string mes;
+  long long bytes = -1;
+};
+
+Corte CorteDe(const fs::path& resumen) {
   std::ifstream f(resumen, std::ios::binary);
   std::string linea;
-  if (!f || !std::getline(f, linea) || linea.rfind(kHasta, 0) != 0) return "";
-  const std::string mes = linea.substr(6, 7);
-  return MesDeArchivo(mes + ".TXT") == mes ? mes : "";
+  if (!f || !std::getline(f, linea) || linea.rfind(kHasta, 0) != 0) return {};
+  if (!linea.empty() && linea.back() == '\r') linea.pop_back();
+  if (linea.size() < 13) return {};
+  Corte c{linea.substr(6, 7)};
+  if (!MesValido(c.mes)) return {};
+  if (linea.size() == 13) return c;
+  const std::string n = linea.substr(13);
+  if (n.size() < 2 || n.size() > 19 || n[0] != '\t' || !std::all_of(n.begin() + 1, n.end(), [](char d) {
+        return std::isdigit(static_cast<unsigned char>(d));
+      }))
+    return {};
+  c.bytes = std::stoll(n.substr(1));
+  return c;
 }
 
-// A PC's month files after `hasta`, oldest first.
-std::vector<fs::path> MesesDespuesDe(const fs::path& carpeta, const std::string& hasta,
-                                     const std::string& hastaIncl = "") {
-  std::vector<fs::path> r;
+// A PC's month files, oldest first, with the byte each is read from after the cut `c`
+// (and, with `hasta`, up to the cut `hasta`: for the writer of a summary). Files all
+// before the cut are left out.
+std::vector<std::pair<fs::path, long long>> MesesDespuesDe(const fs::path& carpeta, const Corte& c,
+                                                           const Corte* hasta = nullptr) {
+  std::vector<std::pair<fs::path, long long>> r;
   std::error_code ec;
   for (fs::directory_iterator it(carpeta, ec), fin; !ec && it != fin; it.increment(ec)) {
     const std::string mes = MesDeArchivo(it->path());
-    if (!mes.empty() && mes > hasta && (hastaIncl.empty() || mes <= hastaIncl)) r.push_back(it->path());
+    if (mes.empty() || mes < c.mes || (mes == c.mes && c.bytes < 0)) continue;
+    if (hasta && mes > hasta->mes) continue;
+    r.emplace_back(it->path(), mes == c.mes ? c.bytes : 0);
   }
   std::sort(r.begin(), r.end(),
-            [](const fs::path& a, const fs::path& b) { return MesDeArchivo(a) < MesDeArchivo(b); });
+            [](const auto& a, const auto& b) { return MesDeArchivo(a.first) < MesDeArchivo(b.first); });
   return r;
 }
 
@@ -171,25 +217,21 @@ void OrdenarPorFecha(std::vector<LineaEntrega>& lineas) {
                    [](const LineaEntrega& a, const LineaEntrega& b) { return a.fecha < b.fecha; });
 }
 
-// Rewrites the summary to cover the months up to `objetivo`: out of its own lines and those
-// of the months after its HASTA, the last line of each attachment. Through a temporary name
-// and a rename, so a reader sees the old summary or the new one. Nothing to do (or a
-// failure, e.g. another PC has the summary open) leaves it as it was.
-void Resumir(const std::string& archivoEntregas, const fs::path& carpeta, const std::string& hasta,
-             const std::string& objetivo) {
-  const std::vector<fs::path> meses = MesesDespuesDe(carpeta, hasta, objetivo);
-  if (meses.empty() && hasta.empty()) return;  // nothing to sum up yet
+// Rewrites the summary to cover the journal up to the cut `objetivo`: out of its own lines
+// and those after its cut `c`, the last line of each attachment. Through a temporary name
+// and a rename, so a reader sees the old summary or the new one. A failure (e.g. another
+// PC has the summary open) leaves it as it was.
+void Resumir(const std::string& archivoEntregas, const fs::path& carpeta, const Corte& c,
+             const Corte& objetivo) {
   std::vector<LineaEntrega> lineas;
   std::string bytes;
-  for (const fs::path& f : [&] {
-         std::vector<fs::path> v{carpeta / kResumen};
-         v.insert(v.end(), meses.begin(), meses.end());
-         return v;
-       }()) {
-    if (!LeerArchivo(f, bytes)) {
-      if (f.filename() == kResumen && !hasta.empty()) return;  // unreadable now: keep it
-      continue;
-    }
+  if (LeerArchivo(carpeta / kResumen, bytes)) {
+    lineas = LeerDiario(bytes);
+  } else if (!c.mes.empty()) {
+    return;  // unreadable now: keep it
+  }
+  for (const auto& [f, desde] : MesesDespuesDe(carpeta, c, &objetivo)) {
+    if (!LeerArchivo(f, bytes, desde, MesDeArchivo(f) == objetivo.mes ? objetivo.bytes : -1)) continue;
     for (auto& l : LeerDiario(bytes)) lineas.push_back(std::move(l));
   }
   OrdenarPorFecha(lineas);
@@ -202,12 +244,12 @@ void Resumir(const std::string& archivoEntregas, const fs::path& carpeta, const 
     std::string ultima, primeraNoEnviada;
   };
   std::map<std::string, Otras> otras;
-  for (const std::string& f : ArchivosDelDiario(archivoEntregas)) {
-    if (Mayusculas(fs::path(f).parent_path().filename().string()) ==
-            Mayusculas(carpeta.filename().string()) &&
-        fs::path(f).parent_path().parent_path() == carpeta.parent_path())
-      continue;                          // this PC's own
-    if (!LeerArchivo(f, bytes)) return;  // not knowing the rest, nothing can be left out
+  for (const TramoDiario& t : TramosDelDiario(archivoEntregas)) {
+    const fs::path f(t.ruta);
+    if (Mayusculas(f.parent_path().filename().string()) == Mayusculas(carpeta.filename().string()) &&
+        f.parent_path().parent_path() == carpeta.parent_path())
+      continue;                                   // this PC's own
+    if (!LeerArchivo(f, bytes, t.desde)) return;  // not knowing the rest, nothing can be left out
     for (const auto& l : LeerDiario(bytes)) {
       if (!ultima.count(l.archivo)) continue;
       Otras& o = otras[l.archivo];
@@ -231,7 +273,7 @@ void Resumir(const std::string& archivoEntregas, const fs::path& carpeta, const 
     quedan.push_back(i);
   }
   std::sort(quedan.begin(), quedan.end());
-  std::string texto = std::string(kHasta) + objetivo + "\r\n";
+  std::string texto = std::string(kHasta) + objetivo.mes + "\t" + std::to_string(objetivo.bytes) + "\r\n";
   for (size_t i : quedan) texto += LineaDiario(lineas[i]);
 
   const std::string destino = (carpeta / kResumen).string(), tmp = destino + ".tmp";
@@ -299,11 +341,29 @@ bool AgregarAlDiarioDelEquipo(const std::string& archivoEntregas, const LineaEnt
   std::error_code ec;
   fs::create_directories(carpeta, ec);
   const int cerrojo = BloquearLocal(carpeta);
-  const std::string hasta = HastaDe(carpeta / kResumen);
+  const Corte corte = CorteDe(carpeta / kResumen);
+  // What is not summed up yet; past the bound the summary is brought up to the end of the
+  // latest month file, so a reader reads at most about that much of this PC.
   std::string mes = MesDeFecha(linea.fecha);
-  // A clock set back never writes into a month the summary already covers: readers skip those.
-  if (!hasta.empty() && mes <= hasta) mes = MesMas(hasta, 1);
-  if (cerrojo >= 0 && MesMas(mes, -2) > hasta) Resumir(archivoEntregas, carpeta, hasta, MesMas(mes, -2));
+  Corte fin{mes, 0};
+  long long sinResumir = 0;
+  for (const auto& [f, desde] : MesesDespuesDe(carpeta, corte)) {
+    const auto tam = static_cast<long long>(fs::file_size(f, ec));
+    if (ec) continue;
+    sinResumir += std::max(0LL, tam - desde);
+    if (MesDeArchivo(f) >= fin.mes) fin = {MesDeArchivo(f), tam};
+  }
+  if (cerrojo >= 0 && sinResumir >= kDiarioSinResumir) Resumir(archivoEntregas, carpeta, corte, fin);
+  // A line is never written before a cut (the clock was set back, or a month file of the
+  // future exists): readers would skip it. It goes into the latest month instead.
+  // A cut past the end of its file (the file was removed or replaced by hand) would hide
+  // the line too: then it goes into the month after.
+  const Corte ahora = CorteDe(carpeta / kResumen);
+  if (!ahora.mes.empty() && mes <= ahora.mes) {
+    mes = ahora.mes;
+    const auto tam = fs::file_size(carpeta / (mes + ".TXT"), ec);
+    if (ahora.bytes < 0 || (ec ? 0 : static_cast<long long>(tam)) < ahora.bytes) mes = MesMas(mes, 1);
+  }
   const bool ok = AgregarAlDiario((carpeta / (mes + ".TXT")).string(), linea);
   const int error = errno;
   if (cerrojo >= 0) ::close(cerrojo);
@@ -311,10 +371,10 @@ bool AgregarAlDiarioDelEquipo(const std::string& archivoEntregas, const LineaEnt
   return ok;
 }
 
-std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas, bool todos) {
-  std::vector<std::string> r;
+std::vector<TramoDiario> TramosDelDiario(const std::string& archivoEntregas, bool todos) {
+  std::vector<TramoDiario> r;
   std::error_code ec;
-  if (fs::is_regular_file(archivoEntregas, ec)) r.push_back(archivoEntregas);
+  if (fs::is_regular_file(archivoEntregas, ec)) r.push_back({archivoEntregas, 0});
   std::vector<fs::path> equipos;
   for (fs::directory_iterator it(CarpetaDiarios(archivoEntregas), ec), fin; !ec && it != fin;
        it.increment(ec))
@@ -322,17 +382,28 @@ std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas, b
   std::sort(equipos.begin(), equipos.end());
   for (const fs::path& e : equipos) {
     const fs::path resumen = e / kResumen;
-    if (fs::is_regular_file(resumen, ec)) r.push_back(resumen.string());
-    for (const fs::path& m : MesesDespuesDe(e, todos ? "" : HastaDe(resumen))) r.push_back(m.string());
+    if (fs::is_regular_file(resumen, ec)) r.push_back({resumen.string(), 0});
+    for (const auto& [m, desde] : MesesDespuesDe(e, todos ? Corte{} : CorteDe(resumen)))
+      r.push_back({m.string(), desde});
   }
   return r;
 }
 
-std::vector<LineaEntrega> LeerDiarios(const std::string& archivoEntregas) {
+bool LeerTramo(const TramoDiario& tramo, std::string& bytes) {
+  return LeerArchivo(tramo.ruta, bytes, tramo.desde);
+}
+
+std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas, bool todos) {
+  std::vector<std::string> r;
+  for (auto& t : TramosDelDiario(archivoEntregas, todos)) r.push_back(std::move(t.ruta));
+  return r;
+}
+
+std::vector<LineaEntrega> LeerDiarios(const std::string& archivoEntregas, bool todos) {
   std::vector<LineaEntrega> lineas;
   std::string bytes;
-  for (const std::string& f : ArchivosDelDiario(archivoEntregas)) {
-    if (!LeerArchivo(f, bytes)) continue;
+  for (const TramoDiario& t : TramosDelDiario(archivoEntregas, todos)) {
+    if (!LeerTramo(t, bytes)) continue;
     for (auto& l : LeerDiario(bytes)) lineas.push_back(std::move(l));
   }
   OrdenarPorFecha(lineas);

@@ -6,15 +6,16 @@
 //   J                         lines of older versions: read, never written any more;
 //   J without extension/      (CORREO/ENTREGAS/) one folder per PC, named after its host;
 //     <PC>/yyyy-mm.TXT        that PC's lines of one month (the month of the line's date);
-//     <PC>/RESUMEN.TXT        "HASTA<TAB>yyyy-mm" and then, of that PC's months up to that
-//                             one, the last line of each attachment that still tells the
-//                             state: not overridden by a later line elsewhere, and not
-//                             ENVIADO unless it overrides an older line elsewhere.
+//     <PC>/RESUMEN.TXT        "HASTA<TAB>yyyy-mm<TAB>bytes" (the cut: the months before
+//                             yyyy-mm and that many bytes of its file), then, of the lines
+//                             before the cut, the last line of each attachment that still
+//                             tells the state: not overridden by a later line elsewhere, and
+//                             not ENVIADO unless it overrides an older line elsewhere.
 // Only the PC named by a folder writes in it, holding a lock on a file of its own /tmp, so
-// the share's locks (not seen by other PCs) are never needed. When a line of month M is
-// written, the summary is brought up to M-2; a reader takes the summary and the month files
-// after its HASTA, so a list load reads about two months per PC whatever the journal's age.
-//
+// the share's locks (not seen by other PCs) are never needed. When more than
+// kDiarioSinResumir bytes lie after the cut, the writer moves the cut to the end of its
+// latest month file; a reader takes the summary and the bytes after the cut, so a list load
+// reads about that much per PC, whatever the journal's age.
 // Each line:
 //   date time (local, "yyyy-mm-dd hh:mm:ss") | attachment file name | recipient field |
 //   outcome (ENVIADO, PENDIENTE, FALLIDO) | server reply or detail | Message-ID | spool id
@@ -54,9 +55,13 @@ std::vector<LineaEntrega> LeerDiario(const std::string& bytes);
 
 // Appends one line with a single write() on an O_RDWR | O_APPEND descriptor (a write-only
 // append open fails through the SMB client), so lines of writers running at once never
-// mix; creates the file and its folder when missing. False (and errno set) when the line
+// mix; creates the file and its folder when missing. After a cut last line (a writer that
+// died halfway) the line starts on a line of its own. False (and errno set) when the line
 // could not be written whole.
 bool AgregarAlDiario(const std::string& ruta, const LineaEntrega& linea);
+
+// A PC's journal bytes after its summary's cut that make its writer rewrite the summary.
+inline constexpr long long kDiarioSinResumir = 64 * 1024;
 
 // This PC's name as its journal folder is called: the short host name, with anything but
 // letters, digits, "-" and "_" as "_", in capitals (the share ignores case).
@@ -67,21 +72,32 @@ std::string EquipoDelDiario();  // this machine's
 std::string CarpetaDiarios(const std::string& archivoEntregas);
 
 // Appends a line to the journal of the PC `equipo` (EquipoDelDiario()'s form; default this
-// machine), under this PC's lock, and brings its summary up to date first when a month
-// has gone by. The summary failing to be rebuilt loses nothing (readers then read more
-// months); false and errno as AgregarAlDiario when the line itself was not written.
+// machine), under this PC's lock, and brings its summary up to date first when more than
+// kDiarioSinResumir bytes lie after its cut. The summary failing to be rebuilt loses nothing (readers then
+// read more months); false and errno as AgregarAlDiario when the line itself was not written.
 bool AgregarAlDiarioDelEquipo(const std::string& archivoEntregas, const LineaEntrega& linea,
                               const std::string& equipo = EquipoDelDiario());
 
-// The files a reader reads, in this order: the old journal file, then per PC its summary
-// and its month files after the summary's month (`todos`: every month file, for whoever
-// must find a sent mail's line of any age). Missing ones are left out.
+// A piece of the journal a reader reads: a file from the byte `desde` to its end.
+struct TramoDiario {
+  std::string ruta;
+  long long desde = 0;
+};
+
+// What a reader reads, in this order: the old journal file, then per PC its summary and its
+// month files from the summary's cut (`todos`: every month file whole, for whoever must
+// find a sent mail's line of any age). Missing files are left out.
+std::vector<TramoDiario> TramosDelDiario(const std::string& archivoEntregas, bool todos = false);
+// The bytes of a piece (a file shorter than its `desde` is read whole); false when the
+// file cannot be opened.
+bool LeerTramo(const TramoDiario& tramo, std::string& bytes);
+// The files of TramosDelDiario.
 std::vector<std::string> ArchivosDelDiario(const std::string& archivoEntregas, bool todos = false);
 
-// The lines of ArchivosDelDiario, in date order (lines of one date keep their file order).
+// The lines of TramosDelDiario, in date order (lines of one date keep their file order).
 // A file that cannot be read (another PC holding it) is skipped, and so are cut and
 // malformed lines; never throws on what it finds.
-std::vector<LineaEntrega> LeerDiarios(const std::string& archivoEntregas);
+std::vector<LineaEntrega> LeerDiarios(const std::string& archivoEntregas, bool todos = false);
 
 // The last line of each attachment file name (lines without one are left out): the
 // delivery state of each order.

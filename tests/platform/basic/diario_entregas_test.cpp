@@ -142,6 +142,7 @@ TEST(DiarioEntregas, ReaderOfTheOldFileAndEveryPcsSummaryAndMonths) {
   const std::string entregas = dir / "CORREO/ENTREGAS.TXT";
   std::filesystem::create_directories(dir / "CORREO/ENTREGAS/PC-A");
   std::filesystem::create_directories(dir / "CORREO/ENTREGAS/PC-B");
+  std::filesystem::create_directories(dir / "CORREO/ENTREGAS/PC-C");
   WriteBytes(entregas, LineaDiario(LineaDel("2026-01-05 09:00:00", "VIEJA.html", kEntregaPendiente)) +
                            LineaDiario(LineaDel("2026-01-05 09:00:01", "Y.html", kEntregaFallido)));
   WriteBytes(
@@ -161,6 +162,13 @@ TEST(DiarioEntregas, ReaderOfTheOldFileAndEveryPcsSummaryAndMonths) {
              LineaDiario(LineaDel("2026-09-15 10:00:00", "Y.html", kEntregaPendiente)) +
                  LineaDiario(LineaDel("2026-09-16 10:00:00", "AJENA.html", kEntregaPendiente)) +
                  LineaDiario(LineaDel("2026-09-17 10:00:00", "AJENA.html", kEntregaEnviado)).substr(0, 50));
+  // A summary with a cut inside a month: the bytes before it are not read.
+  const std::string parte = LineaDiario(LineaDel("2026-09-03 10:00:00", "PARTE.html", kEntregaPendiente));
+  WriteBytes(dir / "CORREO/ENTREGAS/PC-C/RESUMEN.TXT",
+             "HASTA\t2026-09\t" + std::to_string(parte.size()) + "\r\n" +
+                 LineaDiario(LineaDel("2026-09-03 10:00:00", "PARTE.html", kEntregaFallido)));
+  WriteBytes(dir / "CORREO/ENTREGAS/PC-C/2026-09.TXT",
+             parte + LineaDiario(LineaDel("2026-09-04 10:00:00", "TRAS.html", kEntregaPendiente)));
   WriteBytes(dir / "CORREO/ENTREGAS/PC-B/NOTAS.TXT",
              LineaDiario(LineaDel("2026-09-18 10:00:00", "NOTA.html", kEntregaEnviado)));
 
@@ -181,62 +189,93 @@ TEST(DiarioEntregas, ReaderOfTheOldFileAndEveryPcsSummaryAndMonths) {
       {"Y.html", kEntregaEnviado, "the latest date wins across PCs and the old file"},
       {"AJENA.html", kEntregaPendiente, "a foreign PC's file being written: its whole lines"},
       {"NOTA.html", "", "only month files and the summary are journal"},
+      {"PARTE.html", kEntregaFallido, "the bytes before a summary's cut are not read"},
+      {"TRAS.html", kEntregaPendiente, "the bytes after it are"},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(std::string(c.archivo) + ": " + c.por_que);
     const auto it = estados.find(c.archivo);
     EXPECT_EQ(it == estados.end() ? "" : it->second, c.estado);
   }
-  EXPECT_EQ(estados.size(), 5u);
+  EXPECT_EQ(estados.size(), 7u);
 }
 
+namespace {
+
+// The bytes of PC `equipo`'s month files that a reader reads after the summary's cut.
+long long SinResumir(const std::string& entregas, const std::string& equipo) {
+  long long n = 0;
+  for (const auto& t : TramosDelDiario(entregas))
+    if (std::filesystem::path(t.ruta).parent_path().filename() == equipo &&
+        std::filesystem::path(t.ruta).filename() != "RESUMEN.TXT")
+      n += static_cast<long long>(std::filesystem::file_size(t.ruta)) - t.desde;
+  return n;
+}
+
+}  // namespace
+
 // tspost's writer: one folder per PC, one file per month in the journal's line format, and
-// a summary that keeps the reads to two months without changing any state the list shows.
-TEST(DiarioEntregas, WriterKeepsTwoMonthsAndASummaryAndLosesNothing) {
+// a summary that bounds what a reader reads without changing any state the list shows.
+TEST(DiarioEntregas, WriterBoundsWhatIsReadAndLosesNothing) {
   TempDir dir;
   const std::string entregas = dir / "CORREO/ENTREGAS.TXT";
   const std::string pc = dir / "CORREO/ENTREGAS/PC-A";
+  constexpr long long kLinea = 10000;  // some 10 KB a line: a summary every seven lines
   std::map<std::string, std::string> esperado;
-  auto agregar = [&](const LineaEntrega& l) {
-    ASSERT_TRUE(AgregarAlDiarioDelEquipo(entregas, l, "PC-A"));
-    esperado[l.archivo] = l.resultado;
+  int lineas = 0;
+  auto agregar = [&](std::string fecha, std::string archivo, std::string resultado,
+                     const std::string& equipo = "PC-A") {
+    LineaEntrega l = LineaDel(std::move(fecha), archivo, resultado);
+    l.detalle = std::string(kLinea, 'x');
+    ASSERT_TRUE(AgregarAlDiarioDelEquipo(entregas, l, equipo));
+    esperado[archivo] = resultado;
+    ++lineas;
   };
-  agregar(LineaDel("2026-01-10 08:00:00", "R.html", kEntregaPendiente));
+  auto relleno = [&](const std::string& equipo, const std::string& mes) {
+    for (int i = 0; i < 7; ++i)
+      agregar(mes + "-28 08:00:0" + std::to_string(i), equipo + mes + std::to_string(i) + ".html",
+              kEntregaEnviado, equipo);
+  };
+  agregar("2026-01-10 08:00:00", "R.html", kEntregaPendiente);
   for (int mes = 1; mes <= 5; ++mes) {
-    agregar(LineaDel("2026-0" + std::to_string(mes) + "-15 08:00:00", "M" + std::to_string(mes) + ".html",
-                     mes % 2 ? kEntregaEnviado : kEntregaFallido));
-    if (mes == 3) agregar(LineaDel("2026-03-16 08:00:00", "R.html", kEntregaEnviado));
+    for (int i = 0; i < 4; ++i)
+      agregar("2026-0" + std::to_string(mes) + "-1" + std::to_string(i) + " 08:00:00",
+              "M" + std::to_string(mes) + std::to_string(i) + ".html",
+              mes == 2 && i == 0 ? kEntregaFallido : kEntregaEnviado);
+    if (mes == 3) agregar("2026-03-16 08:00:00", "R.html", kEntregaEnviado);
   }
-  EXPECT_EQ(ReadBytes(pc + "/2026-05.TXT"),
-            LineaDiario(LineaDel("2026-05-15 08:00:00", "M5.html", kEntregaEnviado)));
-  EXPECT_EQ(ArchivosDelDiario(entregas),
-            (std::vector<std::string>{pc + "/RESUMEN.TXT", pc + "/2026-04.TXT", pc + "/2026-05.TXT"}));
+  EXPECT_LT(SinResumir(entregas, "PC-A"), kDiarioSinResumir + kLinea + 200);
   EXPECT_EQ(Mostrados(Estados(LeerDiarios(entregas))), Mostrados(esperado));
-  EXPECT_EQ(ReadBytes(pc + "/RESUMEN.TXT"),  // the sent ones left out
-            "HASTA\t2026-03\r\n" + LineaDiario(LineaDel("2026-02-15 08:00:00", "M2.html", kEntregaFallido)));
+  const std::string resumen = ReadBytes(pc + "/RESUMEN.TXT");
+  EXPECT_EQ(resumen.rfind("HASTA\t2026-05\t", 0), 0u) << resumen.substr(0, 40);
+  EXPECT_EQ(Estados(LeerDiario(resumen)),  // the sent ones left out
+            (std::map<std::string, std::string>{{"M20.html", kEntregaFallido}}));
+  EXPECT_EQ(LeerDiarios(entregas, true).size() - LeerDiario(resumen).size(), static_cast<size_t>(lineas));
   EXPECT_TRUE(std::filesystem::exists(pc + "/2026-01.TXT"));  // summarised, kept
 
-  // A clock set back writes into the first month after the summary, where it is read.
-  agregar(LineaDel("2026-01-20 08:00:00", "ATRAS.html", kEntregaPendiente));
-  EXPECT_NE(ReadBytes(pc + "/2026-04.TXT").find("ATRAS.html"), std::string::npos);
+  // A clock set back writes after the cut, where it is read.
+  agregar("2026-01-20 08:00:00", "ATRAS.html", kEntregaPendiente);
+  EXPECT_NE(ReadBytes(pc + "/2026-05.TXT").find("ATRAS.html"), std::string::npos);
+  // After a line cut short by a writer that died, the next line is read whole.
+  WriteBytes(pc + "/2026-05.TXT", ReadBytes(pc + "/2026-05.TXT") + "2026-05-30 08:00:00\tCORTA.ht");
+  agregar("2026-05-30 08:00:01", "TRAS-CORTE.html", kEntregaPendiente);
   EXPECT_EQ(Mostrados(Estados(LeerDiarios(entregas))), Mostrados(esperado));
-  EXPECT_EQ(ArchivosDelDiario(entregas, true).size(), 6u);  // every month, for the claims
 
   // Another PC waited on X and this one sent it: the sent line stays in the summary while
   // it must override the other's, and goes once the other PC's summary let the wait go.
   const std::string otro = dir / "CORREO/ENTREGAS/PC-B";
-  ASSERT_TRUE(AgregarAlDiarioDelEquipo(entregas, LineaDel("2026-05-20 08:00:00", "X.html", kEntregaPendiente),
-                                       "PC-B"));
-  agregar(LineaDel("2026-05-21 08:00:00", "X.html", kEntregaEnviado));
-  agregar(LineaDel("2026-07-01 08:00:00", "M7.html", kEntregaEnviado));
+  agregar("2026-05-20 08:00:00", "X.html", kEntregaPendiente, "PC-B");
+  agregar("2026-05-21 08:00:00", "X.html", kEntregaEnviado);
+  relleno("PC-A", "2026-06");
   EXPECT_NE(ReadBytes(pc + "/RESUMEN.TXT").find("X.html"), std::string::npos);
   EXPECT_EQ(Estados(LeerDiarios(entregas))["X.html"], kEntregaEnviado);
-  ASSERT_TRUE(
-      AgregarAlDiarioDelEquipo(entregas, LineaDel("2026-07-02 08:00:00", "Z.html", kEntregaEnviado), "PC-B"));
-  EXPECT_EQ(ReadBytes(otro + "/RESUMEN.TXT"), "HASTA\t2026-05\r\n");
-  agregar(LineaDel("2026-08-01 08:00:00", "M8.html", kEntregaEnviado));
+  relleno("PC-B", "2026-06");
+  EXPECT_EQ(ReadBytes(otro + "/RESUMEN.TXT").find("X.html"), std::string::npos);
+  relleno("PC-A", "2026-07");
   EXPECT_EQ(ReadBytes(pc + "/RESUMEN.TXT").find("X.html"), std::string::npos);
   EXPECT_EQ(Mostrados(Estados(LeerDiarios(entregas))), Mostrados(esperado));
+  for (const char* equipo : {"PC-A", "PC-B"})
+    EXPECT_LT(SinResumir(entregas, equipo), kDiarioSinResumir + kLinea + 200);
   // The machine's own name, made fit for a folder.
   EXPECT_EQ(EquipoDelDiario("caja 2.oficina.local"), "CAJA_2");
   EXPECT_EQ(EquipoDelDiario(""), "EQUIPO");
@@ -255,9 +294,9 @@ TEST(DiarioEntregas, WritersOfOnePcAcrossMonthsLoseNoLine) {
       bool ok = true;
       for (int i = 0; i < kPorProceso; ++i) {
         const std::string fecha = "2026-0" + std::to_string(1 + i / 40) + "-10 08:00:00";
-        ok = AgregarAlDiarioDelEquipo(
-                 entregas, LineaDel(fecha, quien + std::to_string(i) + ".html", kEntregaPendiente), "PC-A") &&
-             ok;
+        LineaEntrega l = LineaDel(fecha, quien + std::to_string(i) + ".html", kEntregaPendiente);
+        l.detalle = std::string(1000, quien);  // 400 KB in all: several summaries
+        ok = AgregarAlDiarioDelEquipo(entregas, l, "PC-A") && ok;
       }
       _exit(ok ? 0 : 1);
     }
@@ -269,5 +308,5 @@ TEST(DiarioEntregas, WritersOfOnePcAcrossMonthsLoseNoLine) {
     EXPECT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0);
   }
   EXPECT_EQ(Estados(LeerDiarios(entregas)).size(), 2u * kPorProceso);
-  EXPECT_EQ(ArchivosDelDiario(entregas).size(), 3u);  // the summary and two months
+  EXPECT_LT(SinResumir(entregas, "PC-A"), kDiarioSinResumir + 1200);
 }
