@@ -241,6 +241,42 @@ TEST_F(ConsultasOdbc, ARefusedWriteStaysAFailureWhileATruncationWarningIsCleared
   EXPECT_EQ(env.op.pedidos.size(), 0u);
 }
 
+// A statement the server holds (a lock): with a waiting hook it runs asynchronously and the
+// hook runs while it is polled; the hook ending the wait cancels it (HY008, as SQL Server
+// answers a cancel). With no hook it runs synchronously.
+TEST_F(ConsultasOdbc, AStatementHeldByTheServerIsPolledAndCancelledByTheHook) {
+  struct Quitar {
+    ~Quitar() { ado::FijarAlEsperarBase(nullptr); }
+  } quitar;
+  int llamadas = 0;
+  double ultima = -1;
+  ado::FijarAlEsperarBase([&](double segundos) {
+    EXPECT_GE(segundos, ultima);
+    ultima = segundos;
+    ++llamadas;
+    return true;
+  });
+  db.gCnn->Execute("UPDATE t SET a = 1 -- ESPERA_MS=200");
+  EXPECT_GT(llamadas, 3);
+  EXPECT_GE(ultima, 0.1);
+
+  llamadas = 0;
+  ado::FijarAlEsperarBase([&](double) { return ++llamadas < 3; });  // the operator cancels
+  std::string estado;
+  try {
+    db.gCnn->Execute("UPDATE t SET a = 2 -- ESPERA_MS=60000");
+  } catch (const std::exception&) {
+    estado = db.gCnn->Errors().Count() > 0 ? db.gCnn->Errors()[0].SQLState : "?";
+  }
+  EXPECT_EQ(estado, "HY008");
+  EXPECT_EQ(llamadas, 3);
+
+  ado::FijarAlEsperarBase(nullptr);
+  db.gCnn->Execute("UPDATE t SET a = 3 -- ESPERA_MS=20");
+  EXPECT_EQ(sustituto::Registro(registro), (std::vector<std::string>{"UPDATE t SET a = 1 -- ESPERA_MS=200",
+                                                                     "UPDATE t SET a = 3 -- ESPERA_MS=20"}));
+}
+
 TEST_F(Consultas, EjecutaConsultaRSQLReportsAllButCommandErrors) {
   long afectados = 0;
   std::string sql = "UPDATE t SET WHERE";

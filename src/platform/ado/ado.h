@@ -90,11 +90,15 @@ const ConfiguracionOdbc& ConfiguracionOdbcActual();
 // waiting thread (every few milliseconds) with the seconds waited so far in this wait;
 // false ends the wait as a time-out would (the statement fails with a time-out). One per
 // process; none by default (the wait only sleeps). The embedded road calls it from its busy
-// handler; the wait is bounded by CommandTimeout either way.
+// handler; the ODBC road while it polls a statement run asynchronously (where the driver
+// allows it; false then cancels the statement). The wait is bounded by CommandTimeout
+// either way.
 using AlEsperarBase = std::function<bool(double segundos)>;
 void FijarAlEsperarBase(AlEsperarBase f);
 // Calls the hook (true when there is none).
 bool EsperandoBase(double segundos);
+// Whether a hook is set (the ODBC road then runs statements asynchronously to call it).
+bool HayAlEsperarBase();
 
 // Embedded databases named without a path are found in the application folder of
 // os::CarpetaAplicacion (tests set it with os::FijarCarpetaAplicacion).

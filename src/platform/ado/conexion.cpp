@@ -120,6 +120,8 @@ AlEsperarBase& Espera() {
 
 void FijarAlEsperarBase(AlEsperarBase f) { Espera() = std::move(f); }
 
+bool HayAlEsperarBase() { return static_cast<bool>(Espera()); }
+
 bool EsperandoBase(double segundos) {
   // A hook that throws must not unwind through the database engine.
   try {

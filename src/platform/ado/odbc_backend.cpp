@@ -5,10 +5,12 @@
 #include <sqlext.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/ado/backend.h"
 #include "platform/basic/fecha.h"
@@ -172,6 +174,35 @@ class BackendOdbc : public Backend {
     }
   };
 
+  // With a waiting hook set and a driver that allows it, a statement runs asynchronously
+  // and is polled from this thread, so the hook runs (a window repaints) while the server
+  // holds it, and the hook ending the wait cancels it. Otherwise it runs synchronously,
+  // bounded by the query time-out alone.
+  static void Asincrona(Sentencia& s) {
+    if (HayAlEsperarBase())
+      SQLSetStmtAttr(s.h, SQL_ATTR_ASYNC_ENABLE, reinterpret_cast<SQLPOINTER>(SQL_ASYNC_ENABLE_ON), 0);
+  }
+
+  // Calls an ODBC function until it is no longer running asynchronously.
+  template <class F>
+  static SQLRETURN Sondear(SQLHSTMT h, F&& llamada) {
+    SQLRETURN rc = llamada();
+    if (rc != SQL_STILL_EXECUTING) return rc;
+    const auto inicio = std::chrono::steady_clock::now();
+    bool cancelada = false;
+    for (int vueltas = 0; rc == SQL_STILL_EXECUTING; ++vueltas) {
+      const double esperado =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
+      if (!cancelada && !EsperandoBase(esperado)) {
+        SQLCancel(h);  // the driver ends the call with HY008
+        cancelada = true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(vueltas < 10 ? 2 : 20));
+      rc = llamada();
+    }
+    return rc;
+  }
+
   void Comprobar(SQLRETURN rc, SQLSMALLINT tipo, SQLHANDLE h, bool avisos = true) {
     if (rc == SQL_SUCCESS || rc == SQL_NO_DATA) return;
     if (rc == SQL_SUCCESS_WITH_INFO) {
@@ -210,17 +241,23 @@ class BackendOdbc : public Backend {
       SQLCHAR nombre[512];
       SQLSMALLINT largo = 0, tipo = 0, dec = 0, nul = 0;
       SQLULEN tam = 0;
-      SQLDescribeCol(h, i, nombre, sizeof nombre, &largo, &tipo, &tam, &dec, &nul);
+      Sondear(h,
+              [&] { return SQLDescribeCol(h, i, nombre, sizeof nombre, &largo, &tipo, &tam, &dec, &nul); });
       Columna& c = cols[static_cast<size_t>(i - 1)];
       c.nombre = reinterpret_cast<char*>(nombre);
       char buf[512];
       SQLSMALLINT bl = 0;
       std::string nombreTipo;
-      if (SQL_SUCCEEDED(SQLColAttribute(h, i, SQL_DESC_TYPE_NAME, buf, sizeof buf, &bl, nullptr)))
+      if (SQL_SUCCEEDED(Sondear(
+              h, [&] { return SQLColAttribute(h, i, SQL_DESC_TYPE_NAME, buf, sizeof buf, &bl, nullptr); })))
         nombreTipo.assign(buf, static_cast<size_t>(std::max<SQLSMALLINT>(0, std::min<SQLSMALLINT>(bl, 511))));
-      if (SQL_SUCCEEDED(SQLColAttribute(h, i, SQL_DESC_BASE_TABLE_NAME, buf, sizeof buf, &bl, nullptr)))
+      if (SQL_SUCCEEDED(Sondear(h, [&] {
+            return SQLColAttribute(h, i, SQL_DESC_BASE_TABLE_NAME, buf, sizeof buf, &bl, nullptr);
+          })))
         c.tabla.assign(buf, static_cast<size_t>(std::max<SQLSMALLINT>(0, std::min<SQLSMALLINT>(bl, 511))));
-      if (SQL_SUCCEEDED(SQLColAttribute(h, i, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, &bl, nullptr)))
+      if (SQL_SUCCEEDED(Sondear(h, [&] {
+            return SQLColAttribute(h, i, SQL_DESC_BASE_COLUMN_NAME, buf, sizeof buf, &bl, nullptr);
+          })))
         c.origen.assign(buf, static_cast<size_t>(std::max<SQLSMALLINT>(0, std::min<SQLSMALLINT>(bl, 511))));
       c.tipo = TipoAdo(tipo, nombreTipo, tam, c.tamano);
       tipos[static_cast<size_t>(i - 1)] = tipo;
@@ -228,7 +265,7 @@ class BackendOdbc : public Backend {
     auto m = std::make_unique<CursorMemoria>(cols);
     std::vector<basic::Variant> fila(static_cast<size_t>(ncol));
     for (;;) {
-      SQLRETURN rc = SQLFetch(h);
+      SQLRETURN rc = Sondear(h, [&] { return SQLFetch(h); });
       if (rc == SQL_NO_DATA) break;
       Comprobar(rc, SQL_HANDLE_STMT, h);
       for (SQLSMALLINT i = 1; i <= ncol; ++i)
@@ -247,7 +284,8 @@ class BackendOdbc : public Backend {
       case adInteger:
       case adBigInt: {
         SQLBIGINT v = 0;
-        Comprobar(SQLGetData(h, i, SQL_C_SBIGINT, &v, 0, &ind), SQL_HANDLE_STMT, h, false);
+        Comprobar(Sondear(h, [&] { return SQLGetData(h, i, SQL_C_SBIGINT, &v, 0, &ind); }), SQL_HANDLE_STMT,
+                  h, false);
         if (ind == SQL_NULL_DATA)
           d = basic::Variant::Null();
         else if (tipo == adBoolean)
@@ -263,13 +301,15 @@ class BackendOdbc : public Backend {
       case adDouble:
       case adSingle: {
         double v = 0;
-        Comprobar(SQLGetData(h, i, SQL_C_DOUBLE, &v, 0, &ind), SQL_HANDLE_STMT, h, false);
+        Comprobar(Sondear(h, [&] { return SQLGetData(h, i, SQL_C_DOUBLE, &v, 0, &ind); }), SQL_HANDLE_STMT, h,
+                  false);
         d = ind == SQL_NULL_DATA ? basic::Variant::Null() : basic::Variant(v);
         return;
       }
       case adDBTimeStamp: {
         SQL_TIMESTAMP_STRUCT ts{};
-        SQLRETURN rc = SQLGetData(h, i, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind);
+        SQLRETURN rc =
+            Sondear(h, [&] { return SQLGetData(h, i, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind); });
         if (SQL_SUCCEEDED(rc)) {
           d = ind == SQL_NULL_DATA ? basic::Variant::Null() : basic::Variant::DeFecha(FechaDe(ts));
           return;
@@ -281,8 +321,9 @@ class BackendOdbc : public Backend {
     std::string s;
     char buf[4096];
     for (;;) {
-      SQLRETURN rc =
-          SQLGetData(h, i, tipo == adLongVarBinary ? SQL_C_BINARY : SQL_C_CHAR, buf, sizeof buf, &ind);
+      SQLRETURN rc = Sondear(h, [&] {
+        return SQLGetData(h, i, tipo == adLongVarBinary ? SQL_C_BINARY : SQL_C_CHAR, buf, sizeof buf, &ind);
+      });
       if (rc == SQL_NO_DATA) break;
       Comprobar(rc, SQL_HANDLE_STMT, h, false);
       if (ind == SQL_NULL_DATA) {
@@ -321,21 +362,22 @@ class BackendOdbc : public Backend {
     NuevaSentencia(s);
     std::vector<SQLCHAR> t(sql.begin(), sql.end());
     t.push_back(0);
-    Comprobar(SQLExecDirect(s.h, t.data(), SQL_NTS), SQL_HANDLE_STMT, s.h);
+    Asincrona(s);
+    Comprobar(Sondear(s.h, [&] { return SQLExecDirect(s.h, t.data(), SQL_NTS); }), SQL_HANDLE_STMT, s.h);
     afectados = -1;
     std::unique_ptr<Cursor> resultado;
     for (;;) {
       SQLSMALLINT ncol = 0;
-      SQLNumResultCols(s.h, &ncol);
+      Sondear(s.h, [&] { return SQLNumResultCols(s.h, &ncol); });
       if (ncol > 0) {
         auto m = LeerResultado(s.h, ncol);
         if (!resultado) resultado = std::move(m);
       } else {
         SQLLEN n = -1;
-        if (SQL_SUCCEEDED(SQLRowCount(s.h, &n)) && n >= 0)
+        if (SQL_SUCCEEDED(Sondear(s.h, [&] { return SQLRowCount(s.h, &n); })) && n >= 0)
           afectados = (afectados < 0 ? 0 : afectados) + static_cast<long>(n);
       }
-      SQLRETURN rc = SQLMoreResults(s.h);
+      SQLRETURN rc = Sondear(s.h, [&] { return SQLMoreResults(s.h); });
       if (rc == SQL_NO_DATA) break;
       Comprobar(rc, SQL_HANDLE_STMT, s.h);
     }
@@ -414,9 +456,10 @@ class BackendOdbc : public Backend {
       Enlazar(s.h, static_cast<SQLUSMALLINT>(i + 1), valores[i], textos, ind, dobles, enteros, fechas);
     std::vector<SQLCHAR> t(sql.begin(), sql.end());
     t.push_back(0);
-    Comprobar(SQLExecDirect(s.h, t.data(), SQL_NTS), SQL_HANDLE_STMT, s.h);
+    Asincrona(s);
+    Comprobar(Sondear(s.h, [&] { return SQLExecDirect(s.h, t.data(), SQL_NTS); }), SQL_HANDLE_STMT, s.h);
     SQLLEN c = 0;
-    SQLRowCount(s.h, &c);
+    Sondear(s.h, [&] { return SQLRowCount(s.h, &c); });
     return static_cast<long>(c);
   }
 
@@ -484,7 +527,7 @@ class BackendOdbc : public Backend {
     if (esquema == adSchemaColumns) {
       Comprobar(SQLColumns(s.h, p(0), l(0), p(1), l(1), p(2), l(2), p(3), l(3)), SQL_HANDLE_STMT, s.h);
       SQLSMALLINT ncol = 0;
-      SQLNumResultCols(s.h, &ncol);
+      Sondear(s.h, [&] { return SQLNumResultCols(s.h, &ncol); });
       auto todo = LeerResultado(s.h, ncol);
       // TABLE_CAT, TABLE_SCHEM, TABLE_NAME, COLUMN_NAME, DATA_TYPE (5), TYPE_NAME (6),
       // COLUMN_SIZE (7), NULLABLE (11), ORDINAL_POSITION (17).

@@ -5,6 +5,9 @@
  *   - containing RECHAZO_22001: SQL_ERROR, records 22001/8152 "String or binary data
  *     would be truncated." and 01000/3621 "The statement has been terminated.";
  *   - containing AVISO_01004: it ran (1 row), SQL_SUCCESS_WITH_INFO, record 01004/8152;
+ *   - containing ESPERA_MS=<n>: it takes n milliseconds, as a statement a lock holds: with
+ *     SQL_ATTR_ASYNC_ENABLE on it answers SQL_STILL_EXECUTING until then, and after
+ *     SQLCancel SQL_ERROR with HY008; otherwise it sleeps;
  *   - a SELECT, when COLUMNAS is given: an empty result with those VARCHAR columns;
  *   - anything else: it ran, 1 row, no result columns.
  * REGISTRO names a file that gets one line per statement received (CR, LF and tab
@@ -20,6 +23,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <time.h>
 
 #define EXPORTA __attribute__((visibility("default")))
 
@@ -62,6 +66,10 @@ typedef struct {
   SQLLEN filas;
   Parametro param[MAX_PARAM];
   int nparam;
+  int asincrona;   /* SQL_ATTR_ASYNC_ENABLE */
+  int enCurso;     /* a slow statement answered SQL_STILL_EXECUTING */
+  int cancelada;   /* SQLCancel came while it ran */
+  long long hasta; /* when it ends, in ms of CLOCK_MONOTONIC */
 } Sentencia;
 
 static const char* const kTruncado = "[FreeTDS][SQL Server]String or binary data would be truncated.";
@@ -166,8 +174,42 @@ static int EsSelect(const char* texto, size_t n) {
   return n - i >= 6 && strncasecmp(texto + i, "SELECT", 6) == 0;
 }
 
+static long long AhoraMs(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (long long)t.tv_sec * 1000 + t.tv_nsec / 1000000;
+}
+
+/* The n of ESPERA_MS=n in the text, or 0. */
+static long EsperaMs(const char* texto, size_t n) {
+  const char* clave = "ESPERA_MS=";
+  size_t m = strlen(clave);
+  for (size_t i = 0; i + m < n; ++i)
+    if (strncmp(texto + i, clave, m) == 0) return atol(texto + i + m);
+  return 0;
+}
+
 static SQLRETURN Ejecutar(Sentencia* s, const char* texto, size_t n) {
   Limpiar(s);
+  const long espera = EsperaMs(texto, n);
+  if (espera > 0 && s->asincrona) {
+    if (!s->enCurso) {
+      s->enCurso = 1;
+      s->cancelada = 0;
+      s->hasta = AhoraMs() + espera;
+      return SQL_STILL_EXECUTING;
+    }
+    if (s->cancelada) {
+      s->enCurso = s->cancelada = 0;
+      Agregar(s, "HY008", 0, "[FreeTDS][SQL Server]Operation canceled");
+      return SQL_ERROR;
+    }
+    if (AhoraMs() < s->hasta) return SQL_STILL_EXECUTING;
+    s->enCurso = 0;
+  } else if (espera > 0) {
+    struct timespec t = {espera / 1000, (espera % 1000) * 1000000L};
+    nanosleep(&t, NULL);
+  }
   s->ncol = 0;
   s->filas = -1;
   Registrar(s, texto, n);
@@ -231,8 +273,15 @@ EXPORTA SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC h, SQLINTEGER atributo, SQLP
 
 EXPORTA SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER atributo, SQLPOINTER valor,
                                          SQLINTEGER largo) {
-  (void)atributo, (void)valor, (void)largo;
+  (void)largo;
   Limpiar(h);
+  if (atributo == SQL_ATTR_ASYNC_ENABLE) ((Sentencia*)h)->asincrona = (SQLULEN)valor == SQL_ASYNC_ENABLE_ON;
+  return SQL_SUCCESS;
+}
+
+EXPORTA SQLRETURN SQL_API SQLCancel(SQLHSTMT h) {
+  Sentencia* s = (Sentencia*)h;
+  if (s->enCurso) s->cancelada = 1;
   return SQL_SUCCESS;
 }
 
