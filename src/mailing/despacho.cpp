@@ -631,9 +631,12 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
   if (r.filaAtendida) {
     if (recargar) recargar();
     r.recargada = static_cast<bool>(recargar);
-    if (resumir)
-      ui::operador().MsgBox(TextoResumen(r, CorreosEnEspera(r)), int{ui::vbOKOnly} + int{ui::vbInformation},
-                            kTitulo);
+    if (resumir) {
+      int noEntregados = 0;
+      const int enEspera = CorreosEnEspera(r, &noEntregados);
+      ui::operador().MsgBox(TextoResumen(r, enEspera, noEntregados),
+                            int{ui::vbOKOnly} + int{ui::vbInformation}, kTitulo);
+    }
   } else {
     ui::operador().MsgBox(kSinSeleccion, int{ui::vbOKOnly} + int{ui::vbInformation}, kTitulo);
   }
@@ -756,16 +759,20 @@ std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool queda
   return t;
 }
 
-int CorreosEnEspera(const ResultadoDespacho& r) {
+int CorreosEnEspera(const ResultadoDespacho& r, int* fallidos) {
   const EntregasOrdenes entregas = EntregasOrdenes::Leer(ArchivoEntregasDe(os::CarpetaAplicacion()));
   int n = 0;
-  for (const auto& o : r.ordenes)
-    n += o.estado == EstadoOrden::Enviada &&
-         entregas.Estado(o.cuenta, o.idComprobante) == EstadoEntrega::Pendiente;
+  if (fallidos) *fallidos = 0;
+  for (const auto& o : r.ordenes) {
+    if (o.estado != EstadoOrden::Enviada) continue;
+    const EstadoEntrega e = entregas.Estado(o.cuenta, o.idComprobante);
+    n += e == EstadoEntrega::Pendiente;
+    if (fallidos) *fallidos += e == EstadoEntrega::Fallido;
+  }
   return n;
 }
 
-std::string TextoResumen(const ResultadoDespacho& r, int enEspera) {
+std::string TextoResumen(const ResultadoDespacho& r, int enEspera, int noEntregados) {
   size_t enviadas = 0, sinDireccion = 0, noPendientes = 0, yaEnviadas = 0, fallidas = 0, noIntentadas = 0;
   for (const auto& o : r.ordenes) {
     switch (o.estado) {
@@ -786,6 +793,11 @@ std::string TextoResumen(const ResultadoDespacho& r, int enEspera) {
   if (enEspera > 0)
     t += "\n" + Cantidad(static_cast<size_t>(enEspera), "mail espera", "mails esperan") +
          " en la cola del programa de correo.";
+  if (noEntregados > 0)
+    t += "\n" +
+         Cantidad(static_cast<size_t>(noEntregados),
+                  "no entregada: el servidor de correo la rechazó (vuelve a la lista de pendientes).",
+                  "no entregadas: el servidor de correo las rechazó (vuelven a la lista de pendientes).");
   if (sinDireccion > 0)
     t += "\n" + Cantidad(sinDireccion, "no enviada", "no enviadas") +
          ": el proveedor no tiene una dirección de e-mail válida.";

@@ -161,11 +161,12 @@ bool SinDireccionValida(const FilaDespacho& fila);
 // valid address: counted, listed ("<order> (<supplier>)", at most 20 lines) and, when
 // other orders are left (`quedanOtras`), "¿Continúa con las demás?".
 std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool quedanOtras);
-// Mails of the run handed over that still wait in the mail program's spool.
-int CorreosEnEspera(const ResultadoDespacho& r);
-// The summary after a run: handed over (of them `enEspera` still in the spool), skipped and
-// why, failed, not attempted.
-std::string TextoResumen(const ResultadoDespacho& r, int enEspera);
+// Mails of the run handed over that still wait in the mail program's spool; with
+// `fallidos`, also those the server refused for good (their last outcome is FALLIDO).
+int CorreosEnEspera(const ResultadoDespacho& r, int* fallidos = nullptr);
+// The summary after a run: handed over (of them `enEspera` still in the spool and
+// `noEntregados` refused for good), skipped and why, failed, not attempted.
+std::string TextoResumen(const ResultadoDespacho& r, int enEspera, int noEntregados = 0);
 
 // The first address of a recipient field that the mail program would hold ("" when every
 // address is good; the field itself when it names none).

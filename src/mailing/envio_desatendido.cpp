@@ -7,6 +7,7 @@
 #include "companion/rutas_correo.h"
 #include "data/db_dll.h"
 #include "mailing/despacho.h"
+#include "mailing/devueltas.h"
 #include "mailing/estado_entregas.h"
 #include "mailing/lista_pendientes.h"
 #include "platform/ado/ado.h"
@@ -202,12 +203,16 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
   };
 
   std::vector<FilaPendiente> pendientes;
+  EntregasOrdenes entregas;
   try {
     std::string connString;
     CargarParametros(false, o.linea, connString, 3);
     DB_Dll& db = gDB();
     if (!db.gOpenFlag) return fallo("no hay conexión con la base de datos.");
     SaldarReclamosDe(os::CarpetaAplicacion());
+    // A mail that failed for good: its order is pending again before the list is read.
+    entregas = EntregasOrdenes::Leer(ArchivoEntregasDe(os::CarpetaAplicacion()));
+    DevolverFallidas(os::CarpetaAplicacion(), entregas);
     ado::Recordset rs;
     db.AbrirRecordset(ConsultaPendientes(o.filtros, true), rs, nullptr, ado::adOpenForwardOnly,
                       ado::adLockReadOnly, -1, true);
@@ -235,6 +240,16 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
   std::map<std::pair<std::string, std::string>, const FilaDespacho*> porOrden;
   for (FilaDespacho& f : filas) {
     porOrden[{f.cuenta, f.idComprobante}] = &f;
+    // Not mailed again, day after day, to the address that failed.
+    if (entregas.Estado(f.cuenta, f.idComprobante) == EstadoEntrega::Fallido &&
+        MismasDirecciones(f.mail, entregas.Destinatario(f.cuenta, f.idComprobante))) {
+      f.marcada = false;
+      ++omitidas;
+      salida << (o.simular ? "Se omitiría " : "Omitida     ") << Orden(f, f.idComprobante) << ": el mail a "
+             << basic::TextoVisible(basic::Trim(f.mail))
+             << " no se pudo entregar; corrija la dirección del proveedor\n";
+      continue;
+    }
     if (!SinDireccionValida(f)) continue;
     f.marcada = false;  // never handed over: listed here instead of the window's question
     ++omitidas;
@@ -279,7 +294,11 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
     return fallo("la ventana " + v.nombre + " necesita un operador.");
   }
 
-  int entregadas = 0, fallidas = 0;
+  // What the mail program said of each mail handed over; a refusal for good brings the
+  // order back at once.
+  const EntregasOrdenes despues = EntregasOrdenes::Leer(ArchivoEntregasDe(app));
+  DevolverFallidas(app, despues);
+  int entregadas = 0, enCola = 0, fallidas = 0;
   for (const ResultadoOrden& res : r.ordenes) {
     auto it = porOrden.find({res.cuenta, res.idComprobante});
     FilaDespacho fila{res.cuenta, res.tc, res.idComprobante, "", false, ""};
@@ -288,10 +307,29 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
       continue;  // listed above
     const std::string orden = Orden(fila, res.idComprobante);
     switch (res.estado) {
-      case EstadoOrden::Enviada:
-        ++entregadas;
-        salida << "Entregada   " << orden << "  <" << basic::TextoVisible(fila.mail) << ">\n";
+      case EstadoOrden::Enviada: {
+        const std::string a = "  <" + basic::TextoVisible(fila.mail) + ">";
+        const std::string detalle = basic::TextoVisible(despues.Detalle(res.cuenta, res.idComprobante));
+        switch (despues.Estado(res.cuenta, res.idComprobante)) {
+          case EstadoEntrega::Enviado:
+            ++entregadas;
+            salida << "Entregada   " << orden << a << "\n";
+            break;
+          case EstadoEntrega::Fallido:
+            ++fallidas;
+            salida << "Fallida     " << orden << a << ": " << detalle << "\n";
+            break;
+          case EstadoEntrega::Pendiente:
+            ++enCola;
+            salida << "En cola     " << orden << a << ": " << detalle << "\n";
+            break;
+          case EstadoEntrega::Ninguno:
+            ++enCola;
+            salida << "En cola     " << orden << a << ": el programa de correo aún no informó el resultado\n";
+            break;
+        }
         break;
+      }
       case EstadoOrden::NoPendiente:
       case EstadoOrden::YaEnviada:
       case EstadoOrden::SinMail:
@@ -314,10 +352,8 @@ int EnviarDesatendido(const OpcionesEnvioDesatendido& o, std::ostream& salida, s
         break;
     }
   }
-  const int enEspera = CorreosEnEspera(r);
-  salida << "Resumen: " << entregadas << " entregada(s) al programa de correo";
-  if (enEspera) salida << " (" << enEspera << " esperan en la cola de envío)";
-  salida << ", " << omitidas << " omitida(s), " << fallidas << " fallida(s) o no enviada(s).\n";
+  salida << "Resumen: " << entregadas << " entregada(s), " << enCola << " en cola, " << omitidas
+         << " omitida(s), " << fallidas << " fallida(s) o no enviada(s).\n";
   salida.flush();
   // What waits in the spool (server down) is retried by the mail program on its own.
   ReintentarEnSegundoPlano(app);

@@ -8,6 +8,7 @@
 
 #include "companion/rutas_correo.h"
 #include "mailing/despacho.h"
+#include "platform/basic/correo.h"
 #include "platform/basic/texto.h"
 #include "platform/os/procesos.h"
 #include "platform/os/sistema.h"
@@ -39,12 +40,22 @@ EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas) : line
 }
 
 void EntregasOrdenes::Anotar(const basic::LineaEntrega& l) {
-  if (l.archivo.empty()) return;
+  // Only a delivery outcome sets a state; any other line only annotates.
+  const EstadoEntrega estado = EstadoDeResultado(l.resultado);
+  if (l.archivo.empty() || estado == EstadoEntrega::Ninguno) return;
   Ultima& u = ultimas_[Tronco(l.archivo)];
   if (!u.fecha.empty() && l.fecha < u.fecha) return;  // lines of several PCs come in any order
-  u.fecha = l.fecha;
-  u.estado = EstadoDeResultado(l.resultado);
-  u.detalle = u.estado == EstadoEntrega::Pendiente ? l.detalle : std::string();
+  Poner(u, l.fecha, estado, l.detalle, l.destinatario, l.idCola);
+}
+
+void EntregasOrdenes::Poner(Ultima& u, std::string_view fecha, EstadoEntrega estado, std::string_view detalle,
+                            std::string_view destinatario, std::string_view idCola) {
+  u.fecha.assign(fecha);
+  u.estado = estado;
+  const bool guardar = estado == EstadoEntrega::Pendiente || estado == EstadoEntrega::Fallido;
+  u.detalle.assign(guardar ? detalle : std::string_view());
+  u.destinatario.assign(guardar ? destinatario : std::string_view());
+  u.idCola.assign(estado == EstadoEntrega::Fallido ? idCola : std::string_view());
 }
 
 // basic::LeerDiario's rules, with the fields looked at in place: a list load goes through
@@ -72,15 +83,14 @@ void EntregasOrdenes::AnotarArchivo(const std::string& bytes) {
       for (const auto& l : basic::LeerDiario(std::string(linea) + "\r\n")) Anotar(l);
       continue;
     }
-    if (campos[1].empty()) continue;
+    const EstadoEntrega estado = EstadoDeResultado(std::string(campos[3]));
+    if (campos[1].empty() || estado == EstadoEntrega::Ninguno) continue;
     const std::string_view tronco = Tronco(campos[1]);
     auto it = ultimas_.find(tronco);
     if (it == ultimas_.end()) it = ultimas_.emplace(std::string(tronco), Ultima{}).first;
     Ultima& u = it->second;
     if (!u.fecha.empty() && campos[0] < u.fecha) continue;
-    u.fecha.assign(campos[0]);
-    u.estado = EstadoDeResultado(std::string(campos[3]));
-    u.detalle = u.estado == EstadoEntrega::Pendiente ? std::string(campos[4]) : std::string();
+    Poner(u, campos[0], estado, campos[4], campos[2], campos[6]);
   }
 }
 
@@ -123,6 +133,24 @@ std::vector<basic::LineaEntrega> EntregasOrdenes::Lineas(const std::string& cuen
   return r;
 }
 
+std::string EntregasOrdenes::Detalle(const std::string& cuenta, const std::string& idComprobante) const {
+  const auto it = ultimas_.find(Tronco(NombreArchivoOrden(cuenta, idComprobante)));
+  return it == ultimas_.end() ? "" : it->second.detalle;
+}
+
+std::string EntregasOrdenes::Destinatario(const std::string& cuenta, const std::string& idComprobante) const {
+  const auto it = ultimas_.find(Tronco(NombreArchivoOrden(cuenta, idComprobante)));
+  return it == ultimas_.end() ? "" : it->second.destinatario;
+}
+
+std::vector<EntregaFallida> EntregasOrdenes::Fallidas() const {
+  std::vector<EntregaFallida> r;
+  for (const auto& [archivo, u] : ultimas_)
+    if (u.estado == EstadoEntrega::Fallido)
+      r.push_back({archivo, u.fecha, u.destinatario, u.detalle, u.idCola});
+  return r;
+}
+
 int EntregasOrdenes::Cuantas(EstadoEntrega estado) const {
   int n = 0;
   for (const auto& [archivo, u] : ultimas_) n += u.estado == estado;
@@ -136,10 +164,31 @@ std::string EntregasOrdenes::UltimoError() const {
   return ultima ? ultima->detalle : "";
 }
 
+bool MismasDirecciones(const std::string& a, const std::string& b) {
+  auto conjunto = [](const std::string& campo) {
+    std::vector<std::string> r;
+    for (std::string d : basic::DividirDirecciones(campo)) {
+      for (char& c : d) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      r.push_back(d);
+    }
+    std::sort(r.begin(), r.end());
+    r.erase(std::unique(r.begin(), r.end()), r.end());
+    return r;
+  };
+  const auto x = conjunto(a);
+  return !x.empty() && x == conjunto(b);
+}
+
 std::string TextoEstadoCola(const EntregasOrdenes& entregas) {
+  const int fallidas = entregas.Cuantas(EstadoEntrega::Fallido);
   const int n = entregas.Cuantas(EstadoEntrega::Pendiente);
-  if (n == 0) return "";
-  std::string t =
+  std::string t;
+  if (fallidas > 0)
+    t = fallidas == 1 ? "1 mail no se pudo entregar"
+                      : std::to_string(fallidas) + " mails no se pudieron entregar";
+  if (n == 0) return t;
+  if (!t.empty()) t += "; ";
+  t +=
       n == 1 ? "1 mail espera en la cola de envío" : std::to_string(n) + " mails esperan en la cola de envío";
   const std::string error = entregas.UltimoError();
   if (!error.empty()) t += " (último error: " + error + ")";

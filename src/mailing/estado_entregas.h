@@ -3,6 +3,7 @@
 // and the retry of what waits in its spool. Plain C++: the window shows what this gives.
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/basic/diario_entregas.h"
@@ -11,6 +12,15 @@
 enum class EstadoEntrega { Ninguno, Enviado, Pendiente, Fallido };
 
 EstadoEntrega EstadoDeResultado(const std::string& resultado);
+
+// An order whose last delivery outcome is FALLIDO, as the journal names it.
+struct EntregaFallida {
+  std::string archivo;       // attachment name without .html/.pdf
+  std::string fecha;         // of the failed line
+  std::string destinatario;  // recipient field of the mail that failed
+  std::string detalle;       // why
+  std::string idCola;        // spool id: "yyyymmdd-hhmmss-..." of the mailing
+};
 
 class EntregasOrdenes {
  public:
@@ -26,6 +36,13 @@ class EntregasOrdenes {
   EstadoEntrega Estado(const std::string& cuenta, const std::string& idComprobante) const;
   std::vector<basic::LineaEntrega> Lineas(const std::string& cuenta, const std::string& idComprobante) const;
 
+  // The last outcome's reply or reason ("" for a sent order or one with no line) and the
+  // recipient field it went to.
+  std::string Detalle(const std::string& cuenta, const std::string& idComprobante) const;
+  std::string Destinatario(const std::string& cuenta, const std::string& idComprobante) const;
+  // Every order whose last outcome is FALLIDO.
+  std::vector<EntregaFallida> Fallidas() const;
+
   // Orders whose last line says so, over the whole journal.
   int Cuantas(EstadoEntrega estado) const;
   // The reply of the latest attempt among the waiting orders ("" when none waits).
@@ -35,9 +52,13 @@ class EntregasOrdenes {
   struct Ultima {
     std::string fecha;
     EstadoEntrega estado = EstadoEntrega::Ninguno;
-    std::string detalle;  // of waiting orders only: what the status line shows
+    std::string detalle;       // of waiting and failed orders only
+    std::string destinatario;  // of waiting and failed orders only
+    std::string idCola;        // of failed orders only
   };
   void Anotar(const basic::LineaEntrega& l);
+  static void Poner(Ultima& u, std::string_view fecha, EstadoEntrega estado, std::string_view detalle,
+                    std::string_view destinatario, std::string_view idCola);
   void AnotarArchivo(const std::string& bytes);
 
   std::string archivo_;                                 // the journal Leer read; "" when built from lines
@@ -45,8 +66,11 @@ class EntregasOrdenes {
   std::map<std::string, Ultima, std::less<>> ultimas_;  // by attachment name without .html/.pdf
 };
 
-// The status line: "3 mails esperan en la cola de envío (último error: <reply>)"; ""
-// when nothing waits.
+// Whether two recipient fields name the same addresses (in any order and case).
+bool MismasDirecciones(const std::string& a, const std::string& b);
+
+// The status line: "2 mails no se pudieron entregar; 3 mails esperan en la cola de envío
+// (último error: <reply>)", either part alone; "" when nothing waits or failed.
 std::string TextoEstadoCola(const EntregasOrdenes& entregas);
 
 // An order's journal lines as the operator reads them, one per attempt.

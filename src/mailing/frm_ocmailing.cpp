@@ -44,6 +44,7 @@
 #include "platform/basic/pasos.h"
 #include "platform/basic/texto.h"
 #include "mailing/despacho.h"
+#include "mailing/devueltas.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/operador.h"
 #include "platform/ui/qt/operador_qt.h"
@@ -576,8 +577,11 @@ void frmOCMailing::CargarProveedores() {
   filtros.fechaDesde = Trim(TextoCampo("FechaD"));
   filtros.fechaHasta = Trim(TextoCampo("FechaH"));
   std::string sentencia = ConsultaPendientes(filtros, chkConEnvioPendiente->isChecked());
-  // Orders claimed by a run of this PC that died are pending again before the list is read.
+  // Orders claimed by a run of this PC that died, and orders whose mail failed for good,
+  // are pending again before the list is read.
   SaldarReclamosDe(os::CarpetaAplicacion());
+  Entregas = EntregasOrdenes::Leer(ArchivoEntregasDe(os::CarpetaAplicacion()));
+  DevolverFallidas(os::CarpetaAplicacion(), Entregas);
 
   ListProveedoresModelo->Limpiar();
   ItemActual = -1;
@@ -605,7 +609,6 @@ void frmOCMailing::CargarProveedores() {
 }
 
 void frmOCMailing::CargarEntregas() {
-  Entregas = EntregasOrdenes::Leer(ArchivoEntregasDe(os::CarpetaAplicacion()));
   ListProveedoresModelo->FijarEntregas(Entregas);
   const std::string estado = TextoEstadoCola(Entregas);
   EstadoCola->setText(Q(estado));

@@ -114,7 +114,7 @@ class frmOCMailing : public QWidget {
   // One-row probe of the table, kept open in RsTablaActiva (prompt "Abrir Recordser").
   void AbrirRecordset(const std::string& lTablaActiva);
   void Encolumnar();
-  // Reads the mail program's journal: each row's delivery mark, the bar and its status line.
+  // Shows the journal read by the load (Entregas): each row's delivery mark, the bar and its status line.
   void CargarEntregas();
   // Replaces the list with the pending orders the filters select, with their delivery marks. Failures go to
   // the caller (ErrorEjecucion), except a repeated order, which is left out and reported once.

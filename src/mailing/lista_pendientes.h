@@ -42,6 +42,7 @@ struct FilaPendiente {
   // Last outcome in the mail program's journal: Pendiente gets kColorEnCola behind, Fallido
   // kColorFallida as its text colour.
   EstadoEntrega entrega = EstadoEntrega::Ninguno;
+  std::string detalleEntrega;  // why it waits or failed: the row's tooltip
 
   const std::string& Texto() const { return textos[0]; }
   const std::string& SubItem(int n) const { return textos.at(static_cast<size_t>(n)); }

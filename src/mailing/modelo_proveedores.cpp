@@ -45,6 +45,11 @@ QVariant ModeloProveedores::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       if (index.column() == colCuenta) return icono_;
       return {};
+    case Qt::ToolTipRole:
+      if (fila.detalleEntrega.empty()) return {};
+      return QString::fromStdString(
+          (fila.entrega == EstadoEntrega::Fallido ? "No se pudo entregar: " : "En cola: ") +
+          fila.detalleEntrega);
     case Qt::TextAlignmentRole: return static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter);
     default: return {};
   }
@@ -129,9 +134,17 @@ void ModeloProveedores::MarcarFila(int fila, bool marca) {
 }
 
 void ModeloProveedores::FijarEntregas(const EntregasOrdenes& entregas) {
-  for (FilaPendiente& f : lista_.filas)
-    f.entrega = entregas.Estado(f.textos[colCuenta], f.textos[colIdComprobante]);
+  for (FilaPendiente& f : lista_.filas) {
+    const std::string& cuenta = f.textos[colCuenta];
+    const std::string& id = f.textos[colIdComprobante];
+    f.entrega = entregas.Estado(cuenta, id);
+    f.detalleEntrega = entregas.Detalle(cuenta, id);
+    // Not mailed again to the address that failed: checked once the supplier's address changed.
+    if (f.entrega == EstadoEntrega::Fallido &&
+        MismasDirecciones(f.textos[colMail], entregas.Destinatario(cuenta, id)))
+      f.marcada = false;
+  }
   if (lista_.Cantidad() > 0 && !columnas_.empty())
     emit dataChanged(index(0, 0), index(lista_.Cantidad() - 1, static_cast<int>(columnas_.size()) - 1),
-                     {Qt::ForegroundRole, Qt::BackgroundRole});
+                     {Qt::ForegroundRole, Qt::BackgroundRole, Qt::ToolTipRole, Qt::CheckStateRole});
 }

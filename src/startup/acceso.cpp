@@ -139,6 +139,30 @@ void RegistrarAcceso(const std::string& programa) {
   }
 }
 
+bool RegistrarEvento(const std::string& formulario, const std::string& tarea) {
+  try {
+    if (!gDB().gOpenFlag) return false;
+    const std::string ahora = AhoraFormateado();
+    AgregarCampoValor("Maquina", UCase(Trim(gEquipo().NombreEquipo())), "'", true);
+    AgregarCampoValor("Usuario", UCase(Trim(gUsuarioLogeado)), "'", false);
+    AgregarCampoValor("Formulario", UCase(Trim(formulario)), "'", false);
+    AgregarCampoValor("Tarea", UCase(Trim(tarea)), "'", false);
+    AgregarCampoValor("Ingreso", ahora, "'", false);
+    AgregarCampoValor("Egreso", ahora, "'", false);
+    AgregarCampoValor("NombreUsuario", gUsuarioLogeado, "'", false);
+    std::vector<std::string> lineas;
+    std::string condicion;
+    ArmarSentencia(gCamposSentencia, lineas, "Control_Acceso", false, condicion, false);
+    bool fallo = false;
+    long nativo = 0;
+    std::string script, textoError;
+    GActualizarDatoScript(lineas, fallo, nativo, false, false, script, textoError, false);
+    return !fallo;
+  } catch (...) {
+    return false;  // a log row is never worth stopping for
+  }
+}
+
 void RegistrarEgreso() {
   try {
     DB_Dll& db = gDB();

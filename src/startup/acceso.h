@@ -8,6 +8,9 @@
 void RegistrarAcceso(const std::string& programa);
 // Stamps the exit time into this run's row (only while it has none).
 void RegistrarEgreso();
+// One Control_Acceso row for something the program did on its own (Ingreso and Egreso
+// both now), as a run's row is written. Failures are left silent: true when written.
+bool RegistrarEvento(const std::string& formulario, const std::string& tarea);
 // RegistrarEgreso, releases the shared objects and ends the program.
 void CerrarSistema();
 // CerrarSistema without the end of the program (for windows that end it themselves).

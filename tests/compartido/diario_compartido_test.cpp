@@ -1,5 +1,6 @@
 // The delivery journal on a real SMB share: two PCs (the bed's two mounts), each with its
-// own name, appending at once lose no line, and a reader through either PC reads them all.
+// own name, appending at once lose no line (summaries rewritten meanwhile), and a list
+// load through either PC reads every waiting mail.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,8 +30,8 @@ TEST(DiarioCompartido, TwoPcsAppendingAtOnceLoseNoLine) {
         const basic::LineaEntrega l{"2026-12-11 10:00:00",
                                     equipo + "-" + std::to_string(i) + ".html",
                                     "prov@example.com",
-                                    basic::kEntregaEnviado,
-                                    "250 2.0.0 Ok",
+                                    basic::kEntregaPendiente,
+                                    "421 4.3.2 Service not available",
                                     "<m@x>",
                                     equipo};
         fallos += !basic::AgregarAlDiarioDelEquipo(entregas, l, equipo);
@@ -48,6 +49,14 @@ TEST(DiarioCompartido, TwoPcsAppendingAtOnceLoseNoLine) {
     std::set<std::string> archivos;
     for (const auto& l : basic::LeerDiarios(pc + "/CORREO/ENTREGAS.TXT")) archivos.insert(l.archivo);
     EXPECT_EQ(archivos.size(), 2u * kPorEquipo) << pc;
+    size_t lineas = 0;  // every line is in the month files
+    for (const auto& t : basic::TramosDelDiario(pc + "/CORREO/ENTREGAS.TXT", true))
+      if (t.ruta.find("RESUMEN") == std::string::npos) {
+        std::string bytes;
+        ASSERT_TRUE(basic::LeerTramo(t, bytes));
+        lineas += basic::LeerDiario(bytes).size();
+      }
+    EXPECT_EQ(lineas, 2u * kPorEquipo) << pc;
   }
 }
 

@@ -114,7 +114,7 @@ TEST_F(EnvioSinVentana, SimulaEnviaYMarca) {
 
   EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P002"), 0) << SinDisplay();
   EXPECT_EQ(Veces(salida, "Entregada   P00"), 6u) << SinDisplay();
-  EXPECT_NE(salida.find("Resumen: 6 entregada(s) al programa de correo"), std::string::npos) << SinDisplay();
+  EXPECT_NE(salida.find("Resumen: 6 entregada(s), 0 en cola"), std::string::npos) << SinDisplay();
   const auto mensajes = smtp.EsperarMensajes(6);
   ASSERT_EQ(mensajes.size(), 6u) << ReadBytes(app + "/TSPOST.LOG");
   for (const auto& m : mensajes) {
@@ -158,6 +158,54 @@ TEST_F(EnvioSinVentana, SinLaTablaDePendientesTerminaConCodigoDos) {
 
   EXPECT_EQ(Enviar("--opcion-rara"), 2);
   EXPECT_NE(errores.find("opcion desconocida --opcion-rara"), std::string::npos) << SinDisplay();
+}
+
+// A supplier address the server refuses for good (550): "Fallida" with the reply, exit 2,
+// and the orders are pending again. A second run the same day does not mail the dead
+// address again (exit 1); once the address is corrected, the orders go to the new one.
+TEST_F(EnvioSinVentana, RechazoDefinitivoEsFallidaYLaOrdenVuelve) {
+  ServidorSmtp smtp(puerto, raiz / "recibidos", {},
+                    {{"SMTP_SINK_RECHAZAR", "ventas@acerosdelsur.com.ar=550"}});
+  ASSERT_TRUE(smtp.Listo());
+  auto marca = [&](const std::string& numero) {
+    sqlite3* db = nullptr;
+    sqlite3_open((app + "/demo.db").c_str(), &db);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(
+        db, ("SELECT FechaEnvioMail FROM c_mv_cpte WHERE TC='OC' AND IdComprobante='" + numero + "'").c_str(),
+        -1, &st, nullptr);
+    std::string r = "?";
+    if (sqlite3_step(st) == SQLITE_ROW)
+      r = sqlite3_column_type(st, 0) == SQLITE_NULL
+              ? "NULL"
+              : reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return r;
+  };
+
+  EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P001"), 2) << SinDisplay();
+  const std::vector<std::string> fallidas = Numeros("Fallida     ", "P001");
+  ASSERT_FALSE(fallidas.empty()) << SinDisplay();
+  EXPECT_EQ(Veces(salida, "<ventas@acerosdelsur.com.ar>: 550"), fallidas.size()) << SinDisplay();
+  for (const auto& n : fallidas) EXPECT_EQ(marca(n), "NULL") << n;
+
+  EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P001"), 1) << SinDisplay();
+  EXPECT_EQ(Veces(salida,
+                  "el mail a ventas@acerosdelsur.com.ar no se pudo entregar; corrija la dirección del "
+                  "proveedor"),
+            fallidas.size())
+      << SinDisplay();
+  EXPECT_EQ(Veces(salida, "Fallida"), 0u) << SinDisplay();
+
+  Sql("UPDATE vt_proveedores SET Mail = 'compras@acerosdelsur.com.ar' WHERE Codigo = 'P001'\n");
+  EXPECT_EQ(Enviar("--proveedor-desde P001 --proveedor-hasta P001"), 0) << SinDisplay();
+  EXPECT_EQ(Numeros("Entregada   ", "P001"), fallidas) << SinDisplay();
+  const auto mensajes = smtp.EsperarMensajes(fallidas.size());
+  ASSERT_EQ(mensajes.size(), fallidas.size()) << ReadBytes(app + "/TSPOST.LOG");
+  for (const auto& m : mensajes)
+    EXPECT_EQ(m.value("to").toString().toStdString(), "compras@acerosdelsur.com.ar");
+  for (const auto& n : fallidas) EXPECT_NE(marca(n), "NULL") << n;
 }
 
 // A supplier address that smuggles a job line: that supplier's orders are held and named

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -794,7 +795,8 @@ TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
   // The switch on shows no mailed order, but the line still tells what waits.
   EXPECT_TRUE(v->BarraEntregas->isVisible());
   EXPECT_EQ(v->EstadoCola->text().toStdString(),
-            "1 mail espera en la cola de envío (último error: 451 4.4.1 sin respuesta)");
+            "1 mail no se pudo entregar; 1 mail espera en la cola de envío (último error: 451 4.4.1 sin "
+            "respuesta)");
   EXPECT_EQ(v->Label9->text(), QString::fromUtf8("Los registros pintados ya fueron enviados por mail."));
 
   v->chkConEnvioPendiente->setChecked(false);
@@ -851,8 +853,69 @@ TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
              LineaDiario(3, basic::kEntregaEnviado, "250 2.0.0 Ok", "2026-05-21 10:20:00"));
   v->cmdCargarProveedores->click();
   EXPECT_EQ(color(3, Qt::BackgroundRole), "ninguno");
-  EXPECT_TRUE(v->EstadoCola->text().isEmpty());
-  EXPECT_TRUE(v->BarraEntregas->isVisible());  // 11 is still shown red
-  v->chkConEnvioPendiente->setChecked(true);
-  EXPECT_FALSE(v->BarraEntregas->isVisible());
+  EXPECT_EQ(v->EstadoCola->text().toStdString(), "1 mail no se pudo entregar");  // 11
+  EXPECT_TRUE(v->BarraEntregas->isVisible());
+}
+
+// A mail of the run refused for good (the mail program's FALLIDO line): at the reload the
+// order is pending again, listed with the switch on, red, unchecked while its supplier's
+// address is the one that failed, with the reason as its tooltip; the clearing is in the
+// usage log. Once the address is changed in the database the order comes back checked.
+TEST_F(VentanaEnvio, OrdenRechazadaVuelveSinMarcarHastaQueCambiaLaDireccion) {
+  Abrir();
+  ConectarEnvioYVista(*v);
+  v->show();
+  int fila = -1;
+  for (int i = 0; i < v->CantidadFilas(); ++i) {
+    const bool esta = fila < 0 && DireccionNoValida(v->Fila(i).SubItem(colMail)).empty() &&
+                      !basic::Trim(v->Fila(i).SubItem(colMail)).empty();
+    if (esta) fila = i;
+    v->MarcarFila(i, esta);
+  }
+  ASSERT_GE(fila, 0);
+  const std::string cuenta = v->Fila(fila).Texto(), id = v->Fila(fila).SubItem(colIdComprobante);
+  const std::string mail = v->Fila(fila).SubItem(colMail);
+  // The mail program refuses it as tspost writes it.
+  opcionesDespacho().alPaso = [&](PasoEntrega paso, const ResultadoOrden& o) {
+    if (paso != PasoEntrega::Tomada) return;
+    const std::time_t ahora = std::time(nullptr);
+    char cola[32];
+    std::strftime(cola, sizeof cola, "%Y%m%d-%H%M%S-77-1", std::localtime(&ahora));
+    basic::AgregarAlDiarioDelEquipo(
+        (dir / "CORREO/ENTREGAS.TXT"),
+        {basic::FechaDiario(ahora), NombreArchivoOrden(o.cuenta, o.idComprobante), mail,
+         basic::kEntregaFallido, "550 5.1.1 <" + mail + ">: no existe", "<m@x>", cola});
+  };
+  QTest::mouseClick(v->CmdEnviar, Qt::LeftButton);
+  ASSERT_EQ(correo.lineas.size(), 1u);
+  ASSERT_TRUE(v->chkConEnvioPendiente->isChecked());
+
+  Sqlite s(Base());
+  EXPECT_EQ(s.Texto("SELECT FechaEnvioMail FROM c_mv_cpte WHERE TC='OC' AND IdComprobante='" + id + "'"),
+            "NULL");
+  EXPECT_EQ(s.Texto("SELECT COUNT(*) FROM Control_Acceso WHERE Tarea LIKE 'MAIL NO ENTREGADO %" + id + "%'"),
+            "1");
+  auto buscar = [&] {
+    for (int i = 0; i < v->CantidadFilas(); ++i)
+      if (v->Fila(i).SubItem(colIdComprobante) == id) return i;
+    return -1;
+  };
+  int f = buscar();
+  ASSERT_GE(f, 0) << "la orden rechazada no volvió a la lista";
+  const QModelIndex celda = v->ListProveedoresModelo->index(f, colRazonSocial);
+  EXPECT_EQ(celda.data(Qt::ForegroundRole).value<QBrush>().color().name().toStdString(), "#ff0000");
+  EXPECT_EQ(celda.data(Qt::ToolTipRole).toString().toStdString(),
+            "No se pudo entregar: 550 5.1.1 <" + mail + ">: no existe");
+  EXPECT_FALSE(v->FilaMarcada(f));
+  EXPECT_EQ(v->EstadoCola->text().toStdString(), "1 mail no se pudo entregar");
+  EXPECT_NE(op->pedidos.back().texto.find(
+                "1 no entregada: el servidor de correo la rechazó (vuelve a la lista de pendientes)."),
+            std::string::npos)
+      << op->pedidos.back().texto;
+
+  s.Ejecutar("UPDATE vt_proveedores SET Mail = 'nueva@example.com' WHERE Codigo = '" + cuenta + "'");
+  v->cmdCargarProveedores->click();
+  f = buscar();
+  ASSERT_GE(f, 0);
+  EXPECT_TRUE(v->FilaMarcada(f));
 }
