@@ -1,5 +1,8 @@
 #include "companion/rutas_correo.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +60,12 @@ RutasCorreo LeerRutasCorreo(const std::string& carpetaAplicacion, const std::str
   r.adjunto = leer("Adjunto");
   r.asunto = leer("Asunto");
   r.mensaje = leer("Mensaje");
+  const std::string minutos = leer("MinutosRevision");
+  if (!minutos.empty()) {
+    char* fin = nullptr;
+    const long m = std::strtol(minutos.c_str(), &fin, 10);
+    r.minutosRevision = fin && *fin == 0 && m > 0 ? static_cast<int>(std::min(m, 24L * 60)) : 0;
+  }
   return r;
 }
 

@@ -14,6 +14,7 @@ struct RutasCorreo {
   std::string archivoEntregas;    // ArchivoEntregas, default CORREO/ENTREGAS.TXT
   std::string adjunto;            // Adjunto as written: "HTML" (also empty) or "PDF"
   std::string asunto, mensaje;    // Asunto and Mensaje: defaults of a run without a window
+  int minutosRevision = 5;        // MinutosRevision: the window's retry of the spool (0: none)
 };
 
 // `carpetaAplicacion` is where TM440kv.INI is looked for (whatever the case of its name)

@@ -21,7 +21,8 @@ std::string Q(const std::string& s) { return basic::DoblarComillas(s); }
 // "yyyymmdd" or "yyyy-mm-dd" at the start of `texto` as a date in `fechaCorta`; "" when it is none.
 std::string Dia(const std::string& texto, const std::string& fechaCorta) {
   const bool guiones = texto.size() >= 10 && texto[4] == '-' && texto[7] == '-';
-  const std::string d = guiones ? texto.substr(0, 4) + texto.substr(5, 2) + texto.substr(8, 2) : texto.substr(0, 8);
+  const std::string d =
+      guiones ? texto.substr(0, 4) + texto.substr(5, 2) + texto.substr(8, 2) : texto.substr(0, 8);
   if (d.size() != 8 || d.find_first_not_of("0123456789") != std::string::npos) return "";
   const int y = std::stoi(d.substr(0, 4)), m = std::stoi(d.substr(4, 2)), dia = std::stoi(d.substr(6, 2));
   if (y < 1900 || m < 1 || m > 12 || dia < 1 || dia > 31) return "";

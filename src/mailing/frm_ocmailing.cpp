@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -45,6 +46,8 @@
 #include "platform/basic/texto.h"
 #include "mailing/despacho.h"
 #include "mailing/devueltas.h"
+#include "companion/rutas_correo.h"
+#include "platform/os/sistema.h"
 #include "platform/os/rutas.h"
 #include "platform/ui/operador.h"
 #include "platform/ui/qt/operador_qt.h"
@@ -530,8 +533,26 @@ void frmOCMailing::Form_Load() {
           Paso([this] { Encolumnar(); }),
           Paso([this] { chkConEnvioPendiente->setChecked(true); }),
           Paso([this] { CargarProveedores(); }),
+          Paso([this] {
+            // While the window stays open, the spool is retried on the operator's period.
+            const int minutos =
+                LeerRutasCorreo(os::CarpetaAplicacion(), os::sistema().Entorno("TSPOST_INI").value_or(""))
+                    .minutosRevision;
+            if (!revision_) {
+              revision_ = new QTimer(this);
+              connect(revision_, &QTimer::timeout, this, [this] { RevisarCola(); });
+            }
+            revision_->stop();
+            if (minutos > 0) revision_->start(minutos * 60 * 1000);
+          }),
       },
       AvisoDe("Form_Load"));
+}
+
+bool frmOCMailing::RevisarCola() {
+  if (enviando_ || cerrando_ || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+    return false;
+  return ReintentarEnSegundoPlano(os::CarpetaAplicacion());
 }
 
 void frmOCMailing::AbrirRecordset(const std::string& lTablaActiva) {

@@ -57,6 +57,8 @@ struct CampoTexto {
   void SetText(const std::string& texto);
 };
 
+class QTimer;
+
 class frmOCMailing : public QWidget {
   Q_OBJECT
  public:
@@ -165,6 +167,11 @@ class frmOCMailing : public QWidget {
     QPointer<QWidget> foco_;
   };
   bool Enviando() const { return enviando_; }
+  // The window's retry of the spool ([CORREO] MinutosRevision, 0 none): starts `tspost
+  // --reintentar` in the background when the spool holds mail, never during a run or a
+  // modal window; the timer calls it. True when a retry was started.
+  bool RevisarCola();
+  QTimer* TemporizadorRevision() const { return revision_; }
 
   void FijarAccionEnviar(Accion accion);
   void FijarAccionVer(Accion accion);
@@ -205,4 +212,5 @@ class frmOCMailing : public QWidget {
   bool cerrando_ = false;
   int filaMenu_ = -1;  // the row the context menu was opened on
   bool enviando_ = false;
+  QTimer* revision_ = nullptr;
 };

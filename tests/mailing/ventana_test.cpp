@@ -29,11 +29,13 @@
 #include <set>
 #include <string>
 
+#include "companion/rutas_correo.h"
 #include "data/db_dll.h"
 #include "startup/acceso.h"
 #include "global/contexto.h"
 #include "mailing/acciones_ventana.h"
 #include "mailing/despacho_soporte.h"
+#include "mailing/devueltas.h"
 #include "mailing/frm_ocmailing.h"
 #include "mailing/ventana_progreso.h"
 #include "lookup/lib_frmcons3.h"
@@ -42,6 +44,7 @@
 #include "platform/ado/ado.h"
 #include "platform/ui/qt/espera_base.h"
 #include "platform/basic/fecha.h"
+#include "platform/basic/regional.h"
 #include "platform/basic/diario_entregas.h"
 #include "platform/basic/formato.h"
 #include "platform/basic/texto.h"
@@ -855,6 +858,73 @@ TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
   EXPECT_EQ(color(3, Qt::BackgroundRole), "ninguno");
   EXPECT_EQ(v->EstadoCola->text().toStdString(), "1 mail no se pudo entregar");  // 11
   EXPECT_TRUE(v->BarraEntregas->isVisible());
+}
+
+// A mail the mail program gave up after DiasReintento days (its FALLIDO line days after the
+// mailing): the stamp of that mailing is cleared and the order is listed again, red. A
+// stamp of another date (mailed again since) is left alone.
+TEST_F(Ventana, CorreoAbandonadoDevuelveLaOrdenSoloConLaMarcaDeEseEnvio) {
+  Abrir();
+  v->show();
+  ASSERT_GE(v->CantidadFilas(), 2);
+  const FilaPendiente a = v->Fila(0), b = v->Fila(1);
+  const std::string dia =
+      FechasDelEnvio({"", "", "", "", "20261201-080000-5-1"}, basic::regional().fechaCorta)[0];
+  const std::string otroDia =
+      FechasDelEnvio({"", "", "", "", "20261203-080000-5-1"}, basic::regional().fechaCorta)[0];
+  for (const auto& [f, fecha] : {std::pair{a, dia}, std::pair{b, otroDia}}) {
+    gDB().EjecutaConsultaSQL("UPDATE c_mv_cpte SET fechaenviomail ='" + fecha + "' WHERE Cuenta = '" +
+                             f.Texto() + "' and tc='OC' and idcomprobante='" + f.SubItem(colIdComprobante) +
+                             "'");
+    for (const char* resultado : {basic::kEntregaPendiente, basic::kEntregaFallido})
+      basic::AgregarAlDiarioDelEquipo(
+          dir / "CORREO/ENTREGAS.TXT",
+          {resultado == basic::kEntregaPendiente ? "2026-12-01 08:00:00" : "2026-12-06 08:00:00",
+           NombreArchivoOrden(f.Texto(), f.SubItem(colIdComprobante)), f.SubItem(colMail), resultado,
+           "421 4.3.2 sin servicio", "<m@x>", "20261201-080000-5-1"});
+  }
+  v->cmdCargarProveedores->click();
+  auto listada = [&](const FilaPendiente& f) {
+    for (int i = 0; i < v->CantidadFilas(); ++i)
+      if (v->Fila(i).Clave() == f.Clave()) return v->Fila(i).entrega == EstadoEntrega::Fallido;
+    return false;
+  };
+  EXPECT_TRUE(listada(a));
+  EXPECT_FALSE(listada(b));  // stamped on another day: mailed again since
+}
+
+// While the window stays open its timer retries the spool ([CORREO] MinutosRevision, 5 by
+// default, 0 none): the mail program is started with --reintentar when the spool holds
+// mail, never while a run goes on.
+TEST_F(VentanaEnvio, ElTemporizadorReintentaLaColaMientrasLaVentanaEstaAbierta) {
+  Abrir();
+  v->show();
+  ASSERT_NE(v->TemporizadorRevision(), nullptr);
+  EXPECT_TRUE(v->TemporizadorRevision()->isActive());
+  EXPECT_EQ(v->TemporizadorRevision()->interval(), 5 * 60 * 1000);
+  EXPECT_FALSE(v->RevisarCola());  // nothing in the spool
+  EXPECT_TRUE(correo.lineas.empty());
+
+  const std::string cola = LeerRutasCorreo(dir.str()).carpetaPendientes;
+  std::filesystem::create_directories(cola);
+  WriteBytes(cola + "/20261211-093000-1-1.sobre", "x");
+  bool duranteElEnvio = true;
+  opcionesDespacho().alPaso = [&](PasoEntrega, const ResultadoOrden&) { duranteElEnvio = v->RevisarCola(); };
+  ConectarEnvioYVista(*v);
+  for (int i = 0; i < v->CantidadFilas(); ++i) v->MarcarFila(i, i == 0);
+  QTest::mouseClick(v->CmdEnviar, Qt::LeftButton);
+  EXPECT_FALSE(duranteElEnvio);
+  const size_t antes = correo.lineas.size();  // the run's own mail program and its retry
+  v->TemporizadorRevision()->start(1);        // the test's clock: the period runs out at once
+  for (int i = 0; i < 100 && correo.lineas.size() == antes; ++i) QTest::qWait(5);
+  v->TemporizadorRevision()->stop();
+  ASSERT_EQ(correo.lineas.size(), antes + 1);
+  EXPECT_NE(correo.lineas.back().find("TSPOST.EXE\" --reintentar"), std::string::npos)
+      << correo.lineas.back();
+
+  WriteBytes(dir / "TM440kv.INI", "[CORREO]\r\nMinutosRevision=0\r\n");
+  v->Form_Load();
+  EXPECT_FALSE(v->TemporizadorRevision()->isActive());
 }
 
 // A mail of the run refused for good (the mail program's FALLIDO line): at the reload the
