@@ -259,7 +259,7 @@ TEST_F(EnvioSinVentana, TextosFueraDeWindows1252LleganExactos) {
       "✓'";
   // No server on the port: every mail waits in the spool.
   EXPECT_EQ(Enviar(opciones), 0) << SinDisplay();
-  const std::vector<std::string> numeros = Numeros("Entregada   ", "PŁ01");
+  const std::vector<std::string> numeros = Numeros("En cola     ", "PŁ01");
   ASSERT_FALSE(numeros.empty()) << SinDisplay();
   const EntregasOrdenes entregas = EntregasOrdenes::Leer(app + "/CORREO/ENTREGAS.TXT");
   for (const auto& n : numeros) EXPECT_EQ(entregas.Estado("PŁ01", n), EstadoEntrega::Pendiente) << n;

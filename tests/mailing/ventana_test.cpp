@@ -918,9 +918,9 @@ TEST_F(VentanaEnvio, ElTemporizadorReintentaLaColaMientrasLaVentanaEstaAbierta) 
   v->TemporizadorRevision()->start(1);        // the test's clock: the period runs out at once
   for (int i = 0; i < 100 && correo.lineas.size() == antes; ++i) QTest::qWait(5);
   v->TemporizadorRevision()->stop();
-  ASSERT_EQ(correo.lineas.size(), antes + 1);
-  EXPECT_NE(correo.lineas.back().find("TSPOST.EXE\" --reintentar"), std::string::npos)
-      << correo.lineas.back();
+  ASSERT_GT(correo.lineas.size(), antes);
+  for (size_t i = antes; i < correo.lineas.size(); ++i)
+    EXPECT_NE(correo.lineas[i].find("TSPOST.EXE\" --reintentar"), std::string::npos) << correo.lineas[i];
 
   WriteBytes(dir / "TM440kv.INI", "[CORREO]\r\nMinutosRevision=0\r\n");
   v->Form_Load();
