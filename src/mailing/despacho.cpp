@@ -632,9 +632,9 @@ ResultadoDespacho Despacho::Ejecutar(const std::vector<FilaDespacho>& filas, con
     if (recargar) recargar();
     r.recargada = static_cast<bool>(recargar);
     if (resumir) {
-      int noEntregados = 0;
-      const int enEspera = CorreosEnEspera(r, &noEntregados);
-      ui::operador().MsgBox(TextoResumen(r, enEspera, noEntregados),
+      int noEntregados = 0, entregados = 0;
+      const int enEspera = CorreosEnEspera(r, &noEntregados, &entregados);
+      ui::operador().MsgBox(TextoResumen(r, enEspera, noEntregados, entregados),
                             int{ui::vbOKOnly} + int{ui::vbInformation}, kTitulo);
     }
   } else {
@@ -759,20 +759,22 @@ std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool queda
   return t;
 }
 
-int CorreosEnEspera(const ResultadoDespacho& r, int* fallidos) {
+int CorreosEnEspera(const ResultadoDespacho& r, int* fallidos, int* entregados) {
   const EntregasOrdenes entregas = EntregasOrdenes::Leer(ArchivoEntregasDe(os::CarpetaAplicacion()));
   int n = 0;
   if (fallidos) *fallidos = 0;
+  if (entregados) *entregados = 0;
   for (const auto& o : r.ordenes) {
     if (o.estado != EstadoOrden::Enviada) continue;
     const EstadoEntrega e = entregas.Estado(o.cuenta, o.idComprobante);
     n += e == EstadoEntrega::Pendiente;
     if (fallidos) *fallidos += e == EstadoEntrega::Fallido;
+    if (entregados) *entregados += e == EstadoEntrega::Enviado;
   }
   return n;
 }
 
-std::string TextoResumen(const ResultadoDespacho& r, int enEspera, int noEntregados) {
+std::string TextoResumen(const ResultadoDespacho& r, int enEspera, int noEntregados, int entregados) {
   size_t enviadas = 0, sinDireccion = 0, noPendientes = 0, yaEnviadas = 0, fallidas = 0, noIntentadas = 0;
   for (const auto& o : r.ordenes) {
     switch (o.estado) {
@@ -790,6 +792,9 @@ std::string TextoResumen(const ResultadoDespacho& r, int enEspera, int noEntrega
                   : r.detenido ? "Envío detenido."
                                : "Envío terminado.";
   t += "\n\n" + Cantidad(enviadas, "orden enviada", "órdenes enviadas") + " al programa de correo.";
+  if (entregados > 0)
+    t += "\n" + Cantidad(static_cast<size_t>(entregados), "entregada: el servidor de correo la aceptó.",
+                         "entregadas: el servidor de correo las aceptó.");
   if (enEspera > 0)
     t += "\n" + Cantidad(static_cast<size_t>(enEspera), "mail espera", "mails esperan") +
          " en la cola del programa de correo.";

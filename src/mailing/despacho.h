@@ -162,11 +162,12 @@ bool SinDireccionValida(const FilaDespacho& fila);
 // other orders are left (`quedanOtras`), "¿Continúa con las demás?".
 std::string TextoSinDireccion(const std::vector<FilaDespacho>& filas, bool quedanOtras);
 // Mails of the run handed over that still wait in the mail program's spool; with
-// `fallidos`, also those the server refused for good (their last outcome is FALLIDO).
-int CorreosEnEspera(const ResultadoDespacho& r, int* fallidos = nullptr);
-// The summary after a run: handed over (of them `enEspera` still in the spool and
-// `noEntregados` refused for good), skipped and why, failed, not attempted.
-std::string TextoResumen(const ResultadoDespacho& r, int enEspera, int noEntregados = 0);
+// `fallidos`, also those the server refused for good (their last outcome is FALLIDO), and
+// with `entregados` those it accepted.
+int CorreosEnEspera(const ResultadoDespacho& r, int* fallidos = nullptr, int* entregados = nullptr);
+// The summary after a run: handed over (of them `entregados` accepted, `enEspera` still in
+// the spool and `noEntregados` refused for good), skipped and why, failed, not attempted.
+std::string TextoResumen(const ResultadoDespacho& r, int enEspera, int noEntregados = 0, int entregados = 0);
 
 // The first address of a recipient field that the mail program would hold ("" when every
 // address is good; the field itself when it names none).

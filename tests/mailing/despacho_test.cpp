@@ -597,6 +597,17 @@ TEST_F(Despachos, ResumenDeUnaCorridaMixta) {
             "2 órdenes enviadas al programa de correo.\n"
             "1 mail espera en la cola del programa de correo.\n"
             "2 no intentadas: el envío se canceló.");
+  // What the mail program said of each: accepted, waiting, refused for good.
+  c.ordenes.resize(6);
+  c.ordenes[4].estado = c.ordenes[5].estado = EstadoOrden::Enviada;
+  c.detenido = c.cancelado = false;
+  EXPECT_EQ(TextoResumen(c, 1, 1, 2),
+            "Envío terminado.\n\n"
+            "4 órdenes enviadas al programa de correo.\n"
+            "2 entregadas: el servidor de correo las aceptó.\n"
+            "1 mail espera en la cola del programa de correo.\n"
+            "1 no entregada: el servidor de correo la rechazó (vuelve a la lista de pendientes).\n"
+            "2 no intentadas: el envío se detuvo antes.");
 }
 
 // "Cancelar" stops the run between orders: the order handed over last is waited for and
