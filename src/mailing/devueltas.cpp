@@ -90,14 +90,18 @@ int DevolverFallidas(const std::string& carpetaAplicacion, const EntregasOrdenes
         cambiadas += afectados > 0 ? afectados : 0;
       }
     } catch (...) {
-      continue;  // the database is not there now: the next load tries again
+      break;  // the database is not there now (or locked past its wait): the next load tries again
     }
     if (cambiadas > 0) {
       ++devueltas;
       RegistrarEvento("OCMAIL", "MAIL NO ENTREGADO " + f.archivo);
     }
     if (!anotar.is_open()) {
-      CarpetaLocal(carpetaAplicacion);  // made with its rights when missing
+      try {
+        CarpetaLocal(carpetaAplicacion);  // made with its rights when missing
+      } catch (...) {
+        continue;  // not recorded: the next load clears nothing twice (the write is conditional)
+      }
       anotar.open(registro, std::ios::binary | std::ios::app);
     }
     anotar << clave << "\n";
