@@ -18,7 +18,9 @@ namespace fs = std::filesystem;
 EstadoEntrega EstadoDeResultado(const std::string& resultado) {
   if (resultado == basic::kEntregaEnviado) return EstadoEntrega::Enviado;
   if (resultado == basic::kEntregaPendiente) return EstadoEntrega::Pendiente;
-  if (resultado == basic::kEntregaFallido) return EstadoEntrega::Fallido;
+  // A bounce is a failure that came back later: the order is failed all the same.
+  if (resultado == basic::kEntregaFallido || resultado == basic::kEntregaRebotado)
+    return EstadoEntrega::Fallido;
   return EstadoEntrega::Ninguno;
 }
 

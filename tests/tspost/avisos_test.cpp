@@ -34,8 +34,7 @@ std::string Informe(const std::string& estado, const std::string& devuelto, cons
          "--B1\r\n"
          "Content-Type: message/delivery-status\r\n"
          "\r\n" +
-         estado +
-         "--B1\r\n" + devuelto + "--B1--\r\n";
+         estado + "--B1\r\n" + devuelto + "--B1--\r\n";
 }
 
 std::string Cabeceras(const std::string& id) {
@@ -72,7 +71,8 @@ const std::string kExchange =
     "Final-Recipient: rfc822;compras@proveedor.example\r\n"
     "Action: failed\r\n"
     "Status: 5.1.10\r\n"
-    "Diagnostic-Code: smtp;550 5.1.10 RESOLVER.ADR.RecipientNotFound; Recipient not found by SMTP address lookup\r\n"
+    "Diagnostic-Code: smtp;550 5.1.10 RESOLVER.ADR.RecipientNotFound; Recipient not found by SMTP address "
+    "lookup\r\n"
     "\r\n";
 
 const std::string kDemora =
@@ -188,10 +188,13 @@ TEST(Avisos, FormasDeRebotesDemorasYRespuestas) {
        Respuesta("Auto-Submitted: auto-replied\r\n", "Fuera de la oficina"),
        {}},
       {"un mail cualquiera",
-       "From: banco@example.com\r\nSubject: Su resumen\r\nContent-Type: text/plain\r\n\r\nHola " + kUno + "\r\n",
+       "From: banco@example.com\r\nSubject: Su resumen\r\nContent-Type: text/plain\r\n\r\nHola " + kUno +
+           "\r\n",
        {}},
-      {"MIME roto", "Content-Type: multipart/report; report-type=delivery-status; boundary=\"X\"\r\n\r\n--X\r\n"
-                    "Content-Type: message/delivery-status\r\n\r\nAction: failed\r\n--Y\r\n\x01\xff", {}},
+      {"MIME roto",
+       "Content-Type: multipart/report; report-type=delivery-status; boundary=\"X\"\r\n\r\n--X\r\n"
+       "Content-Type: message/delivery-status\r\n\r\nAction: failed\r\n--Y\r\n\x01\xff",
+       {}},
       {"vacío", "", {}},
   };
   for (const auto& c : casos) {

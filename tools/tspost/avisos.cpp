@@ -135,10 +135,13 @@ void Recorrer(GMimeObject* o, Partes& p, int profundidad) {
   }
   if (!GMIME_IS_PART(o)) return;
   GMimeContentType* tipo = g_mime_object_get_content_type(o);
-  const std::string t = tipo ? Minus(g_mime_content_type_get_media_type(tipo) ? g_mime_content_type_get_media_type(tipo) : "") +
-                                   "/" +
-                                   Minus(g_mime_content_type_get_media_subtype(tipo) ? g_mime_content_type_get_media_subtype(tipo) : "")
-                             : "text/plain";
+  const std::string t =
+      tipo ? Minus(g_mime_content_type_get_media_type(tipo) ? g_mime_content_type_get_media_type(tipo) : "") +
+                 "/" +
+                 Minus(g_mime_content_type_get_media_subtype(tipo)
+                           ? g_mime_content_type_get_media_subtype(tipo)
+                           : "")
+           : "text/plain";
   const std::string contenido = Contenido(GMIME_PART(o));
   if (t == "message/delivery-status" || t == "message/global-delivery-status") {
     const auto bloques = BloquesDeEstado(contenido);
@@ -177,7 +180,8 @@ std::string LineaDeRechazo(const std::string& texto, bool& transitorio) {
     i = fin + 1;
     for (size_t k = 0; k + 3 <= linea.size(); ++k) {
       const char c = linea[k];
-      if ((c != '5' && c != '4') || (k > 0 && std::isalnum(static_cast<unsigned char>(linea[k - 1])))) continue;
+      if ((c != '5' && c != '4') || (k > 0 && std::isalnum(static_cast<unsigned char>(linea[k - 1]))))
+        continue;
       if (!std::isdigit(static_cast<unsigned char>(linea[k + 1])) ||
           !std::isdigit(static_cast<unsigned char>(linea[k + 2])))
         continue;
@@ -195,8 +199,9 @@ bool EsRebotePlano(GMimeMessage* m) {
     if (de.find(quien) != std::string::npos) return true;
   const char* s = g_mime_message_get_subject(m);
   const std::string asunto = Minus(s ? s : "");
-  for (const char* marca : {"undeliver", "delivery status notification", "mail delivery failed", "returned mail",
-                            "delivery failure", "failure notice", "no se pudo entregar", "no entregado"})
+  for (const char* marca :
+       {"undeliver", "delivery status notification", "mail delivery failed", "returned mail",
+        "delivery failure", "failure notice", "no se pudo entregar", "no entregado"})
     if (asunto.find(marca) != std::string::npos) return true;
   return false;
 }
@@ -243,7 +248,8 @@ std::vector<Aviso> LeerAviso(const std::string& mensaje, const std::set<std::str
                      Minus(informe) == "delivery-status";
     Recorrer(raiz, partes, 0);
   }
-  std::vector<std::string> referidos = Identificadores(g_mime_object_get_header(GMIME_OBJECT(m), "In-Reply-To"));
+  std::vector<std::string> referidos =
+      Identificadores(g_mime_object_get_header(GMIME_OBJECT(m), "In-Reply-To"));
   for (const auto& id : Identificadores(g_mime_object_get_header(GMIME_OBJECT(m), "References")))
     referidos.push_back(id);
 
@@ -270,10 +276,13 @@ std::vector<Aviso> LeerAviso(const std::string& mensaje, const std::set<std::str
       for (const Campos& c : partes.destinatarios) {
         const auto accion = c.find("action");
         const std::string a = accion == c.end() ? "" : Minus(accion->second);
-        const TipoAviso t = a == "failed" ? TipoAviso::Rebotado : a == "delayed" ? TipoAviso::Demorado : TipoAviso::Ninguno;
+        const TipoAviso t = a == "failed"    ? TipoAviso::Rebotado
+                            : a == "delayed" ? TipoAviso::Demorado
+                                             : TipoAviso::Ninguno;
         if (t == TipoAviso::Ninguno) continue;
         std::string destinatario = c.count("final-recipient") ? SinTipo(c.at("final-recipient")) : "";
-        if (destinatario.empty() && c.count("original-recipient")) destinatario = SinTipo(c.at("original-recipient"));
+        if (destinatario.empty() && c.count("original-recipient"))
+          destinatario = SinTipo(c.at("original-recipient"));
         std::string diagnostico = c.count("diagnostic-code") ? SinTipo(c.at("diagnostic-code")) : "";
         if (diagnostico.empty() && c.count("status")) diagnostico = c.at("status");
         for (const auto& id : ids) agregar(t, id, destinatario, diagnostico);

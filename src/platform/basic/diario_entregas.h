@@ -30,6 +30,7 @@ namespace basic {
 inline constexpr const char* kEntregaEnviado = "ENVIADO";      // accepted by the server, or in the outbox
 inline constexpr const char* kEntregaPendiente = "PENDIENTE";  // waiting in the spool
 inline constexpr const char* kEntregaFallido = "FALLIDO";      // given up
+inline constexpr const char* kEntregaRebotado = "REBOTADO";    // bounced after the server took it
 
 struct LineaEntrega {
   std::string fecha;         // "yyyy-mm-dd hh:mm:ss"
