@@ -38,6 +38,7 @@
 #include "support/lanzar.h"
 #include "support/puertos.h"
 #include "support/recurso_compartido.h"
+#include "support/buzon_imap.h"
 #include "support/servidor_smtp.h"
 #include "platform/basic/texto.h"
 
@@ -1774,3 +1775,81 @@ TEST_F(TspostOauth, UnComandoQueNoDaTokenDejaElCorreoEnEspera) {
 }
 
 }  // namespace
+
+// tspost --revisar on a real IMAP server (Dovecot): three orders mailed, then in the sender's
+// mailbox a bounce of the first (a DSN as an MTA writes it), the supplier's reply to the
+// second, an out-of-office to the third and two other mails. One journal line for each of
+// the three and nothing else; no flag of the mailbox changes; a second run adds nothing.
+TEST_F(TspostEnvio, RevisarLeeRebotesYRespuestasSinCambiarElBuzon) {
+  const int puerto = PuertoLibre();
+  ServidorSmtp smtp(puerto, dir_ / "recibidos");
+  ASSERT_TRUE(smtp.Listo());
+  const int puertoImap = PuertoLibre();
+  BuzonImap buzon(puertoImap, (dir_.path() / "imap").string());
+  ASSERT_TRUE(buzon.Listo()) << buzon.Error();
+  EscribirIni(
+      "Servidor=127.0.0.1\r\nPuerto=" + std::to_string(puerto) +
+      "\r\nRemitente=compras@empresa.com\r\nBuzonEntrada=imap://127.0.0.1:" + std::to_string(puertoImap) +
+      "/INBOX\r\nUsuarioEntrada=" + BuzonImap::kUsuario + "\r\nClaveEntrada=" + BuzonImap::kClave + "\r\n");
+  for (const char* orden : {"P001-A1", "P002-B1", "P003-C1"}) {
+    const std::string adjunto =
+        (envios_ / "09-12-2026" / "14.05.33" / (std::string(orden) + ".html")).string();
+    WriteBytes(adjunto, "<html><body>" + std::string(orden) + "</body></html>");
+    WriteBytes(trabajo_, "DESTINATARIO=prov@example.com\r\nASUNTO=Orden\r\nMENSAJE=Adjunto OC\r\nARCHIVO=" +
+                             adjunto + "\r\n");
+    ASSERT_EQ(CorrerTrabajo(), 0) << Log();
+  }
+  std::map<std::string, std::string> ids;  // attachment -> Message-ID
+  for (const auto& l : Diario()) ids[l.archivo] = l.messageId;
+  ASSERT_EQ(ids.size(), 3u);
+
+  buzon.Entregar(
+      "1765450001.M1P1.mx",
+      "From: MAILER-DAEMON@mx.example.org (Mail Delivery System)\r\nTo: compras@empresa.com\r\n"
+      "Subject: Undelivered Mail Returned to Sender\r\nMIME-Version: 1.0\r\n"
+      "Content-Type: multipart/report; report-type=delivery-status; boundary=\"B\"\r\n\r\n"
+      "--B\r\nContent-Type: text/plain\r\n\r\nYour message could not be delivered.\r\n"
+      "--B\r\nContent-Type: message/delivery-status\r\n\r\nReporting-MTA: dns; mx.example.org\r\n\r\n"
+      "Final-Recipient: rfc822; prov@example.com\r\nAction: failed\r\nStatus: 5.1.1\r\n"
+      "Diagnostic-Code: smtp; 550 5.1.1 <prov@example.com>: User unknown\r\n\r\n"
+      "--B\r\nContent-Type: text/rfc822-headers\r\n\r\nFrom: compras@empresa.com\r\nMessage-ID: " +
+          ids["P001-A1.html"] + "\r\nSubject: Orden\r\n\r\n--B--\r\n");
+  buzon.Entregar("1765450002.M2P1.mx",
+                 "From: Ana <prov@example.com>\r\nTo: compras@empresa.com\r\n"
+                 "Date: Fri, 11 Dec 2026 09:15:00 -0300\r\nSubject: Re: Orden\r\n"
+                 "In-Reply-To: " +
+                     ids["P002-B1.html"] + "\r\n\r\nRecibida, gracias.\r\n");
+  buzon.Entregar("1765450003.M3P1.mx",
+                 "From: Juan <prov@example.com>\r\nTo: compras@empresa.com\r\n"
+                 "Subject: Fuera de la oficina\r\nAuto-Submitted: auto-replied\r\n"
+                 "In-Reply-To: " +
+                     ids["P003-C1.html"] + "\r\n\r\nVuelvo el lunes.\r\n");
+  buzon.Entregar("1765450004.M4P1.mx", "From: banco@example.com\r\nSubject: Su resumen\r\n\r\nHola.\r\n");
+  buzon.Entregar("1765450005.M5P1.mx",
+                 "From: x@example.net\r\nSubject: Re: otra cosa\r\n"
+                 "In-Reply-To: <ajeno@example.net>\r\n\r\nNo.\r\n");
+  const std::string antes = buzon.Archivos();
+
+  auto revisar = [&] {
+    return Esperar(Lanzar({programa_, "--revisar", "--ini=" + (app_ / "TM440kv.INI").string()}, Entorno()));
+  };
+  auto avisos = [&] {
+    std::multiset<std::string> r;
+    for (const auto& l : Diario())
+      if (l.resultado != basic::kEntregaEnviado) r.insert(l.archivo + " " + l.resultado);
+    return r;
+  };
+  ASSERT_EQ(revisar(), 0) << Log();
+  const std::multiset<std::string> esperados = {"P001-A1.html REBOTADO", "P002-B1.html RESPONDIDO",
+                                                "P003-C1.html RESPUESTA AUTOMATICA"};
+  EXPECT_EQ(avisos(), esperados) << Log();
+  for (const auto& l : Diario())
+    if (l.resultado == "REBOTADO") EXPECT_EQ(l.detalle, "550 5.1.1 <prov@example.com>: User unknown");
+  EXPECT_EQ(buzon.Archivos(), antes);  // no message moved, no flag (\\Seen included) set
+  EXPECT_EQ(buzon.Registro().find("flag_change"), std::string::npos) << buzon.Registro();
+  EXPECT_EQ(VecesEnLog(" | REVISADO | "), 1u) << Log();
+
+  ASSERT_EQ(revisar(), 0) << Log();
+  EXPECT_EQ(avisos(), esperados);
+  EXPECT_EQ(buzon.Archivos(), antes);
+}

@@ -106,6 +106,12 @@ Configuracion LeerConfiguracion(const std::string& carpetaPrograma, const std::s
     else if (!(s.empty() || s == "NINGUNA"))
       Invalido(c, "Seguridad", leer("Seguridad"), "NINGUNA, STARTTLS o TLS");
     c.usuario = leer("Usuario");
+    c.buzonEntrada = leer("BuzonEntrada");
+    c.usuarioEntrada = leer("UsuarioEntrada");
+    c.claveEntrada = leer("ClaveEntrada");
+    if (!c.buzonEntrada.empty() && basic::LCase(c.buzonEntrada).rfind("imap://", 0) != 0 &&
+        basic::LCase(c.buzonEntrada).rfind("imaps://", 0) != 0)
+      Invalido(c, "BuzonEntrada", c.buzonEntrada, "una URL imap:// o imaps://");
     c.clave = leer("Clave");
     if (std::string a = leer("ArchivoClave"); !a.empty()) c.archivoClave = Carpeta(a, c.carpetaAplicacion);
     if (const std::string s = basic::UCase(leer("Autenticacion")); s == "XOAUTH2" || s == "OAUTH2")

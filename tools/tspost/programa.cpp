@@ -889,6 +889,7 @@ namespace {
 const char* kAyuda =
     "Uso: tspost <archivo de trabajo> [;token]\n"
     "     tspost --reintentar\n"
+    "     tspost --revisar\n"
     "     tspost --ayuda\n"
     "\n"
     "Toma el trabajo de correo (DESTINATARIO=, ASUNTO=, MENSAJE=, ARCHIVO=): lo copia a\n"
@@ -909,6 +910,10 @@ const char* kAyuda =
     "                   (cada uno a su turno: 1, 5, 15 y 60 minutos tras cada fallo,\n"
     "                   luego cada hora; se abandona a los DiasReintento dias)\n"
     "  --ahora          con --reintentar: todos los pendientes ya, sin esperar su turno\n"
+    "  --revisar        lee los mensajes nuevos de BuzonEntrada= (imap:// o imaps://) sin\n"
+    "                   cambiar nada en el buzon y anota en el diario de entregas los\n"
+    "                   rebotes (REBOTADO, DEMORADO) y las respuestas (RESPONDIDO,\n"
+    "                   RESPUESTA AUTOMATICA) a los mails enviados\n"
     "  --ini=ARCHIVO    usa ese archivo INI (tambien la variable TSPOST_INI)\n"
     "  --ayuda          muestra esta ayuda\n"
     "\n"
@@ -926,7 +931,7 @@ const char* kAyuda =
 }  // namespace
 
 int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPrograma) {
-  bool reintentar = false, ahora = false, ayuda = false;
+  bool reintentar = false, ahora = false, ayuda = false, revisar = false;
   std::string ini;
   if (const char* e = std::getenv("TSPOST_INI"); e && *e) ini = e;
   std::vector<std::string> resto;
@@ -935,6 +940,8 @@ int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPro
     std::string m = basic::UCase(a);
     if (m == "--REINTENTAR" || m == "/REINTENTAR")
       reintentar = true;
+    else if (m == "--REVISAR" || m == "/REVISAR")
+      revisar = true;
     else if (m == "--AHORA" || m == "/AHORA")
       reintentar = ahora = true;
     else if (m == "--AYUDA" || m == "/AYUDA" || m == "--HELP" || m == "-H" || m == "/?")
@@ -952,7 +959,7 @@ int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPro
   }
   Configuracion c = LeerConfiguracion(carpetaPrograma, ini);
   std::string ruta = RutaDeArgumentos(resto);
-  if (ruta.empty() && !reintentar) {
+  if (ruta.empty() && !reintentar && !revisar) {
     std::cerr << kAyuda;
     Registrar(c, "ERROR", "", "", "no se indico el archivo de trabajo");
     return kSinTrabajo;
@@ -960,6 +967,7 @@ int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPro
   int codigo = kEntregado;
   if (!ruta.empty()) codigo = ProcesarArchivoTrabajo(ResolverRuta(ruta), c);
   if (reintentar) codigo = std::max(codigo, Reintentar(c, ahora));
+  if (revisar) codigo = std::max(codigo, Revisar(c));
   return codigo;
 }
 

@@ -40,6 +40,9 @@ struct Configuracion {
   long diasReintento = 3;         // days after the first failure until a message is given up
   bool verificarCertificado = true;
   std::string carpetaPrograma;  // folder of the tspost executable
+  // BuzonEntrada: the mailbox that receives the sender's mail, imap:// or imaps:// URL
+  // ("" reads nothing); UsuarioEntrada and ClaveEntrada default to the SMTP login.
+  std::string buzonEntrada, usuarioEntrada, claveEntrada;
   // Folders an attachment may come from: <program folder>/E-MAILS/ENVIOS and those of
   // CarpetasAdjuntos, as written (resolved when a job is checked).
   std::vector<std::string> carpetasAdjuntos;
@@ -175,6 +178,10 @@ int ProcesarArchivoTrabajo(const std::string& rutaTrabajo, const Configuracion& 
 // is refused for good or older than diasReintento. Does nothing while another run holds the
 // spool's retry lock.
 int Reintentar(const Configuracion& c, bool ahora = false);
+// Reads the messages that arrived in BuzonEntrada since the last run (EXAMINE and
+// BODY.PEEK: the mailbox is never changed) and appends a journal line for each bounce,
+// delay or reply to a mail of the journal. 0 read (also with no mailbox set), 2 failure.
+int Revisar(const Configuracion& c);
 // The whole program: arguments without the program name; `carpetaPrograma` is the folder
 // of the executable.
 int Ejecutar(const std::vector<std::string>& args, const std::string& carpetaPrograma);
