@@ -148,6 +148,9 @@ int main(int argc, char** argv) {
     return guardada ? 0 : 1;
   }
   // Mails left in the spool by an earlier session go out without waiting for a run.
-  QTimer::singleShot(0, [] { ReintentarEnSegundoPlano(os::CarpetaAplicacion()); });
+  QTimer::singleShot(0, [] {
+    ReintentarEnSegundoPlano(os::CarpetaAplicacion());
+    RevisarBuzonEnSegundoPlano(os::CarpetaAplicacion());  // bounces and replies since last time
+  });
   return app.exec();
 }

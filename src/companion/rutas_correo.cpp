@@ -60,6 +60,7 @@ RutasCorreo LeerRutasCorreo(const std::string& carpetaAplicacion, const std::str
   r.adjunto = leer("Adjunto");
   r.asunto = leer("Asunto");
   r.mensaje = leer("Mensaje");
+  r.buzonEntrada = leer("BuzonEntrada");
   const std::string minutos = leer("MinutosRevision");
   if (!minutos.empty()) {
     char* fin = nullptr;

@@ -15,6 +15,7 @@ struct RutasCorreo {
   std::string adjunto;            // Adjunto as written: "HTML" (also empty) or "PDF"
   std::string asunto, mensaje;    // Asunto and Mensaje: defaults of a run without a window
   int minutosRevision = 5;        // MinutosRevision: the window's retry of the spool (0: none)
+  std::string buzonEntrada;       // BuzonEntrada: the sender's mailbox tspost --revisar reads
 };
 
 // `carpetaAplicacion` is where TM440kv.INI is looked for (whatever the case of its name)

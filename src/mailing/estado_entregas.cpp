@@ -25,6 +25,8 @@ EstadoEntrega EstadoDeResultado(const std::string& resultado) {
 }
 
 namespace {
+constexpr const char* kRespondido = "RESPONDIDO";  // the supplier answered (tspost --revisar)
+
 // An order's attachment without its extension: it went as HTML or as PDF.
 std::string_view Tronco(std::string_view archivo) {
   const size_t punto = archivo.rfind('.');
@@ -44,6 +46,7 @@ EntregasOrdenes::EntregasOrdenes(std::vector<basic::LineaEntrega> lineas) : line
 void EntregasOrdenes::Anotar(const basic::LineaEntrega& l) {
   // Only a delivery outcome sets a state; any other line only annotates.
   const EstadoEntrega estado = EstadoDeResultado(l.resultado);
+  if (!l.archivo.empty() && l.resultado == kRespondido) ultimas_[Tronco(l.archivo)].respuesta = l.detalle;
   if (l.archivo.empty() || estado == EstadoEntrega::Ninguno) return;
   Ultima& u = ultimas_[Tronco(l.archivo)];
   if (!u.fecha.empty() && l.fecha < u.fecha) return;  // lines of several PCs come in any order
@@ -86,6 +89,12 @@ void EntregasOrdenes::AnotarArchivo(const std::string& bytes) {
       continue;
     }
     const EstadoEntrega estado = EstadoDeResultado(std::string(campos[3]));
+    if (!campos[1].empty() && campos[3] == kRespondido) {
+      const std::string_view t = Tronco(campos[1]);
+      auto r = ultimas_.find(t);
+      if (r == ultimas_.end()) r = ultimas_.emplace(std::string(t), Ultima{}).first;
+      r->second.respuesta.assign(campos[4]);
+    }
     if (campos[1].empty() || estado == EstadoEntrega::Ninguno) continue;
     const std::string_view tronco = Tronco(campos[1]);
     auto it = ultimas_.find(tronco);
@@ -143,6 +152,11 @@ std::string EntregasOrdenes::Detalle(const std::string& cuenta, const std::strin
 std::string EntregasOrdenes::Destinatario(const std::string& cuenta, const std::string& idComprobante) const {
   const auto it = ultimas_.find(Tronco(NombreArchivoOrden(cuenta, idComprobante)));
   return it == ultimas_.end() ? "" : it->second.destinatario;
+}
+
+std::string EntregasOrdenes::Respuesta(const std::string& cuenta, const std::string& idComprobante) const {
+  const auto it = ultimas_.find(Tronco(NombreArchivoOrden(cuenta, idComprobante)));
+  return it == ultimas_.end() ? "" : it->second.respuesta;
 }
 
 std::vector<EntregaFallida> EntregasOrdenes::Fallidas() const {
@@ -230,6 +244,22 @@ bool ReintentarEnSegundoPlano(const std::string& carpetaAplicacion) {
   try {
     ultimo = os::procesos().Iniciar(
         "\"" + (fs::path(carpetaAplicacion) / "TSPOST.EXE").string() + "\" --reintentar", os::vbHide);
+  } catch (...) {
+    ultimo = 0;
+    return false;
+  }
+  return true;
+}
+
+bool RevisarBuzonEnSegundoPlano(const std::string& carpetaAplicacion) {
+  static long ultimo = 0;
+  const RutasCorreo rutas =
+      LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or(""));
+  if (basic::Trim(rutas.buzonEntrada).empty()) return false;
+  if (ultimo > 0 && os::procesos().Vive(ultimo)) return false;
+  try {
+    ultimo = os::procesos().Iniciar(
+        "\"" + (fs::path(carpetaAplicacion) / "TSPOST.EXE").string() + "\" --revisar", os::vbHide);
   } catch (...) {
     ultimo = 0;
     return false;

@@ -40,6 +40,8 @@ class EntregasOrdenes {
   // recipient field it went to.
   std::string Detalle(const std::string& cuenta, const std::string& idComprobante) const;
   std::string Destinatario(const std::string& cuenta, const std::string& idComprobante) const;
+  // The supplier's last reply to the order's mail ("sender | date | subject"), "" when none.
+  std::string Respuesta(const std::string& cuenta, const std::string& idComprobante) const;
   // Every order whose last outcome is FALLIDO.
   std::vector<EntregaFallida> Fallidas() const;
 
@@ -55,6 +57,7 @@ class EntregasOrdenes {
     std::string detalle;       // of waiting and failed orders only
     std::string destinatario;  // of waiting and failed orders only
     std::string idCola;        // of failed orders only
+    std::string respuesta;     // the last RESPONDIDO line's detail
   };
   void Anotar(const basic::LineaEntrega& l);
   static void Poner(Ultima& u, std::string_view fecha, EstadoEntrega estado, std::string_view detalle,
@@ -88,3 +91,8 @@ bool HayCorreosEnCola(const std::string& carpetaPendientes);
 // retry run at a time. True when one was started; failures to start are left silent (the
 // next run or start-up tries again).
 bool ReintentarEnSegundoPlano(const std::string& carpetaAplicacion);
+
+// Starts "<app>/TSPOST.EXE --revisar" in the background when [CORREO] BuzonEntrada is set
+// and no reading started here still runs: bounces and replies reach the journal. True when
+// one was started.
+bool RevisarBuzonEnSegundoPlano(const std::string& carpetaAplicacion);

@@ -552,7 +552,9 @@ void frmOCMailing::Form_Load() {
 bool frmOCMailing::RevisarCola() {
   if (enviando_ || cerrando_ || QApplication::activeModalWidget() || QApplication::activePopupWidget())
     return false;
-  return ReintentarEnSegundoPlano(os::CarpetaAplicacion());
+  const bool reintento = ReintentarEnSegundoPlano(os::CarpetaAplicacion());
+  RevisarBuzonEnSegundoPlano(os::CarpetaAplicacion());
+  return reintento;
 }
 
 void frmOCMailing::AbrirRecordset(const std::string& lTablaActiva) {

@@ -168,8 +168,9 @@ class frmOCMailing : public QWidget {
   };
   bool Enviando() const { return enviando_; }
   // The window's retry of the spool ([CORREO] MinutosRevision, 0 none): starts `tspost
-  // --reintentar` in the background when the spool holds mail, never during a run or a
-  // modal window; the timer calls it. True when a retry was started.
+  // --reintentar` in the background when the spool holds mail (and `tspost --revisar` when
+  // BuzonEntrada is set), never during a run or a modal window; the timer calls it. True
+  // when a retry was started.
   bool RevisarCola();
   QTimer* TemporizadorRevision() const { return revision_; }
 

@@ -43,6 +43,7 @@ struct FilaPendiente {
   // kColorFallida as its text colour.
   EstadoEntrega entrega = EstadoEntrega::Ninguno;
   std::string detalleEntrega;  // why it waits or failed: the row's tooltip
+  std::string respuesta;       // the supplier's reply ("sender | date | subject"): "Enviado" in green
 
   const std::string& Texto() const { return textos[0]; }
   const std::string& SubItem(int n) const { return textos.at(static_cast<size_t>(n)); }

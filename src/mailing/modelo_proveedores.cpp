@@ -37,6 +37,7 @@ QVariant ModeloProveedores::data(const QModelIndex& index, int role) const {
       return {};
     case Qt::ForegroundRole:
       if (fila.entrega == EstadoEntrega::Fallido) return QBrush(ColorBgr(kColorFallida));
+      if (!fila.respuesta.empty() && index.column() == colEnviado) return QBrush(QColor(0, 128, 0));
       if (fila.enviada) return QBrush(ColorBgr(kColorEnviada));
       return {};
     case Qt::BackgroundRole:
@@ -46,6 +47,8 @@ QVariant ModeloProveedores::data(const QModelIndex& index, int role) const {
       if (index.column() == colCuenta) return icono_;
       return {};
     case Qt::ToolTipRole:
+      if (fila.detalleEntrega.empty() && !fila.respuesta.empty())
+        return QString::fromStdString("Respondida: " + fila.respuesta);
       if (fila.detalleEntrega.empty()) return {};
       return QString::fromStdString(
           (fila.entrega == EstadoEntrega::Fallido ? "No se pudo entregar: " : "En cola: ") +
@@ -139,6 +142,7 @@ void ModeloProveedores::FijarEntregas(const EntregasOrdenes& entregas) {
     const std::string& id = f.textos[colIdComprobante];
     f.entrega = entregas.Estado(cuenta, id);
     f.detalleEntrega = entregas.Detalle(cuenta, id);
+    f.respuesta = entregas.Respuesta(cuenta, id);
     // Not mailed again to the address that failed: checked once the supplier's address changed.
     if (f.entrega == EstadoEntrega::Fallido &&
         MismasDirecciones(f.textos[colMail], entregas.Destinatario(cuenta, id)))

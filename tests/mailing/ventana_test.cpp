@@ -792,7 +792,10 @@ TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
           LineaDiario(7, basic::kEntregaPendiente, "conexión rechazada", "2026-05-21 10:00:05") +
           LineaDiario(7, basic::kEntregaEnviado, "250 2.0.0 Ok", "2026-05-21 10:06:00") +
           LineaDiario(11, basic::kEntregaFallido, "550 5.1.1 no existe", "2026-05-21 10:00:09") +
-          LineaDiario(3, basic::kEntregaPendiente, "451 4.4.1 sin respuesta", "2026-05-21 10:05:00"));
+          LineaDiario(3, basic::kEntregaPendiente, "451 4.4.1 sin respuesta", "2026-05-21 10:05:00") +
+          LineaDiario(7, "RESPONDIDO",
+                      "Ana <ventas@proveedor.example> | Fri, 22 May 2026 09:00:00 -0300 | Re: Orden",
+                      "2026-05-22 09:01:00"));
   Abrir();
   v->show();
   // The switch on shows no mailed order, but the line still tells what waits.
@@ -816,7 +819,12 @@ TEST_F(Ventana, EstadoDeEntregaDeLasOrdenesEnviadas) {
   EXPECT_EQ(color(3, Qt::BackgroundRole), "#ffff80");
   EXPECT_EQ(color(3, Qt::ForegroundRole), "#0000ff");  // mailed: still blue
   EXPECT_EQ(color(7, Qt::BackgroundRole), "ninguno");
-  EXPECT_EQ(color(7, Qt::ForegroundRole), "#0000ff");
+  EXPECT_EQ(color(7, Qt::ForegroundRole), "#0000ff");  // a reply only annotates: still delivered
+  // The supplier answered: "Enviado" in green, the reply as the tooltip.
+  const QModelIndex enviado7 = v->ListProveedoresModelo->index(fila(7), colEnviado);
+  EXPECT_EQ(enviado7.data(Qt::ForegroundRole).value<QBrush>().color().name().toStdString(), "#008000");
+  EXPECT_EQ(enviado7.data(Qt::ToolTipRole).toString().toStdString(),
+            "Respondida: Ana <ventas@proveedor.example> | Fri, 22 May 2026 09:00:00 -0300 | Re: Orden");
   EXPECT_EQ(color(11, Qt::ForegroundRole), "#ff0000");
   EXPECT_EQ(color(15, Qt::BackgroundRole), "ninguno");
   EXPECT_EQ(color(15, Qt::ForegroundRole), "#0000ff");
@@ -921,6 +929,11 @@ TEST_F(VentanaEnvio, ElTemporizadorReintentaLaColaMientrasLaVentanaEstaAbierta) 
   ASSERT_GT(correo.lineas.size(), antes);
   for (size_t i = antes; i < correo.lineas.size(); ++i)
     EXPECT_NE(correo.lineas[i].find("TSPOST.EXE\" --reintentar"), std::string::npos) << correo.lineas[i];
+
+  // With the sender's mailbox set, each turn also reads it for bounces and replies.
+  WriteBytes(dir / "TM440kv.INI", "[CORREO]\r\nBuzonEntrada=imap://127.0.0.1/INBOX\r\n");
+  v->RevisarCola();
+  EXPECT_NE(correo.lineas.back().find("TSPOST.EXE\" --revisar"), std::string::npos) << correo.lineas.back();
 
   WriteBytes(dir / "TM440kv.INI", "[CORREO]\r\nMinutosRevision=0\r\n");
   v->Form_Load();

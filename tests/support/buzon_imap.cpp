@@ -34,13 +34,15 @@ BuzonImap::BuzonImap(int puerto, std::string carpeta) : carpeta_(std::move(carpe
   for (const char* sub : {"run", "state", "home"}) fs::create_directories(carpeta_ + "/" + sub);
   maildir_ = carpeta_ + "/home/" + kUsuario + "/Maildir";
   for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir_ + "/" + sub);
-  for (const auto& e : fs::recursive_directory_iterator(carpeta_ + "/home")) ::chown(e.path().c_str(), uid_, gid_);
+  for (const auto& e : fs::recursive_directory_iterator(carpeta_ + "/home"))
+    ::chown(e.path().c_str(), uid_, gid_);
   ::chown((carpeta_ + "/home").c_str(), uid_, gid_);
   ::chmod(carpeta_.c_str(), 0755);
   // The mail user must reach the maildir through the test's folders.
   for (fs::path p = fs::path(carpeta_).parent_path(); p != p.root_path(); p = p.parent_path()) {
     struct stat st {};
-    if (::stat(p.c_str(), &st) == 0 && st.st_uid == ::getuid()) ::chmod(p.c_str(), (st.st_mode & 07777) | S_IXOTH);
+    if (::stat(p.c_str(), &st) == 0 && st.st_uid == ::getuid())
+      ::chmod(p.c_str(), (st.st_mode & 07777) | S_IXOTH);
   }
   std::ostringstream c;
   c << "base_dir = " << carpeta_ << "/run\n"

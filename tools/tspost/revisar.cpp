@@ -272,10 +272,10 @@ int Revisar(const Configuracion& c) {
       std::string detalle = a.diagnostico;
       if (a.tipo == TipoAviso::Respondido || a.tipo == TipoAviso::RespuestaAutomatica)
         detalle = a.remitente + " | " + a.fecha + " | " + a.asunto;
-      basic::AgregarAlDiarioDelEquipo(c.archivoEntregas,
-                                      {basic::FechaDiario(std::time(nullptr)), l.archivo,
-                                       a.destinatario.empty() ? l.destinatario : a.destinatario,
-                                       PalabraAviso(a.tipo), basic::TextoVisible(detalle), a.messageId, l.idCola});
+      basic::AgregarAlDiarioDelEquipo(
+          c.archivoEntregas, {basic::FechaDiario(std::time(nullptr)), l.archivo,
+                              a.destinatario.empty() ? l.destinatario : a.destinatario, PalabraAviso(a.tipo),
+                              basic::TextoVisible(detalle), a.messageId, l.idCola});
       ++avisos;
     }
   }
@@ -284,8 +284,8 @@ int Revisar(const Configuracion& c) {
   curl_easy_cleanup(curl);
   GuardarEstado(ruta, estado);
   Registrar(c, "REVISADO", "", "",
-            c.buzonEntrada + ": " + std::to_string(nuevos) + " mensaje(s) nuevo(s), " + std::to_string(avisos) +
-                " aviso(s)");
+            c.buzonEntrada + ": " + std::to_string(nuevos) + " mensaje(s) nuevo(s), " +
+                std::to_string(avisos) + " aviso(s)");
   return kEntregado;
 }
 
