@@ -28,6 +28,8 @@
 #include "startup/cargar_parametros.h"
 #include "mailing/acciones_ventana.h"
 #include "mailing/despacho.h"
+#include "mailing/devueltas.h"
+#include "platform/ui/operador.h"
 #include "mailing/envio_desatendido.h"
 #include "mailing/estado_entregas.h"
 #include "mailing/frm_ocmailing.h"
@@ -148,6 +150,12 @@ int main(int argc, char** argv) {
     return guardada ? 0 : 1;
   }
   // Mails left in the spool by an earlier session go out without waiting for a run.
+  // What failed or bounced since the last session, said once.
+  const std::string fallidas = TextoFallidasNuevas(os::CarpetaAplicacion(), ventana.Entregas);
+  if (!fallidas.empty())
+    QTimer::singleShot(0, [fallidas] {
+      ui::operador().MsgBox(fallidas, int{ui::vbOKOnly} + int{ui::vbExclamation}, "Aviso al Usuario");
+    });
   QTimer::singleShot(0, [] {
     ReintentarEnSegundoPlano(os::CarpetaAplicacion());
     RevisarBuzonEnSegundoPlano(os::CarpetaAplicacion());  // bounces and replies since last time

@@ -1,6 +1,7 @@
 #include "mailing/devueltas.h"
 
 #include <algorithm>
+#include <ctime>
 #include <cctype>
 #include <fstream>
 #include <set>
@@ -8,6 +9,7 @@
 #include "companion/rutas_correo.h"
 #include "data/db_dll.h"
 #include "platform/basic/archivos.h"
+#include "platform/basic/diario_entregas.h"
 #include "platform/basic/fecha.h"
 #include "platform/basic/formato.h"
 #include "platform/basic/regional.h"
@@ -107,4 +109,36 @@ int DevolverFallidas(const std::string& carpetaAplicacion, const EntregasOrdenes
     anotar << clave << "\n";
   }
   return devueltas;
+}
+
+std::string TextoFallidasNuevas(const std::string& carpetaAplicacion, const EntregasOrdenes& entregas) {
+  const std::string ruta = RutaCarpetaLocal(carpetaAplicacion) + "/VISTO.TXT";
+  std::string visto;
+  const bool primera = !std::ifstream(ruta).good();
+  {
+    std::ifstream in(ruta);
+    std::getline(in, visto);
+  }
+  std::vector<EntregaFallida> nuevas;
+  for (const EntregaFallida& f : entregas.Fallidas())
+    if (f.fecha > visto) nuevas.push_back(f);
+  try {
+    CarpetaLocal(carpetaAplicacion);
+    std::ofstream(ruta, std::ios::trunc) << basic::FechaDiario(std::time(nullptr)) << "\n";
+  } catch (...) {
+  }
+  if (primera || nuevas.empty()) return "";
+  std::sort(nuevas.begin(), nuevas.end(),
+            [](const EntregaFallida& a, const EntregaFallida& b) { return a.fecha < b.fecha; });
+  const size_t n = nuevas.size();
+  std::string t = n == 1
+                      ? "Desde la última sesión no se pudo entregar 1 orden:\n"
+                      : "Desde la última sesión no se pudieron entregar " + std::to_string(n) + " órdenes:\n";
+  const size_t mostradas = n <= 20 ? n : 19;
+  for (size_t i = 0; i < mostradas; ++i)
+    t += "\n" + basic::TextoVisible(nuevas[i].archivo) + ": " + basic::TextoVisible(nuevas[i].detalle);
+  if (mostradas < n) t += "\ny " + std::to_string(n - mostradas) + " más";
+  t += n == 1 ? "\n\nVuelve a la lista de pendientes, en rojo."
+              : "\n\nVuelven a la lista de pendientes, en rojo.";
+  return t;
 }

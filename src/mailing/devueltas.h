@@ -21,3 +21,8 @@ std::vector<std::string> SentenciasDevolver(const EntregaFallida& f, const std::
 // list kept in its local folder), and records each one cleared as a row of the usage log.
 // The orders whose stamp was cleared; a statement that fails is tried again at the next call.
 int DevolverFallidas(const std::string& carpetaAplicacion, const EntregasOrdenes& entregas);
+
+// The orders whose mail failed or bounced since this PC's user last started the window (a
+// date kept in the local folder), as the start-up tells them once: "" when none, and the
+// first time (the date is only written then). At most 20 orders are named.
+std::string TextoFallidasNuevas(const std::string& carpetaAplicacion, const EntregasOrdenes& entregas);

@@ -2,10 +2,14 @@
 // background retry of what waits in its spool.
 #include "companion/rutas_correo.h"
 #include "mailing/estado_entregas.h"
+#include "mailing/devueltas.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -215,3 +219,21 @@ TEST_F(Reintento, CarpetasDelIniComoLasLeeElProgramaDeCorreo) {
 }
 
 }  // namespace
+
+// At start-up the window names once what failed or bounced since the last session: nothing
+// the first time (only the moment is kept), then each failure newer than it, once.
+TEST(EstadoEntregas, LasFallidasNuevasSeDicenUnaSolaVez) {
+  TempDir dir;
+  const EntregasOrdenes antes(
+      {Linea("2026-05-21 10:00:00", "P001-A.html", basic::kEntregaFallido, "550 no")});
+  EXPECT_EQ(TextoFallidasNuevas(dir.str(), antes), "");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // the next failure comes a second later
+  const EntregasOrdenes despues(
+      {Linea("2026-05-21 10:00:00", "P001-A.html", basic::kEntregaFallido, "550 no"),
+       Linea(basic::FechaDiario(std::time(nullptr)), "P002-B.html", basic::kEntregaRebotado,
+             "550 5.1.1 no existe")});
+  EXPECT_EQ(TextoFallidasNuevas(dir.str(), despues),
+            "Desde la última sesión no se pudo entregar 1 orden:\n\nP002-B: 550 5.1.1 no existe\n\n"
+            "Vuelve a la lista de pendientes, en rojo.");
+  EXPECT_EQ(TextoFallidasNuevas(dir.str(), despues), "");
+}
