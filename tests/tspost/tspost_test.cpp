@@ -1852,4 +1852,23 @@ TEST_F(TspostEnvio, RevisarLeeRebotesYRespuestasSinCambiarElBuzon) {
   ASSERT_EQ(revisar(), 0) << Log();
   EXPECT_EQ(avisos(), esperados);
   EXPECT_EQ(buzon.Archivos(), antes);
+
+  // P001 sent again (a new Message-ID); a late second bounce of its first mail does not
+  // count: it is not the order's latest attempt.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));  // the new attempt's lines come later
+  const std::string adjunto = (envios_ / "09-12-2026" / "14.05.33" / "P001-A1.html").string();
+  WriteBytes(adjunto, "<html><body>P001 otra vez</body></html>");
+  WriteBytes(trabajo_, "DESTINATARIO=prov@example.com\r\nASUNTO=Orden\r\nMENSAJE=Adjunto OC\r\nARCHIVO=" +
+                           adjunto + "\r\n");
+  ASSERT_EQ(CorrerTrabajo(), 0) << Log();
+  buzon.Entregar("1765450006.M6P1.mx",
+                 "From: MAILER-DAEMON@mx.example.org\r\nSubject: Undelivered Mail Returned to Sender\r\n"
+                 "MIME-Version: 1.0\r\nContent-Type: multipart/report; report-type=delivery-status; "
+                 "boundary=\"C\"\r\n\r\n--C\r\nContent-Type: message/delivery-status\r\n\r\n"
+                 "Reporting-MTA: dns; mx.example.org\r\n\r\nFinal-Recipient: rfc822; prov@example.com\r\n"
+                 "Action: failed\r\nStatus: 5.1.1\r\n\r\n--C\r\nContent-Type: text/rfc822-headers\r\n\r\n"
+                 "Message-ID: " +
+                     ids["P001-A1.html"] + "\r\n\r\n--C--\r\n");
+  ASSERT_EQ(revisar(), 0) << Log();
+  EXPECT_EQ(avisos(), esperados);
 }

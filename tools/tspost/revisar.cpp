@@ -221,10 +221,21 @@ int Revisar(const Configuracion& c) {
 
   // Our mails: the journal's Message-IDs, with the line that names each one last.
   std::map<std::string, basic::LineaEntrega> enviados;
+  std::map<std::string, std::string> inicio;  // Message-ID -> date of its first line: the attempt
   for (const auto& l : basic::LeerDiarios(c.archivoEntregas, true))
-    if (!l.messageId.empty() && !l.archivo.empty()) enviados[l.messageId] = l;
+    if (!l.messageId.empty() && !l.archivo.empty()) {
+      enviados[l.messageId] = l;
+      inicio.emplace(l.messageId, l.fecha);
+    }
   std::set<std::string> nuestros;
   for (const auto& [id, l] : enviados) nuestros.insert(id);
+  // A bounce counts for the latest attempt of its order only: a late one of a mail sent
+  // again since is left out.
+  std::map<std::string, std::pair<std::string, std::string>> ultimoIntento;  // attachment -> date, Message-ID
+  for (const auto& [id, l] : enviados) {
+    auto& u = ultimoIntento[l.archivo];
+    if (inicio[id] >= u.first) u = {inicio[id], id};
+  }
 
   CURL* curl = curl_easy_init();
   if (!curl) return falla("no se pudo iniciar libcurl");
@@ -269,6 +280,9 @@ int Revisar(const Configuracion& c) {
     estado.ultimo = std::max(estado.ultimo, uid);
     for (const Aviso& a : LeerAviso(mensaje, nuestros)) {
       const basic::LineaEntrega& l = enviados.at(a.messageId);
+      if ((a.tipo == TipoAviso::Rebotado || a.tipo == TipoAviso::Demorado) &&
+          ultimoIntento[l.archivo].second != a.messageId)
+        continue;
       std::string detalle = a.diagnostico;
       if (a.tipo == TipoAviso::Respondido || a.tipo == TipoAviso::RespuestaAutomatica)
         detalle = a.remitente + " | " + a.fecha + " | " + a.asunto;
