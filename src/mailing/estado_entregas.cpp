@@ -235,15 +235,14 @@ bool HayCorreosEnCola(const std::string& carpetaPendientes) {
   return false;
 }
 
-bool ReintentarEnSegundoPlano(const std::string& carpetaAplicacion) {
-  static long ultimo = 0;  // the retry started last; tspost's own lock covers the rest
-  const RutasCorreo rutas =
-      LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or(""));
-  if (!HayCorreosEnCola(rutas.carpetaPendientes)) return false;
+namespace {
+// Starts "<app>/TSPOST.EXE <opcion>" in the background unless the one started last (`ultimo`)
+// still runs; failures to start are left silent (the next call tries again).
+bool IniciarTspost(const std::string& carpetaAplicacion, const char* opcion, long& ultimo) {
   if (ultimo > 0 && os::procesos().Vive(ultimo)) return false;
   try {
     ultimo = os::procesos().Iniciar(
-        "\"" + (fs::path(carpetaAplicacion) / "TSPOST.EXE").string() + "\" --reintentar", os::vbHide);
+        "\"" + (fs::path(carpetaAplicacion) / "TSPOST.EXE").string() + "\" " + opcion, os::vbHide);
   } catch (...) {
     ultimo = 0;
     return false;
@@ -251,18 +250,19 @@ bool ReintentarEnSegundoPlano(const std::string& carpetaAplicacion) {
   return true;
 }
 
+RutasCorreo Rutas(const std::string& carpetaAplicacion) {
+  return LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or(""));
+}
+}  // namespace
+
+bool ReintentarEnSegundoPlano(const std::string& carpetaAplicacion) {
+  static long ultimo = 0;  // the retry started last; tspost's own lock covers the rest
+  if (!HayCorreosEnCola(Rutas(carpetaAplicacion).carpetaPendientes)) return false;
+  return IniciarTspost(carpetaAplicacion, "--reintentar", ultimo);
+}
+
 bool RevisarBuzonEnSegundoPlano(const std::string& carpetaAplicacion) {
   static long ultimo = 0;
-  const RutasCorreo rutas =
-      LeerRutasCorreo(carpetaAplicacion, os::sistema().Entorno("TSPOST_INI").value_or(""));
-  if (basic::Trim(rutas.buzonEntrada).empty()) return false;
-  if (ultimo > 0 && os::procesos().Vive(ultimo)) return false;
-  try {
-    ultimo = os::procesos().Iniciar(
-        "\"" + (fs::path(carpetaAplicacion) / "TSPOST.EXE").string() + "\" --revisar", os::vbHide);
-  } catch (...) {
-    ultimo = 0;
-    return false;
-  }
-  return true;
+  if (basic::Trim(Rutas(carpetaAplicacion).buzonEntrada).empty()) return false;
+  return IniciarTspost(carpetaAplicacion, "--revisar", ultimo);
 }

@@ -67,6 +67,21 @@ std::string NombreProgramaRegistrado(const std::string& programa) {
   return programa;
 }
 
+namespace {
+// Inserts the pending field list as a Control_Acceso row; false when it failed (told to the
+// operator with `avisar`).
+bool InsertarControlAcceso(bool avisar) {
+  std::vector<std::string> lineas;
+  std::string condicion;
+  ArmarSentencia(gCamposSentencia, lineas, "Control_Acceso", false, condicion, false);
+  bool fallo = false;
+  long nativo = 0;
+  std::string script, textoError;
+  GActualizarDatoScript(lineas, fallo, nativo, false, false, script, textoError, avisar);
+  return !fallo;
+}
+}  // namespace
+
 void RegistrarAcceso(const std::string& programa) {
   DB_Dll& db = gDB();
   const std::string ejecutable = os::NombreEjecutable();
@@ -122,14 +137,8 @@ void RegistrarAcceso(const std::string& programa) {
         AgregarCampo("NombreUsuario", gUsuarioLogeado, "'", false);
       }),
       [&] {
-        std::vector<std::string> lineas;
-        std::string condicion;
-        ArmarSentencia(gCamposSentencia, lineas, "Control_Acceso", false, condicion, false);
-        bool fallo = false;
-        long nativo = 0;
-        std::string script, textoError;
-        GActualizarDatoScript(lineas, fallo, nativo, false, false, script, textoError, true);
-        return fallo ? Paso::Salir : Paso::Seguir;  // nothing inserted: no id to keep
+        // Nothing inserted: no id to keep.
+        return InsertarControlAcceso(true) ? Paso::Seguir : Paso::Salir;
       },
       P([&] { gIdAcceso = UltimaIdentidad(db); }),
   });
@@ -150,14 +159,7 @@ bool RegistrarEvento(const std::string& formulario, const std::string& tarea) {
     AgregarCampoValor("Ingreso", ahora, "'", false);
     AgregarCampoValor("Egreso", ahora, "'", false);
     AgregarCampoValor("NombreUsuario", gUsuarioLogeado, "'", false);
-    std::vector<std::string> lineas;
-    std::string condicion;
-    ArmarSentencia(gCamposSentencia, lineas, "Control_Acceso", false, condicion, false);
-    bool fallo = false;
-    long nativo = 0;
-    std::string script, textoError;
-    GActualizarDatoScript(lineas, fallo, nativo, false, false, script, textoError, false);
-    return !fallo;
+    return InsertarControlAcceso(false);
   } catch (...) {
     return false;  // a log row is never worth stopping for
   }

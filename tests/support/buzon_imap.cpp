@@ -3,15 +3,12 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "support/lanzar.h"
@@ -64,14 +61,7 @@ BuzonImap::BuzonImap(int puerto, std::string carpeta) : carpeta_(std::move(carpe
     c << "default_internal_user = " << usuario << "\ndefault_login_user = " << usuario << "\n";
   std::ofstream(carpeta_ + "/dovecot.conf") << c.str();
   pid_ = Lanzar({dovecot, "-F", "-c", carpeta_ + "/dovecot.conf"});
-  for (int i = 0; i < 200 && !Escucha(puerto); ++i) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  listo_ = pid_ > 0 && Escucha(puerto);
+  listo_ = EsperarQueEscuche(pid_, puerto);
   if (!listo_) error_ = "Dovecot no arranco: " + Registro();
 }
 

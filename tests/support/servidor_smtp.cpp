@@ -44,14 +44,18 @@ ServidorSmtp::ServidorSmtp(int puerto, std::string carpeta, const std::vector<st
   std::vector<std::string> args = {Python(), ScriptSmtp(), "serve", std::to_string(puerto), carpeta_};
   args.insert(args.end(), extra.begin(), extra.end());
   pid_ = Lanzar(args, entorno);
+  listo_ = EsperarQueEscuche(pid_, puerto);
+}
+
+bool EsperarQueEscuche(pid_t& pid, int puerto) {
   for (int i = 0; i < 200 && !Escucha(puerto); ++i) {
-    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-      pid_ = -1;
+    if (waitpid(pid, nullptr, WNOHANG) == pid) {
+      pid = -1;
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  listo_ = pid_ > 0 && Escucha(puerto);
+  return pid > 0 && Escucha(puerto);
 }
 
 ServidorSmtp::~ServidorSmtp() {

@@ -14,6 +14,9 @@ std::string Python();
 std::string ScriptSmtp();
 // True when something accepts connections on the loopback port.
 bool Escucha(int puerto);
+// Waits (at most 10 s) until the server started as `pid` listens on `puerto`; a server that
+// ended meanwhile leaves pid -1. True when it listens.
+bool EsperarQueEscuche(pid_t& pid, int puerto);
 
 // The server on 127.0.0.1:puerto, writing what it receives into `carpeta`; stopped when
 // the object goes.
